@@ -1,0 +1,58 @@
+// orvexsdr-cli: the receiver's plain-C++ layers driven from the command line, with no window.
+#include "Commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+namespace orvex::cli {
+
+const std::vector<Command>& AllCommands() {
+    static const std::vector<Command> commands = {
+        {"demo", "run the DSP building blocks on generated signals and report what they measure",
+         &RunDemo},
+    };
+    return commands;
+}
+
+} // namespace orvex::cli
+
+namespace {
+
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to, "usage: orvexsdr-cli COMMAND [OPTIONS]\n\ncommands:\n");
+    for (const auto& c : orvex::cli::AllCommands()) std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(to, "\n'orvexsdr-cli COMMAND --help' describes a command's options.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("orvexsdr-cli 1.0.080\n");
+        return 0;
+    }
+    for (const auto& c : orvex::cli::AllCommands()) {
+        if (name != c.name) continue;
+        orvex::cli::Args args(argv + 2, argv + argc);
+        try {
+            return c.run(args);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "orvexsdr-cli %s: %s\n", c.name, e.what());
+            return 2;
+        }
+    }
+    std::fprintf(stderr, "orvexsdr-cli: unknown command '%s'\n", name.c_str());
+    PrintUsage(stderr);
+    return 2;
+}
