@@ -44,3 +44,21 @@ TEST(Errors, ErrnoTextNamesTheCause) {
     EXPECT_EQ(e.kind(), ErrorKind::Device);
     EXPECT_STREQ(StatusText(Status::Overflow), "overflow");
 }
+
+#include "core/Profiler.h"
+
+#include <thread>
+
+TEST(Profiler, MeasuresAnIntervalInMicroseconds) {
+    Profiler p;
+    EXPECT_EQ(p.CPUFreq(), 1000000000);
+    p.StartTiming();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    p.StopTiming();
+    EXPECT_EQ(p.DurationInTicks, p.StopTick - p.StartTick);
+    EXPECT_GE(p.Duration, 5000.0);
+    EXPECT_LT(p.Duration, 500000.0);
+    p.Start();
+    p.Stopp();
+    EXPECT_NE(p.DurationMS.find(" ms"), std::string::npos);
+}
