@@ -8,10 +8,18 @@
 
 #define ORVEX_RESTRICT __restrict__
 
+// The hottest loops are built twice on x86-64, for AVX2 and for the baseline, and the loader
+// picks the one the processor runs; elsewhere they are built once.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+#define ORVEX_HOT_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ORVEX_HOT_CLONES
+#endif
+
 namespace orvex::dll {
 namespace {
 
-// Per-stage twiddle factors e^(-j pi J / LE2), J < LE2 = 2^(L-1), for stages L = 1..14, laid
+// Per-stage twiddle factors e^(-j pi J / LE2), J < LE2 = 2^(L-1), for stages L = 1..kMaxFFTOrder, laid
 // out one stage after another so each stage reads a contiguous run. Computed in double
 // precision from the exact angle, so no error builds up along a stage.
 struct TwiddleTables {
@@ -40,6 +48,37 @@ const TwiddleTables& Twiddles() {
 std::function<void(std::int32_t)>& CallBackHandler() {
     static std::function<void(std::int32_t)> handler;
     return handler;
+}
+
+// Upper half of a real block's spectrum from the half-size complex transform z (see
+// FFT_Real_S_1): hr/hi[k] = X[m+k] for k = 1..m-1.
+ORVEX_HOT_CLONES
+void UpperHalfFromHalfSpectrum(const float* ORVEX_RESTRICT zr, const float* ORVEX_RESTRICT zi,
+                               const float* ORVEX_RESTRICT wr, const float* ORVEX_RESTRICT wi,
+                               float* ORVEX_RESTRICT hr, float* ORVEX_RESTRICT hi, std::int32_t m) {
+    for (std::int32_t k = 1; k < m; ++k) {
+        const float a = zr[k], b = zi[k], c = zr[m - k], d = zi[m - k];
+        const float er = 0.5f * (a + c), ei = 0.5f * (b - d);
+        const float orr = 0.5f * (b + d), oi = -0.5f * (a - c);
+        const float tr = orr * wr[k] - oi * wi[k];
+        const float ti = orr * wi[k] + oi * wr[k];
+        hr[k] = er - tr;
+        hi[k] = ei - ti;
+    }
+}
+
+// X[k] = conj X[n-k] for k = 1..n/2-1.
+ORVEX_HOT_CLONES
+void MirrorLowerHalf(float* ORVEX_RESTRICT re, float* ORVEX_RESTRICT im, std::int32_t n) {
+    const std::int32_t m = n / 2;
+    const float* ORVEX_RESTRICT sr = re + m;
+    const float* ORVEX_RESTRICT si = im + m;
+    float* ORVEX_RESTRICT dr = re;
+    float* ORVEX_RESTRICT di = im;
+    for (std::int32_t k = 1; k < m; ++k) {
+        dr[k] = sr[m - k];
+        di[k] = -si[m - k];
+    }
 }
 
 } // namespace
@@ -79,6 +118,7 @@ void DeInterlace_16_2(const std::int16_t* ORVEX_RESTRICT src, std::int16_t* ORVE
     }
 }
 
+ORVEX_HOT_CLONES
 void DeInterlace_S_2(const float* ORVEX_RESTRICT src, float* ORVEX_RESTRICT even,
                      float* ORVEX_RESTRICT odd, std::int32_t n) {
     const std::int32_t half = n / 2;
@@ -238,6 +278,7 @@ void LowThreshFract_S_1(float* x, float level, float fraction, std::int32_t n) {
         if (x[i] < level) x[i] *= fraction;
 }
 
+ORVEX_HOT_CLONES
 void PowerSpectrum_S_2(const float* ORVEX_RESTRICT re, const float* ORVEX_RESTRICT im,
                        float* dst, std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) dst[i] = re[i] * re[i] + im[i] * im[i];
@@ -261,6 +302,7 @@ void PolarToCart_S_2(const float* mag, const float* ph, float* re, float* im, st
     }
 }
 
+ORVEX_HOT_CLONES
 void MixerIQ_S_S_1(const float* ORVEX_RESTRICT src, float* ORVEX_RESTRICT i,
                    float* ORVEX_RESTRICT q, std::int32_t n) {
     // cos and sin of pi k / 2 take the values (1, 0, -1, 0) and (0, 1, 0, -1).
@@ -287,6 +329,7 @@ void MixerIQ_S_S_1(const float* ORVEX_RESTRICT src, float* ORVEX_RESTRICT i,
 
 void FFT_Prepare() { (void)Twiddles(); }
 
+ORVEX_HOT_CLONES
 void FFT_S_2(const float* ORVEX_RESTRICT reIn, const float* ORVEX_RESTRICT imIn,
              float* ORVEX_RESTRICT re, float* ORVEX_RESTRICT im, std::int32_t n,
              std::int32_t order, const std::int32_t* bitRev, const float*, const float*) {
@@ -360,46 +403,24 @@ void FFT_Real_S_1(float* ORVEX_RESTRICT re, float* ORVEX_RESTRICT im, std::int32
         return;
     }
     const std::int32_t m = n / 2; // half-size transform length
-    const float* ORVEX_RESTRICT wr = Twiddles().stageRe(order); // e^(-j 2 pi k / n)
+    // z[k] (bins 0..m-1) is the transform of even + j odd samples. With E[k] = (z[k] +
+    // conj z[m-k]) / 2 and O[k] = (z[k] - conj z[m-k]) / 2j the spectra of the even and odd
+    // samples, X[k] = E[k] + W^k O[k] and X[k+m] = E[k] - W^k O[k], W = e^(-j 2 pi / n).
+    // First the upper half X[m+1..n-1] from the untouched lower half, then the lower half as
+    // the conjugate mirror X[k] = conj X[n-k]; both passes run straight through the arrays.
+    const float* ORVEX_RESTRICT wr = Twiddles().stageRe(order);
     const float* ORVEX_RESTRICT wi = Twiddles().stageIm(order);
-    // Bin 0 and n/2: E and O are real.
-    {
-        const float e = re[0], o = im[0];
-        re[0] = e + o;
-        im[0] = 0.0f;
-        re[m] = e - o;
-        im[m] = 0.0f;
-    }
-    // Bin n/4: E = Re z, O = Im z, W = -j.
-    {
-        const std::int32_t q = m / 2;
-        const float e = re[q], o = im[q];
-        re[q] = e;
-        im[q] = -o;
-        re[q + m] = e;
-        im[q + m] = o;
-    }
-    for (std::int32_t k = 1; k < m / 2; ++k) {
-        const std::int32_t j = m - k;
-        const float a = re[k], b = im[k], c = re[j], d = im[j];
-        // Even-sample spectrum E[k] = (z[k] + conj z[j]) / 2, odd O[k] = (z[k] - conj z[j]) / 2j.
-        const float er = 0.5f * (a + c), ei = 0.5f * (b - d);
-        const float orr = 0.5f * (b + d), oi = -0.5f * (a - c);
-        // W^k O[k]; for bin j: E[j] = conj E[k], O[j] = conj O[k], W^j = -conj W^k.
-        const float cr = wr[k], ci = wi[k];
-        const float tr = orr * cr - oi * ci;
-        const float ti = orr * ci + oi * cr;
-        const float ur = -(orr * cr - oi * ci);  // real part of W^j O[j]
-        const float ui = -(-orr * ci - oi * cr); // imaginary part of W^j O[j]
-        re[k] = er + tr;
-        im[k] = ei + ti;
-        re[k + m] = er - tr;
-        im[k + m] = ei - ti;
-        re[j] = er + ur;
-        im[j] = -ei + ui;
-        re[j + m] = er - ur;
-        im[j + m] = -ei - ui;
-    }
+    const float* ORVEX_RESTRICT zr = re;
+    const float* ORVEX_RESTRICT zi = im;
+    float* ORVEX_RESTRICT hr = re + m;
+    float* ORVEX_RESTRICT hi = im + m;
+    UpperHalfFromHalfSpectrum(zr, zi, wr, wi, hr, hi, m);
+    const float e0 = re[0], o0 = im[0];
+    MirrorLowerHalf(re, im, n);
+    re[0] = e0 + o0;
+    im[0] = 0.0f;
+    re[m] = e0 - o0;
+    im[m] = 0.0f;
 }
 
 void MakeNegFreq_S_1_P(float* re, float* im, std::int32_t order) {
@@ -413,6 +434,7 @@ void MakeNegFreq_S_1_P(float* re, float* im, std::int32_t order) {
 
 // ---- Filters -------------------------------------------------------------------------------
 
+ORVEX_HOT_CLONES
 void Convolve_Cart_S_2(const float* ORVEX_RESTRICT hRe, const float* ORVEX_RESTRICT hIm,
                        float* ORVEX_RESTRICT xRe, float* ORVEX_RESTRICT xIm, std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) {
@@ -422,6 +444,7 @@ void Convolve_Cart_S_2(const float* ORVEX_RESTRICT hRe, const float* ORVEX_RESTR
     }
 }
 
+ORVEX_HOT_CLONES
 void Filter_S_Cart_2(const float* xRe, const float* xIm, const float* hRe, const float* hIm,
                      float* yRe, float* yIm, std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) {
@@ -497,6 +520,7 @@ void CalcBSFilterCoeffs(std::int32_t p, double* hH, float* out, const double* wi
 
 // ---- Hilbert transformer and callbacks ---------------------------------------------------
 
+ORVEX_HOT_CLONES
 void sHilbert(const float* ORVEX_RESTRICT work, const float* ORVEX_RESTRICT kernel,
               float* ORVEX_RESTRICT out, std::int32_t taps, std::int32_t n) {
     for (std::int32_t i = 0; i < n; ++i) out[i] = 0.0f;

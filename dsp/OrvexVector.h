@@ -104,8 +104,9 @@ void MixerIQ_S_S_1(const float* src, float* i, float* q, std::int32_t n);
 // ---- Transforms ----------------------------------------------------------------------------
 
 /// Builds the library's twiddle tables; called by clsFFT::FFTInit so that no transform has to
-/// build them. Safe to call repeatedly. Supports orders up to kMaxFFTOrder.
-inline constexpr std::int32_t kMaxFFTOrder = 14;
+/// build them. Safe to call repeatedly. Complex transforms of up to 2^kMaxFFTOrder points, and
+/// real ones of up to 2^kMaxFFTOrder samples, have tables.
+inline constexpr std::int32_t kMaxFFTOrder = 15;
 void FFT_Prepare();
 
 /// Unscaled forward complex transform X[k] = sum x[m] e^(-j 2 pi k m / n) in natural order.

@@ -32,9 +32,8 @@ void AddInPlace(const float* a, float* x, std::int32_t n);              // Add_S
 /// Largest |x| of the block (the same figure as MaxValueAbs_S).
 float Peak(const float* x, std::int32_t n);
 
-/// A forward complex transform of one size on split real and imaginary vectors, planned once.
-/// Execution allocates nothing; vectors that are not SIMD-aligned go through the plan's own
-/// aligned buffers.
+/// A forward complex transform of one size on split real and imaginary vectors, planned once
+/// on buffers of its own. Execution allocates nothing.
 class ComplexFFT {
 public:
     /// Plans a transform of n points (a power of two, 1..16384). Throws OrvexError when FFTW
@@ -45,8 +44,7 @@ public:
     ComplexFFT& operator=(const ComplexFFT&) = delete;
 
     std::int32_t size() const { return m_n; }
-    /// Unscaled forward transform, natural order. Inputs unchanged; outputs must not overlap
-    /// the inputs.
+    /// Unscaled forward transform, natural order. Inputs unchanged; outputs may be the inputs.
     void execute(const float* reIn, const float* imIn, float* reOut, float* imOut);
 
 private:

@@ -102,8 +102,10 @@ Status clsFFTFilter::Filter_FFT_S_1(float* SamplesInOut) {
     const std::int32_t p = Points;
     vec::ZeroSingle(SamplesInOut + p, p);
     m_fftReal.FFT_Real_S_2(SamplesInOut, m_specRe.data(), m_specIm.data());
+    // The inverse real transform reads bins 0..SegmentSize/2 only and rebuilds the rest as
+    // their conjugates, so the upper bins need not be multiplied.
     dll::Convolve_Cart_S_2(m_respRe.data(), m_respIm.data(), m_specRe.data(), m_specIm.data(),
-                           SegmentSize);
+                           SegmentSize / 2 + 1);
     m_fftReal.IFFT_Real_S_2(m_specRe.data(), m_specIm.data(), SamplesInOut);
     // A block of P samples through a kernel of up to P taps is at most 2P-1 long: the P-1
     // samples after the block are the tail that overlaps the next block.
