@@ -2,7 +2,6 @@
 // 2048-sample FFT filter block and one Hilbert block, on the portable and on the optimised
 // vector back end.
 #include "RatioReporter.h"
-
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
 #include "dsp/clHilbert.h"
@@ -10,10 +9,9 @@
 #include "dsp/clsFFTFilter.h"
 
 #include <benchmark/benchmark.h>
-#include <fftw3.h>
-
 #include <cmath>
 #include <cstring>
+#include <fftw3.h>
 #include <random>
 
 namespace {
@@ -26,7 +24,8 @@ FloatVector Noise(std::size_t n, unsigned seed) {
     FloatVector v(n);
     std::mt19937 rng(seed);
     std::normal_distribution<float> d(0.0f, 3000.0f);
-    for (auto& x : v) x = d(rng);
+    for (auto& x : v)
+        x = d(rng);
     return v;
 }
 
@@ -65,8 +64,10 @@ public:
             m_freq[k][1] = a * d + b * c;
         }
         fftwf_execute(m_inv);
-        for (int i = 0; i < kBlock; ++i) block[i] = m_time[i] + m_tail[static_cast<std::size_t>(i)];
-        for (int i = 0; i < kBlock - 1; ++i) m_tail[static_cast<std::size_t>(i)] = m_time[kBlock + i];
+        for (int i = 0; i < kBlock; ++i)
+            block[i] = m_time[i] + m_tail[static_cast<std::size_t>(i)];
+        for (int i = 0; i < kBlock - 1; ++i)
+            m_tail[static_cast<std::size_t>(i)] = m_time[kBlock + i];
     }
 
 private:
@@ -106,7 +107,8 @@ void BM_RealTransformPair_FFTW(benchmark::State& state) {
         std::memcpy(t, x.data(), sizeof(float) * kSegment);
         fftwf_execute(fwd);
         fftwf_execute(inv);
-        for (int i = 0; i < kSegment; ++i) t[i] *= 1.0f / kSegment;
+        for (int i = 0; i < kSegment; ++i)
+            t[i] *= 1.0f / kSegment;
         benchmark::DoNotOptimize(t);
     }
     fftwf_destroy_plan(fwd);
@@ -172,7 +174,8 @@ void BM_HilbertBlock_FFTW(benchmark::State& state) {
     h.Load(128, kBlock);
     FloatVector taps(128);
     h.sGetCoefs(taps.data(), 128);
-    for (auto& t : taps) t *= h.sGain;
+    for (auto& t : taps)
+        t *= h.sGain;
     FftwOverlapAdd ref(taps.data(), 128);
     FloatVector block = Noise(kBlock, 3);
     const FloatVector input = block;

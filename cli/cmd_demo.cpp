@@ -1,6 +1,5 @@
 // orvexsdr-cli demo: the DSP building blocks on generated signals, with what they measure.
 #include "Commands.h"
-
 #include "dsp/SignalMeasure.h"
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
@@ -51,9 +50,11 @@ double MicrosPerFilterBlock(clsFFTFilter& f, int repeats) {
     FloatVector block(2 * kBlock);
     std::mt19937 rng(7);
     std::normal_distribution<float> noise(0.0f, 1000.0f);
-    for (auto& v : block) v = noise(rng);
+    for (auto& v : block)
+        v = noise(rng);
     const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < repeats; ++i) f.Filter_FFT_S_1(block.data());
+    for (int i = 0; i < repeats; ++i)
+        f.Filter_FFT_S_1(block.data());
     const auto t1 = std::chrono::steady_clock::now();
     return std::chrono::duration<double, std::micro>(t1 - t0).count() / repeats;
 }
@@ -78,15 +79,18 @@ int RunDemo(const Args& args) {
     }
     const bool available = spl::Probe();
     std::printf("optimised back end: %s\n", spl::Description());
-    if (wantSpl && !available) std::printf("  --spl ignored: the optimised back end is not available\n");
+    if (wantSpl && !available)
+        std::printf("  --spl ignored: the optimised back end is not available\n");
     vec::SetUseSPL(wantSpl && available);
-    std::printf("vector back end in use: %s\n\n", vec::UseSPL() ? "optimised (FFTW/VOLK)" : "portable");
+    std::printf("vector back end in use: %s\n\n",
+                vec::UseSPL() ? "optimised (FFTW/VOLK)" : "portable");
 
     // 1. Spectrum of two tones.
     const std::size_t n = 4096;
     std::vector<float> x = measure::MakeTone(n, 1500.0, kRate, 8000.0);
     const auto t2 = measure::MakeTone(n, 12000.0, kRate, 2000.0);
-    for (std::size_t i = 0; i < n; ++i) x[i] += t2[i];
+    for (std::size_t i = 0; i < n; ++i)
+        x[i] += t2[i];
     clsFFTReal fft;
     fft.FFTInit(static_cast<int>(n));
     FloatVector re(n + 1), im(n + 1);
@@ -96,7 +100,8 @@ int RunDemo(const Args& args) {
     for (double f : {1500.0, 12000.0}) {
         const auto k = static_cast<std::size_t>(std::lround(f / hzPerBin));
         const double mag = std::hypot(re[k], im[k]) * 2.0 / static_cast<double>(n);
-        std::printf("  bin %4zu (%7.1f Hz): amplitude %.1f\n", k, static_cast<double>(k) * hzPerBin, mag);
+        std::printf("  bin %4zu (%7.1f Hz): amplitude %.1f\n", k, static_cast<double>(k) * hzPerBin,
+                    mag);
     }
 
     // 2. Band-pass filter 300..2300 Hz and a notch at 1000 Hz.
@@ -107,16 +112,20 @@ int RunDemo(const Args& args) {
     for (double f : {1000.0, 2000.0, 4000.0, 8000.0}) {
         const auto in = measure::MakeTone(len, f, kRate, 10000.0);
         const auto out = FilterSignal(bp, in);
-        const double level = measure::MeasureTone(out.data() + 4 * kBlock, len - 4 * kBlock, f, kRate).amplitude;
-        std::printf("  band-pass 300-2300 Hz, tone %6.0f Hz: %+7.1f dB\n", f, measure::Db(level, 10000.0));
+        const double level =
+            measure::MeasureTone(out.data() + 4 * kBlock, len - 4 * kBlock, f, kRate).amplitude;
+        std::printf("  band-pass 300-2300 Hz, tone %6.0f Hz: %+7.1f dB\n", f,
+                    measure::Db(level, 10000.0));
     }
     clsFFTFilter notch;
     SetUpFilter(notch, 950, 1050, true, 1);
     for (double f : {1000.0, 600.0, 3000.0}) {
         const auto in = measure::MakeTone(len, f, kRate, 10000.0);
         const auto out = FilterSignal(notch, in);
-        const double level = measure::MeasureTone(out.data() + 4 * kBlock, len - 4 * kBlock, f, kRate).amplitude;
-        std::printf("  notch 950-1050 Hz (Hamming), tone %6.0f Hz: %+7.1f dB\n", f, measure::Db(level, 10000.0));
+        const double level =
+            measure::MeasureTone(out.data() + 4 * kBlock, len - 4 * kBlock, f, kRate).amplitude;
+        std::printf("  notch 950-1050 Hz (Hamming), tone %6.0f Hz: %+7.1f dB\n", f,
+                    measure::Db(level, 10000.0));
     }
 
     // 3. Hilbert transformer at a quarter of the sample rate.
@@ -133,11 +142,14 @@ int RunDemo(const Args& args) {
     const auto ti = measure::MeasureTone(i.data() + kBlock, 3 * kBlock, 12300.0, kRate);
     const auto tq = measure::MeasureTone(q.data() + kBlock, 3 * kBlock, 12300.0, kRate);
     double phase = (tq.phase - ti.phase) * 180.0 / M_PI;
-    while (phase > 180.0) phase -= 360.0;
-    while (phase < -180.0) phase += 360.0;
-    std::printf("\nHilbert transformer, 128 taps, tone at 12300 Hz:\n"
-                "  delay branch amplitude %.1f, transformed amplitude %.1f (%.2f dB), phase %+.2f deg\n",
-                ti.amplitude, tq.amplitude, measure::Db(tq.amplitude, ti.amplitude), phase);
+    while (phase > 180.0)
+        phase -= 360.0;
+    while (phase < -180.0)
+        phase += 360.0;
+    std::printf(
+        "\nHilbert transformer, 128 taps, tone at 12300 Hz:\n"
+        "  delay branch amplitude %.1f, transformed amplitude %.1f (%.2f dB), phase %+.2f deg\n",
+        ti.amplitude, tq.amplitude, measure::Db(tq.amplitude, ti.amplitude), phase);
 
     // 4. Cost of one filter block.
     std::printf("\ncost of one 2048-sample filter block:\n");

@@ -22,7 +22,8 @@ namespace {
 
 void PrintUsage(std::FILE* to) {
     std::fprintf(to, "usage: orvexsdr-cli COMMAND [OPTIONS]\n\ncommands:\n");
-    for (const auto& c : orvex::cli::AllCommands()) std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
+    for (const auto& c : orvex::cli::AllCommands())
+        std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
     std::fprintf(to, "\n'orvexsdr-cli COMMAND --help' describes a command's options.\n");
 }
 

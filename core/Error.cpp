@@ -6,10 +6,14 @@ namespace orvex {
 
 const char* StatusText(Status status) {
     switch (status) {
-    case Status::Ok: return "ok";
-    case Status::NotInitialised: return "not initialised";
-    case Status::InvalidArgument: return "invalid argument";
-    case Status::Overflow: return "overflow";
+    case Status::Ok:
+        return "ok";
+    case Status::NotInitialised:
+        return "not initialised";
+    case Status::InvalidArgument:
+        return "invalid argument";
+    case Status::Overflow:
+        return "overflow";
     }
     return "unknown status";
 }

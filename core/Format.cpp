@@ -7,15 +7,17 @@
 namespace orvex {
 namespace {
 
-bool IsPlaceholder(char c) { return c == '#' || c == '0'; }
+bool IsPlaceholder(char c) {
+    return c == '#' || c == '0';
+}
 
 // One section of a pattern, split around its digit area.
 struct Section {
-    std::string prefix;     // literal text before the first placeholder
-    std::string intPart;    // integer placeholders and literals, commas removed
-    std::string fracPart;   // decimal placeholders and literals
-    std::string suffix;     // literal text after the last placeholder
-    bool grouping = false;  // a comma sat between integer placeholders
+    std::string prefix;    // literal text before the first placeholder
+    std::string intPart;   // integer placeholders and literals, commas removed
+    std::string fracPart;  // decimal placeholders and literals
+    std::string suffix;    // literal text after the last placeholder
+    bool grouping = false; // a comma sat between integer placeholders
     bool hasPoint = false;
     bool percent = false;
     bool hasDigits = false;
@@ -66,8 +68,8 @@ void RoundDecimal(double absValue, int decimals, std::string& intDigits, std::st
         pointPos = 0;
     }
     if (static_cast<int>(mant.size()) < pointPos + decimals + 1)
-        mant.append(static_cast<std::size_t>(pointPos + decimals + 1 - static_cast<int>(mant.size())),
-                    '0');
+        mant.append(
+            static_cast<std::size_t>(pointPos + decimals + 1 - static_cast<int>(mant.size())), '0');
     std::string kept = mant.substr(0, static_cast<std::size_t>(pointPos + decimals));
     const bool roundUp = mant[static_cast<std::size_t>(pointPos + decimals)] >= '5';
     if (roundUp) {

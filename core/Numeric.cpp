@@ -18,8 +18,10 @@ std::int64_t RoundHalfEven(double x) {
 
 std::int32_t RoundHalfEven32(double x) {
     const std::int64_t r = RoundHalfEven(x);
-    if (r > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (r < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    if (r > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (r < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(r);
 }
 

@@ -19,6 +19,8 @@ std::int32_t RoundHalfEven32(double x);
 double Log10Abs(double x);
 
 /// True when n is a power of two (1, 2, 4, ...).
-constexpr bool IsPowerOfTwo(std::int64_t n) { return n > 0 && (n & (n - 1)) == 0; }
+constexpr bool IsPowerOfTwo(std::int64_t n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
 
 } // namespace orvex

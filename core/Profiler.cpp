@@ -16,7 +16,9 @@ std::int64_t Profiler::Now() {
 // original hardware cannot arise here.
 Profiler::Profiler() : TicksPerSec(1'000'000'000) {}
 
-void Profiler::StartTiming() { StartTick = Now(); }
+void Profiler::StartTiming() {
+    StartTick = Now();
+}
 
 void Profiler::StopTiming() {
     StopTick = Now();
@@ -29,7 +31,9 @@ std::int64_t Profiler::CPUFreq() {
     return cuFrequency;
 }
 
-void Profiler::Start() { StartTime = static_cast<double>(Now()) / static_cast<double>(TicksPerSec); }
+void Profiler::Start() {
+    StartTime = static_cast<double>(Now()) / static_cast<double>(TicksPerSec);
+}
 
 void Profiler::Stopp() {
     EndTime = static_cast<double>(Now()) / static_cast<double>(TicksPerSec);

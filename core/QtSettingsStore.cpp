@@ -5,7 +5,9 @@
 
 namespace orvex {
 namespace {
-QString ToQ(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString ToQ(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 QString KeyPath(std::string_view section, std::string_view key) {
     return ToQ(section) + QLatin1Char('/') + ToQ(key);
 }
@@ -14,10 +16,10 @@ QString KeyPath(std::string_view section, std::string_view key) {
 QtSettingsStore::QtSettingsStore(const std::string& path) {
     if (path.empty())
         m_settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                 QStringLiteral("OrvexSDR"),
-                                                 ToQ(kApplicationName));
+                                                 QStringLiteral("OrvexSDR"), ToQ(kApplicationName));
     else
-        m_settings = std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat);
+        m_settings =
+            std::make_unique<QSettings>(QString::fromStdString(path), QSettings::IniFormat);
 }
 
 QtSettingsStore::~QtSettingsStore() = default;
@@ -27,7 +29,8 @@ std::string QtSettingsStore::get(std::string_view section, std::string_view key,
     const QVariant v = m_settings->value(KeyPath(section, key));
     if (!v.isValid()) return std::string(defaultValue);
     // A value holding commas may come back as a list; join it as it was written.
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(',')).toStdString();
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(',')).toStdString();
     return v.toString().toStdString();
 }
 
@@ -49,6 +52,8 @@ bool QtSettingsStore::flush(std::string* error) {
     return false;
 }
 
-std::string QtSettingsStore::fileName() const { return m_settings->fileName().toStdString(); }
+std::string QtSettingsStore::fileName() const {
+    return m_settings->fileName().toStdString();
+}
 
 } // namespace orvex

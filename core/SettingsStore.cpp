@@ -11,8 +11,10 @@ namespace orvex {
 namespace {
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -42,7 +44,9 @@ bool MemorySettingsStore::contains(std::string_view section, std::string_view ke
     return m_values.count(std::make_pair(std::string(section), std::string(key))) != 0;
 }
 
-std::string BoolText(bool value) { return value ? "True" : "False"; }
+std::string BoolText(bool value) {
+    return value ? "True" : "False";
+}
 
 std::optional<bool> ParseBool(std::string_view text) {
     text = Trim(text);
@@ -67,7 +71,8 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
     const auto n = ParseNumber(text);
     if (!n) return std::nullopt;
     const std::int64_t r = RoundHalfEven(*n);
-    if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
+    if (r < std::numeric_limits<std::int32_t>::min() ||
+        r > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
     return static_cast<std::int32_t>(r);
 }
@@ -79,6 +84,8 @@ std::string SingleText(float value) {
     return std::string(buf, end);
 }
 
-std::string IntText(std::int64_t value) { return std::to_string(value); }
+std::string IntText(std::int64_t value) {
+    return std::to_string(value);
+}
 
 } // namespace orvex

@@ -23,7 +23,9 @@ struct AlignedAllocator {
         ::operator delete(p, std::align_val_t(kSimdAlignment));
     }
     template <class U>
-    bool operator==(const AlignedAllocator<U>&) const noexcept { return true; }
+    bool operator==(const AlignedAllocator<U>&) const noexcept {
+        return true;
+    }
 };
 
 template <class T>

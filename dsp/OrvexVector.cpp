@@ -10,7 +10,8 @@
 
 // The hottest loops are built twice on x86-64, for AVX2 and for the baseline, and the loader
 // picks the one the processor runs; elsewhere they are built once.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) &&                             \
+    !defined(__SANITIZE_ADDRESS__)
 #define ORVEX_HOT_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define ORVEX_HOT_CLONES
@@ -19,8 +20,8 @@
 namespace orvex::dll {
 namespace {
 
-// Per-stage twiddle factors e^(-j pi J / LE2), J < LE2 = 2^(L-1), for stages L = 1..kMaxFFTOrder, laid
-// out one stage after another so each stage reads a contiguous run. Computed in double
+// Per-stage twiddle factors e^(-j pi J / LE2), J < LE2 = 2^(L-1), for stages L = 1..kMaxFFTOrder,
+// laid out one stage after another so each stage reads a contiguous run. Computed in double
 // precision from the exact angle, so no error builds up along a stage.
 struct TwiddleTables {
     float re[(1 << kMaxFFTOrder) - 1];
@@ -87,7 +88,8 @@ void MirrorLowerHalf(float* ORVEX_RESTRICT re, float* ORVEX_RESTRICT im, std::in
 
 void Int16ToFloat_S_2(const std::int16_t* ORVEX_RESTRICT src, float* ORVEX_RESTRICT dst,
                       std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) dst[i] = static_cast<float>(src[i]);
+    for (std::int32_t i = 0; i < n; ++i)
+        dst[i] = static_cast<float>(src[i]);
 }
 
 void FloatToInt16_S_2(const float* ORVEX_RESTRICT src, std::int16_t* ORVEX_RESTRICT dst,
@@ -107,7 +109,8 @@ void FloatToInt16_S_2(const float* ORVEX_RESTRICT src, std::int16_t* ORVEX_RESTR
 
 void DoubleToSingle_D_2(const double* ORVEX_RESTRICT src, float* ORVEX_RESTRICT dst,
                         std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) dst[i] = static_cast<float>(src[i]);
+    for (std::int32_t i = 0; i < n; ++i)
+        dst[i] = static_cast<float>(src[i]);
 }
 
 void DeInterlace_16_2(const std::int16_t* ORVEX_RESTRICT src, std::int16_t* ORVEX_RESTRICT a,
@@ -144,101 +147,121 @@ void Copy_S_2(const float* a, const float* b, float* aOut, float* bOut, std::int
 }
 
 void SetMemory_S(float* x, std::int32_t n, float c) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] = c;
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] = c;
 }
 
 void VectorRamp_S_1(float start, float end, float* x, std::int32_t n) {
     if (n <= 0) return;
     const double step = (static_cast<double>(end) - start) / n;
-    for (std::int32_t i = 0; i < n; ++i) x[i] = static_cast<float>(start + step * i);
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] = static_cast<float>(start + step * i);
 }
 
 // ---- Element-wise arithmetic ---------------------------------------------------------------
 
 void Abs_S_1(float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] = std::fabs(x[i]);
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] = std::fabs(x[i]);
 }
 void Negate_S(float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] = -x[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] = -x[i];
 }
 void NegateAndDiv_S_1(float d, float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] = -x[i] / d;
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] = -x[i] / d;
 }
 void Add_S_1(float c, float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] += c;
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] += c;
 }
 void Sub_S_1(float c, float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] -= c;
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] -= c;
 }
 void Mpy_S_1(float c, float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] *= c;
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] *= c;
 }
 void Mpy_D_1(double c, double* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] *= c;
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] *= c;
 }
 void Add_S_2(const float* a, float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] += a[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] += a[i];
 }
 void Add_D_2(const double* a, double* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] += a[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] += a[i];
 }
 void Mpy_S_2(const float* a, float* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] *= a[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] *= a[i];
 }
 void Mpy_D_2(const double* a, double* x, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] *= a[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] *= a[i];
 }
 void Add_S_3(const float* a, const float* b, float* dst, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) dst[i] = a[i] + b[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        dst[i] = a[i] + b[i];
 }
 void Sub_S_3(const float* a, const float* b, float* dst, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) dst[i] = a[i] - b[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        dst[i] = a[i] - b[i];
 }
 void Mpy_S_3(const float* a, const float* b, float* dst, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) dst[i] = a[i] * b[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        dst[i] = a[i] * b[i];
 }
 
 // ---- Reductions ----------------------------------------------------------------------------
 
 float Sum_S_1(const float* x, std::int32_t n) {
     double s = 0.0;
-    for (std::int32_t i = 0; i < n; ++i) s += x[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        s += x[i];
     return static_cast<float>(s);
 }
 
 double Sum_D_1(const double* x, std::int32_t n) {
     double s = 0.0;
-    for (std::int32_t i = 0; i < n; ++i) s += x[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        s += x[i];
     return s;
 }
 
 std::int32_t Sum_Int16_1(const std::int16_t* x, std::int32_t n) {
     std::int64_t s = 0;
-    for (std::int32_t i = 0; i < n; ++i) s += x[i];
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(s, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    for (std::int32_t i = 0; i < n; ++i)
+        s += x[i];
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        s, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int32_t Sum_Int32_1(const std::int32_t* x, std::int32_t n) {
     std::int64_t s = 0;
-    for (std::int32_t i = 0; i < n; ++i) s += x[i];
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(s, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    for (std::int32_t i = 0; i < n; ++i)
+        s += x[i];
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        s, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 float MaxValue_S(const float* x, std::int32_t n) {
     if (n <= 0) return 0.0f;
     float m = x[0];
-    for (std::int32_t i = 1; i < n; ++i) m = x[i] > m ? x[i] : m;
+    for (std::int32_t i = 1; i < n; ++i)
+        m = x[i] > m ? x[i] : m;
     return m;
 }
 
 std::int16_t MaxValue_16(const std::int16_t* x, std::int32_t n) {
     if (n <= 0) return 0;
     std::int16_t m = x[0];
-    for (std::int32_t i = 1; i < n; ++i) m = x[i] > m ? x[i] : m;
+    for (std::int32_t i = 1; i < n; ++i)
+        m = x[i] > m ? x[i] : m;
     return m;
 }
 
@@ -266,11 +289,13 @@ void ShiftVectorRight_S_1(float* x, std::int32_t n) {
 }
 
 void HiThresh_S_1(float* x, std::int32_t, float level, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] = x[i] > level ? level : x[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] = x[i] > level ? level : x[i];
 }
 
 void LowThresh_S_1(float* x, std::int32_t, float level, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) x[i] = x[i] < level ? level : x[i];
+    for (std::int32_t i = 0; i < n; ++i)
+        x[i] = x[i] < level ? level : x[i];
 }
 
 void LowThreshFract_S_1(float* x, float level, float fraction, std::int32_t n) {
@@ -279,9 +304,10 @@ void LowThreshFract_S_1(float* x, float level, float fraction, std::int32_t n) {
 }
 
 ORVEX_HOT_CLONES
-void PowerSpectrum_S_2(const float* ORVEX_RESTRICT re, const float* ORVEX_RESTRICT im,
-                       float* dst, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) dst[i] = re[i] * re[i] + im[i] * im[i];
+void PowerSpectrum_S_2(const float* ORVEX_RESTRICT re, const float* ORVEX_RESTRICT im, float* dst,
+                       std::int32_t n) {
+    for (std::int32_t i = 0; i < n; ++i)
+        dst[i] = re[i] * re[i] + im[i] * im[i];
 }
 
 void CartToPolar_S_2(const float* re, const float* im, float* mag, float* ph, std::int32_t n) {
@@ -327,12 +353,14 @@ void MixerIQ_S_S_1(const float* ORVEX_RESTRICT src, float* ORVEX_RESTRICT i,
 
 // ---- Transforms ----------------------------------------------------------------------------
 
-void FFT_Prepare() { (void)Twiddles(); }
+void FFT_Prepare() {
+    (void)Twiddles();
+}
 
 ORVEX_HOT_CLONES
 void FFT_S_2(const float* ORVEX_RESTRICT reIn, const float* ORVEX_RESTRICT imIn,
-             float* ORVEX_RESTRICT re, float* ORVEX_RESTRICT im, std::int32_t n,
-             std::int32_t order, const std::int32_t* bitRev, const float*, const float*) {
+             float* ORVEX_RESTRICT re, float* ORVEX_RESTRICT im, std::int32_t n, std::int32_t order,
+             const std::int32_t* bitRev, const float*, const float*) {
     if (n <= 0 || order < 0 || order > kMaxFFTOrder || n != (1 << order)) return;
     for (std::int32_t i = 0; i < n; ++i) {
         re[bitRev[i]] = reIn[i];
@@ -358,7 +386,7 @@ void FFT_S_2(const float* ORVEX_RESTRICT reIn, const float* ORVEX_RESTRICT imIn,
             im[i + 2] = ai - bi;
             ar = re[i + 1];
             ai = im[i + 1];
-            const float tr = im[i + 3];  // (x + jy)(-j) = y - jx
+            const float tr = im[i + 3]; // (x + jy)(-j) = y - jx
             const float ti = -re[i + 3];
             re[i + 1] = ar + tr;
             im[i + 1] = ai + ti;
@@ -476,7 +504,8 @@ void CalcBPFilterCoeffs(std::int32_t p, double* h, double wH, double wL, bool qP
     if (p <= 0) return;
     constexpr double kPi = 3.14159265358979;
     const std::int32_t half = (p - 1) / 2;
-    for (std::int32_t k = 0; k < p; ++k) h[k] = 0.0;
+    for (std::int32_t k = 0; k < p; ++k)
+        h[k] = 0.0;
     for (std::int32_t k = 0; k <= 2 * half; ++k) {
         const std::int32_t n = k - half;
         if (n == 0) {
@@ -523,12 +552,14 @@ void CalcBSFilterCoeffs(std::int32_t p, double* hH, float* out, const double* wi
 ORVEX_HOT_CLONES
 void sHilbert(const float* ORVEX_RESTRICT work, const float* ORVEX_RESTRICT kernel,
               float* ORVEX_RESTRICT out, std::int32_t taps, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) out[i] = 0.0f;
+    for (std::int32_t i = 0; i < n; ++i)
+        out[i] = 0.0f;
     for (std::int32_t k = 0; k < taps; ++k) {
         const float c = kernel[k];
         if (c == 0.0f) continue; // a Hilbert kernel is zero at every even offset
         const float* ORVEX_RESTRICT src = work + taps - k;
-        for (std::int32_t i = 0; i < n; ++i) out[i] += c * src[i];
+        for (std::int32_t i = 0; i < n; ++i)
+            out[i] += c * src[i];
     }
 }
 

@@ -44,14 +44,14 @@ void VectorRamp_S_1(float start, float end, float* x, std::int32_t n);
 
 // ---- Element-wise arithmetic ---------------------------------------------------------------
 
-void Abs_S_1(float* x, std::int32_t n);                 ///< x = |x|
-void Negate_S(float* x, std::int32_t n);                ///< x = -x
+void Abs_S_1(float* x, std::int32_t n);                   ///< x = |x|
+void Negate_S(float* x, std::int32_t n);                  ///< x = -x
 void NegateAndDiv_S_1(float d, float* x, std::int32_t n); ///< x = -x / d
-void Add_S_1(float c, float* x, std::int32_t n);        ///< x = x + c
-void Sub_S_1(float c, float* x, std::int32_t n);        ///< x = x - c
-void Mpy_S_1(float c, float* x, std::int32_t n);        ///< x = c * x
-void Mpy_D_1(double c, double* x, std::int32_t n);      ///< x = c * x
-void Add_S_2(const float* a, float* x, std::int32_t n); ///< x = x + a
+void Add_S_1(float c, float* x, std::int32_t n);          ///< x = x + c
+void Sub_S_1(float c, float* x, std::int32_t n);          ///< x = x - c
+void Mpy_S_1(float c, float* x, std::int32_t n);          ///< x = c * x
+void Mpy_D_1(double c, double* x, std::int32_t n);        ///< x = c * x
+void Add_S_2(const float* a, float* x, std::int32_t n);   ///< x = x + a
 void Add_D_2(const double* a, double* x, std::int32_t n);
 void Mpy_S_2(const float* a, float* x, std::int32_t n); ///< x = a * x
 void Mpy_D_2(const double* a, double* x, std::int32_t n);
@@ -67,9 +67,9 @@ double Sum_D_1(const double* x, std::int32_t n);
 std::int32_t Sum_Int16_1(const std::int16_t* x, std::int32_t n);
 /// Sum, saturated to the 32-bit range.
 std::int32_t Sum_Int32_1(const std::int32_t* x, std::int32_t n);
-float MaxValue_S(const float* x, std::int32_t n);          ///< largest element
+float MaxValue_S(const float* x, std::int32_t n);                ///< largest element
 std::int16_t MaxValue_16(const std::int16_t* x, std::int32_t n); ///< largest element
-float MaxValueAbs_S(const float* x, std::int32_t n);       ///< largest |x|
+float MaxValueAbs_S(const float* x, std::int32_t n);             ///< largest |x|
 /// 0-based index of the largest element; on ties the first such index; 0 for n <= 0.
 std::int32_t MaxIndex_S(const float* x, std::int32_t n);
 

@@ -28,11 +28,14 @@ Tone MeasureTone(const std::vector<float>& x, double freqHz, double sampleRate) 
 double Rms(const float* x, std::size_t n) {
     if (n == 0) return 0.0;
     double s = 0.0;
-    for (std::size_t k = 0; k < n; ++k) s += static_cast<double>(x[k]) * x[k];
+    for (std::size_t k = 0; k < n; ++k)
+        s += static_cast<double>(x[k]) * x[k];
     return std::sqrt(s / static_cast<double>(n));
 }
 
-double Rms(const std::vector<float>& x) { return Rms(x.data(), x.size()); }
+double Rms(const std::vector<float>& x) {
+    return Rms(x.data(), x.size());
+}
 
 double Db(double a, double b) {
     if (a <= 0.0 || b <= 0.0) return -300.0;
@@ -56,7 +59,8 @@ double PeakFrequency(const float* x, std::size_t n, double sampleRate, double lo
     for (int it = 0; it < 40; ++it) {
         const double m1 = lo + (hi - lo) * 0.382;
         const double m2 = lo + (hi - lo) * 0.618;
-        if (MeasureTone(x, n, m1, sampleRate).amplitude > MeasureTone(x, n, m2, sampleRate).amplitude)
+        if (MeasureTone(x, n, m1, sampleRate).amplitude >
+            MeasureTone(x, n, m2, sampleRate).amplitude)
             hi = m2;
         else
             lo = m1;

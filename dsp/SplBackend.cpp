@@ -3,13 +3,12 @@
 #include "core/Error.h"
 #include "core/Numeric.h"
 
-#include <fftw3.h>
-#include <volk/constants.h>
-#include <volk/volk.h>
-
 #include <cmath>
 #include <cstring>
+#include <fftw3.h>
 #include <string>
+#include <volk/constants.h>
+#include <volk/volk.h>
 
 namespace orvex::spl {
 namespace {
@@ -72,8 +71,8 @@ struct ComplexFFT::Impl {
 
 ComplexFFT::ComplexFFT(std::int32_t n) : m_n(n), m_impl(std::make_unique<Impl>()) {
     if (!IsPowerOfTwo(n) || n > 16384)
-        throw OrvexError(ErrorKind::InvalidArgument,
-                         "FFTW transform size " + std::to_string(n) + " is not a power of two up to 16384");
+        throw OrvexError(ErrorKind::InvalidArgument, "FFTW transform size " + std::to_string(n) +
+                                                         " is not a power of two up to 16384");
     const auto bytes = sizeof(float) * static_cast<std::size_t>(n);
     m_impl->ri = static_cast<float*>(fftwf_malloc(bytes));
     m_impl->ii = static_cast<float*>(fftwf_malloc(bytes));
@@ -112,10 +111,9 @@ bool Probe() {
         const bool add = TrialAddInt16();
         const bool fft = add && TrialTransform();
         g_available = add && fft;
-        g_description = g_available
-                            ? std::string("FFTW ") + fftwf_version + ", VOLK " + volk_version() +
-                                  " (" + volk_get_machine() + ")"
-                            : std::string("optimised back end failed its trial call");
+        g_description = g_available ? std::string("FFTW ") + fftwf_version + ", VOLK " +
+                                          volk_version() + " (" + volk_get_machine() + ")"
+                                    : std::string("optimised back end failed its trial call");
     } catch (const std::exception& e) {
         g_available = false;
         g_description = std::string("optimised back end unavailable: ") + e.what();
@@ -123,8 +121,12 @@ bool Probe() {
     return g_available;
 }
 
-bool IsAvailable() { return g_available; }
-const char* Description() { return g_description.c_str(); }
+bool IsAvailable() {
+    return g_available;
+}
+const char* Description() {
+    return g_description.c_str();
+}
 
 void CopyInt16(const std::int16_t* src, std::int16_t* dst, std::int32_t n) {
     if (n > 0 && src != dst) std::memmove(dst, src, static_cast<std::size_t>(n) * 2);

@@ -25,10 +25,10 @@ void CopySingle(const float* src, float* dst, std::int32_t n);
 void ZeroInt16(std::int16_t* x, std::int32_t n);
 void ZeroSingle(float* x, std::int32_t n);
 void CartToPolar(const float* re, const float* im, float* mag, float* ph, std::int32_t n);
-void Scale(float c, float* x, std::int32_t n);                          // Mpy_S_1
-void MultiplyInPlace(const float* a, float* x, std::int32_t n);         // Mpy_S_2
+void Scale(float c, float* x, std::int32_t n);                             // Mpy_S_1
+void MultiplyInPlace(const float* a, float* x, std::int32_t n);            // Mpy_S_2
 void Multiply(const float* a, const float* b, float* dst, std::int32_t n); // Mpy_S_3
-void AddInPlace(const float* a, float* x, std::int32_t n);              // Add_S_2
+void AddInPlace(const float* a, float* x, std::int32_t n);                 // Add_S_2
 /// Largest |x| of the block (the same figure as MaxValueAbs_S).
 float Peak(const float* x, std::int32_t n);
 

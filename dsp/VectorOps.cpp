@@ -10,8 +10,12 @@ namespace {
 bool g_useSPL = false;
 } // namespace
 
-bool UseSPL() { return g_useSPL; }
-void SetUseSPL(bool on) { g_useSPL = on && spl::IsAvailable(); }
+bool UseSPL() {
+    return g_useSPL;
+}
+void SetUseSPL(bool on) {
+    g_useSPL = on && spl::IsAvailable();
+}
 
 void CopyInt16(const std::int16_t* src, std::int16_t* dst, std::int32_t n) {
     if (g_useSPL) return spl::CopyInt16(src, dst, n);

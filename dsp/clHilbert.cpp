@@ -41,7 +41,8 @@ Status clHilbert::Load(std::int32_t Taps, std::int32_t NumSamples) {
 void clHilbert::CalcCoefficients(std::int32_t Points, double* HCoeffs, double& Gain) {
     const std::int32_t m = Points - 1;
     const std::int32_t c = RoundHalfEven32(m / 2.0);
-    for (std::int32_t i = 0; i < Points; ++i) HCoeffs[i] = 0.0;
+    for (std::int32_t i = 0; i < Points; ++i)
+        HCoeffs[i] = 0.0;
     // Ideal Hilbert taps fall as 1/i at odd offsets and vanish at even ones; a Hamming window
     // centred on the kernel tapers them. Positive offsets take the negative sign.
     constexpr double kTwoPi = 6.28318530717958;
@@ -86,7 +87,8 @@ Status clHilbert::sTransform(const float* SamplesIn, float* SamplesOut, std::int
     return Status::Ok;
 }
 
-Status clHilbert::sDelaySamples(const float* SamplesIn, float* SamplesOut, std::int32_t NumSamples) {
+Status clHilbert::sDelaySamples(const float* SamplesIn, float* SamplesOut,
+                                std::int32_t NumSamples) {
     if (const Status s = checkBlock(NumSamples); s != Status::Ok) return s;
     const auto d = static_cast<std::size_t>(Delay);
     const auto n = static_cast<std::size_t>(NumSamples);
@@ -98,7 +100,8 @@ Status clHilbert::sDelaySamples(const float* SamplesIn, float* SamplesOut, std::
     return Status::Ok;
 }
 
-Status clHilbert::DelaySamples(const double* SamplesIn, double* SamplesOut, std::int32_t NumSamples) {
+Status clHilbert::DelaySamples(const double* SamplesIn, double* SamplesOut,
+                               std::int32_t NumSamples) {
     if (const Status s = checkBlock(NumSamples); s != Status::Ok) return s;
     const auto d = static_cast<std::size_t>(Delay);
     const auto n = static_cast<std::size_t>(NumSamples);

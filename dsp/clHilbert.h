@@ -3,8 +3,8 @@
 // transformer's group delay, and together they form the analytic signal FM demodulation uses.
 #pragma once
 
-#include "dsp/AlignedVector.h"
 #include "core/Error.h"
+#include "dsp/AlignedVector.h"
 
 #include <cstdint>
 
@@ -16,10 +16,10 @@ namespace orvex {
 /// Taps. Input and output of a block call may be the same array.
 class clHilbert {
 public:
-    double Gain = 0.0;         ///< 1/G, G the kernel's gain at a quarter of the sample rate
-    std::int32_t Delay = 0;    ///< group delay in samples: Taps/2, rounded half to even
-    std::int32_t Nzeros = 0;   ///< history kept between blocks (= Taps)
-    float sGain = 0.0f;        ///< Gain in single precision, applied to every output
+    double Gain = 0.0;       ///< 1/G, G the kernel's gain at a quarter of the sample rate
+    std::int32_t Delay = 0;  ///< group delay in samples: Taps/2, rounded half to even
+    std::int32_t Nzeros = 0; ///< history kept between blocks (= Taps)
+    float sGain = 0.0f;      ///< Gain in single precision, applied to every output
 
     /// Sizes the vectors, designs the kernel and resets history and delay line. Taps from 2 to
     /// 4096 and NumSamples >= Taps; otherwise a message and InvalidArgument.
@@ -52,10 +52,10 @@ private:
     std::int32_t m_maxSamples = 0;
     DoubleVector m_dKernel;
     FloatVector m_sKernel;
-    FloatVector m_work;       // Nzeros history followed by the current block
-    FloatVector m_delay;      // single delay line
+    FloatVector m_work;  // Nzeros history followed by the current block
+    FloatVector m_delay; // single delay line
     FloatVector m_delayNext;
-    DoubleVector m_dDelay;    // double delay line
+    DoubleVector m_dDelay; // double delay line
     DoubleVector m_dDelayNext;
 };
 

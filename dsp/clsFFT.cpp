@@ -14,7 +14,8 @@ namespace {
 
 std::int32_t Log2Exact(std::int32_t n) {
     std::int32_t order = 0;
-    while ((std::int32_t{1} << order) < n) ++order;
+    while ((std::int32_t{1} << order) < n)
+        ++order;
     return order;
 }
 
@@ -32,9 +33,10 @@ void clsFFT::setUseSPL(bool on) {
 
 Status clsFFT::FFTInit(std::int32_t NumPoints) {
     if (!IsPowerOfTwo(NumPoints)) {
-        ShowMessage("clsFFT: " + std::to_string(NumPoints) +
-                        " points is not a power of two; the transform size must be 1, 2, 4, ... 16384",
-                    MessageIcon::Critical);
+        ShowMessage(
+            "clsFFT: " + std::to_string(NumPoints) +
+                " points is not a power of two; the transform size must be 1, 2, 4, ... 16384",
+            MessageIcon::Critical);
         return Status::InvalidArgument;
     }
     if (NumPoints >= 32768) {
@@ -88,8 +90,8 @@ Status clsFFT::FFT_S_2(const float* RealIn, const float* IMagIn, float* RealOut,
     if (vec::UseSPL() && m_spl) {
         m_spl->execute(RealIn, IMagIn, RealOut, IMagOut);
     } else {
-        dll::FFT_S_2(RealIn, IMagIn, RealOut, IMagOut, Points, Order, m_bitRev.data(),
-                     m_cos.data(), m_sin.data());
+        dll::FFT_S_2(RealIn, IMagIn, RealOut, IMagOut, Points, Order, m_bitRev.data(), m_cos.data(),
+                     m_sin.data());
     }
     return Status::Ok;
 }

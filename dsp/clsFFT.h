@@ -1,8 +1,8 @@
 // Radix-2 complex FFT of a fixed size, and the real FFT built on a half-size complex FFT.
 #pragma once
 
-#include "dsp/AlignedVector.h"
 #include "core/Error.h"
+#include "dsp/AlignedVector.h"
 
 #include <cstdint>
 #include <memory>

@@ -14,7 +14,9 @@ constexpr double kPi = 3.14159265358979;
 constexpr double kTwoPi = 6.28318530717958;
 
 // Windowed low-pass prototype tap (sin(n w)/(n pi), w/pi at the centre).
-double SincTap(std::int32_t n, double w) { return n == 0 ? w / kPi : std::sin(n * w) / (n * kPi); }
+double SincTap(std::int32_t n, double w) {
+    return n == 0 ? w / kPi : std::sin(n * w) / (n * kPi);
+}
 } // namespace
 
 clsFFTFilter::clsFFTFilter() = default;
@@ -133,7 +135,8 @@ Status clsFFTFilter::Filter_S_Cart_2_VB(const float* RealIn, const float* IMagIn
     if (const Status s = requireInit(); s != Status::Ok) return s;
     for (std::int32_t i = 0; i < SegmentSize; ++i) {
         const float a = RealIn[i], b = IMagIn[i];
-        const float c = m_respRe[static_cast<std::size_t>(i)], d = m_respIm[static_cast<std::size_t>(i)];
+        const float c = m_respRe[static_cast<std::size_t>(i)],
+                    d = m_respIm[static_cast<std::size_t>(i)];
         RealOut[i] = a * c - b * d;
         IMagOut[i] = b * c + a * d;
     }
@@ -190,7 +193,8 @@ Status clsFFTFilter::CalcBandPass() {
 Status clsFFTFilter::CalcBandPass_VB() {
     if (const Status s = requireInit(); s != Status::Ok) return s;
     const std::int32_t half = (Points - 1) / 2;
-    for (std::int32_t k = 0; k < Points; ++k) m_dKernel[static_cast<std::size_t>(k)] = 0.0;
+    for (std::int32_t k = 0; k < Points; ++k)
+        m_dKernel[static_cast<std::size_t>(k)] = 0.0;
     for (std::int32_t k = 0; k <= 2 * half; ++k) {
         const std::int32_t n = k - half;
         double h;
@@ -204,7 +208,8 @@ Status clsFFTFilter::CalcBandPass_VB() {
     }
     applyNormaliseGain(Points - 1);
     for (std::int32_t k = 0; k < Points; ++k)
-        m_sKernel[static_cast<std::size_t>(k)] = static_cast<float>(m_dKernel[static_cast<std::size_t>(k)]);
+        m_sKernel[static_cast<std::size_t>(k)] =
+            static_cast<float>(m_dKernel[static_cast<std::size_t>(k)]);
     return Status::Ok;
 }
 
@@ -247,8 +252,8 @@ Status clsFFTFilter::CalcBandPass_Smith() {
 
 Status clsFFTFilter::CalcBandStop_PAS() {
     if (const Status s = requireInit(); s != Status::Ok) return s;
-    dll::CalcBSFilterCoeffs(Points, m_dKernel2.data(), m_sKernel.data(), m_window.data(),
-                            FHRadians, FLRadians, QPhase);
+    dll::CalcBSFilterCoeffs(Points, m_dKernel2.data(), m_sKernel.data(), m_window.data(), FHRadians,
+                            FLRadians, QPhase);
     for (std::int32_t k = 0; k < Points; ++k)
         m_dKernel[static_cast<std::size_t>(k)] = m_sKernel[static_cast<std::size_t>(k)];
     return Status::Ok;
@@ -326,7 +331,9 @@ Status clsFFTFilter::CalcBandStop_Smith() {
     return Status::Ok;
 }
 
-Status clsFFTFilter::GetFilterCoeffs_T_S(float* Destination) const { return GetFilterTCoeffs_S(Destination); }
+Status clsFFTFilter::GetFilterCoeffs_T_S(float* Destination) const {
+    return GetFilterTCoeffs_S(Destination);
+}
 
 Status clsFFTFilter::GetFilterTCoeffs_S(float* Destination) const {
     if (const Status s = requireInit(); s != Status::Ok) return s;

@@ -3,9 +3,9 @@
 // block length.
 #pragma once
 
+#include "core/Error.h"
 #include "dsp/AlignedVector.h"
 #include "dsp/clsFFT.h"
-#include "core/Error.h"
 
 #include <cstdint>
 
@@ -26,8 +26,8 @@ public:
     clsFFTFilter(const clsFFTFilter&) = delete;
     clsFFTFilter& operator=(const clsFFTFilter&) = delete;
 
-    std::int32_t Points = 0;        ///< block length P = kernel and window length (power of two, 2..16384)
-    std::int32_t Order = 0;         ///< log2 P
+    std::int32_t Points = 0; ///< block length P = kernel and window length (power of two, 2..16384)
+    std::int32_t Order = 0;  ///< log2 P
     std::int32_t SegmentSize = 0;   ///< FFT length; must be 2·P
     std::int32_t FSampling = 48000; ///< sample rate, Hz
     std::int32_t FLow = 0;          ///< lower edge, Hz (0..FSampling/2)
@@ -64,7 +64,8 @@ public:
     /// X = X·H over SegmentSize bins.
     Status Filter_S_Cart_1(float* RealInOut, float* IMagInOut);
     /// Y = X·H over SegmentSize bins (Y may be X).
-    Status Filter_S_Cart_2(const float* RealIn, const float* IMagIn, float* RealOut, float* IMagOut);
+    Status Filter_S_Cart_2(const float* RealIn, const float* IMagIn, float* RealOut,
+                           float* IMagOut);
     Status Filter_S_Cart_2_VB(const float* RealIn, const float* IMagIn, float* RealOut,
                               float* IMagOut);
     /// Magnitude × |H| and phase + angle(H) over SegmentSize bins.
@@ -75,7 +76,8 @@ public:
     /// Window of P coefficients for WindowType (library form / in-process form into
     /// WindowCoeffs, which needs NumPoints entries).
     Status CalcWindowCoeffs(std::int32_t Type);
-    static void CalcWindowCoeffs_VB(double* WindowCoeffs, std::int32_t NumPoints, std::int32_t Type);
+    static void CalcWindowCoeffs_VB(double* WindowCoeffs, std::int32_t NumPoints,
+                                    std::int32_t Type);
 
     /// Band-pass designs: library form, in-process form (mean over P-1 taps in the gain
     /// normalisation), and the form from two normalised low-pass kernels.
@@ -125,12 +127,12 @@ private:
     FloatVector m_sKernelIm; // zero imaginary companion
     FloatVector m_respRe;    // cartesian response, 2P bins
     FloatVector m_respIm;
-    FloatVector m_respMag;   // polar response, 2P bins (P of them exported)
+    FloatVector m_respMag; // polar response, 2P bins (P of them exported)
     FloatVector m_respPhase;
-    FloatVector m_specRe;    // spectrum of the block being filtered
+    FloatVector m_specRe; // spectrum of the block being filtered
     FloatVector m_specIm;
-    FloatVector m_overlap;   // convolution tail carried to the next block
-    DoubleVector m_window;   // P+1
+    FloatVector m_overlap; // convolution tail carried to the next block
+    DoubleVector m_window; // P+1
     bool m_initialised = false;
     bool m_useSPL = false;
 };

@@ -27,8 +27,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Block time and grouping.
         FormatCase{1234.4, "#,##0 uS", "1,234 uS"}, FormatCase{0.0, "#,##0 uS", "0 uS"},
-        FormatCase{1234567.0, "#,##0 uS", "1,234,567 uS"}, FormatCase{999.5, "#,##0 uS", "1,000 uS"},
-        FormatCase{12.0, "#,##0 uS", "12 uS"},
+        FormatCase{1234567.0, "#,##0 uS", "1,234,567 uS"},
+        FormatCase{999.5, "#,##0 uS", "1,000 uS"}, FormatCase{12.0, "#,##0 uS", "12 uS"},
         // Decibels with a sign.
         FormatCase{-3.456, "#0.00 dB", "-3.46 dB"}, FormatCase{0.0, "#0.00 dB", "0.00 dB"},
         FormatCase{12.005, "#0.00 dB", "12.01 dB"}, FormatCase{-0.001, "#0.00 dB", "0.00 dB"},
@@ -50,16 +50,18 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{-18.0, "#", "-18"}, FormatCase{6.0, "+#", "+6"}, FormatCase{30.0, "+#", "+30"},
         // Hertz with grouping.
         FormatCase{1000.0, "#,###0 Hz", "1,000 Hz"}, FormatCase{950.0, "#,###0 Hz", "950 Hz"},
-        FormatCase{12345.0, "#,###0 Hz", "12,345 Hz"}, FormatCase{7100000.0, "#,0 Hz", "7,100,000 Hz"},
-        FormatCase{5.0, "#,0 Hz", "5 Hz"},
+        FormatCase{12345.0, "#,###0 Hz", "12,345 Hz"},
+        FormatCase{7100000.0, "#,0 Hz", "7,100,000 Hz"}, FormatCase{5.0, "#,0 Hz", "5 Hz"},
         // Time base, kilohertz, per cent, plain decimals.
-        FormatCase{2.5, "00.00 mS/div", "02.50 mS/div"}, FormatCase{123.456, "00.00 mS/div", "123.46 mS/div"},
+        FormatCase{2.5, "00.00 mS/div", "02.50 mS/div"},
+        FormatCase{123.456, "00.00 mS/div", "123.46 mS/div"},
         FormatCase{12.04, "0.0 kHz", "12.0 kHz"}, FormatCase{0.05, "0.0 kHz", "0.1 kHz"},
         FormatCase{0.890625, "#0%", "89%"}, FormatCase{0.9140625, "#0%", "91%"},
         FormatCase{0.0, "#0%", "0%"}, FormatCase{3.14159, "0.0", "3.1"},
         FormatCase{-0.04, "0.0", "0.0"}, FormatCase{-0.06, "0.0", "-0.1"},
         // Optional decimals drop trailing zeros and a bare point.
-        FormatCase{1.5, "#0.##", "1.5"}, FormatCase{1.0, "#0.##", "1"}, FormatCase{1.257, "#0.##", "1.26"}));
+        FormatCase{1.5, "#0.##", "1.5"}, FormatCase{1.0, "#0.##", "1"},
+        FormatCase{1.257, "#0.##", "1.26"}));
 
 TEST(Format, PatternWithoutDigitsIsLiteral) {
     EXPECT_EQ(FormatNumber(42.0, "SubBand"), "SubBand");

@@ -1,9 +1,8 @@
 #include "core/Colours.h"
 #include "core/Numeric.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace orvex;

@@ -2,9 +2,8 @@
 #include "core/MessageSink.h"
 #include "core/YieldHook.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
+#include <gtest/gtest.h>
 
 using namespace orvex;
 
@@ -39,7 +38,8 @@ TEST(YieldHook, CallsTheInstalledHookOnly) {
 }
 
 TEST(Errors, ErrnoTextNamesTheCause) {
-    EXPECT_EQ(ErrnoText("open /dev/ttyUSB0", ENOENT), "open /dev/ttyUSB0: No such file or directory");
+    EXPECT_EQ(ErrnoText("open /dev/ttyUSB0", ENOENT),
+              "open /dev/ttyUSB0: No such file or directory");
     OrvexError e(ErrorKind::Device, "busy");
     EXPECT_EQ(e.kind(), ErrorKind::Device);
     EXPECT_STREQ(StatusText(Status::Overflow), "overflow");

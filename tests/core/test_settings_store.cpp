@@ -1,10 +1,9 @@
 #include "core/QtSettingsStore.h"
 #include "core/SettingsStore.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 
 using namespace orvex;
@@ -12,9 +11,12 @@ using namespace orvex;
 TEST(SettingsValues, BooleansReadLikeTheStoreWritesThem) {
     EXPECT_EQ(BoolText(true), "True");
     EXPECT_EQ(BoolText(false), "False");
-    for (const char* t : {"True", "TRUE", "true", " True ", "1", "-1", "2.5"}) EXPECT_EQ(ParseBool(t), true) << t;
-    for (const char* t : {"False", "FALSE", "false", "0", "0.0"}) EXPECT_EQ(ParseBool(t), false) << t;
-    for (const char* t : {"", "yes", "Tru", "1x"}) EXPECT_FALSE(ParseBool(t).has_value()) << t;
+    for (const char* t : {"True", "TRUE", "true", " True ", "1", "-1", "2.5"})
+        EXPECT_EQ(ParseBool(t), true) << t;
+    for (const char* t : {"False", "FALSE", "false", "0", "0.0"})
+        EXPECT_EQ(ParseBool(t), false) << t;
+    for (const char* t : {"", "yes", "Tru", "1x"})
+        EXPECT_FALSE(ParseBool(t).has_value()) << t;
 }
 
 TEST(SettingsValues, NumbersAreCheckedNotGuessed) {

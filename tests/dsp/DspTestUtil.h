@@ -56,14 +56,17 @@ inline FloatVector RandomVector(std::size_t n, unsigned seed, float sigma = 1000
     FloatVector v(n);
     std::mt19937 rng(seed);
     std::normal_distribution<float> d(0.0f, sigma);
-    for (auto& x : v) x = d(rng);
+    for (auto& x : v)
+        x = d(rng);
     return v;
 }
 
 /// Degrees wrapped to -180..180.
 inline double WrapDegrees(double deg) {
-    while (deg > 180.0) deg -= 360.0;
-    while (deg <= -180.0) deg += 360.0;
+    while (deg > 180.0)
+        deg -= 360.0;
+    while (deg <= -180.0)
+        deg += 360.0;
     return deg;
 }
 

@@ -1,5 +1,4 @@
 #include "DspTestUtil.h"
-
 #include "core/MessageSink.h"
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
@@ -38,10 +37,14 @@ TEST_P(Transforms, ComplexFFTMatchesADoublePrecisionDFT) {
         const int n = 1 << order;
         clsFFT fft;
         ASSERT_EQ(fft.FFTInit(n), Status::Ok);
-        const auto re = RandomVector(static_cast<std::size_t>(n), 100u + static_cast<unsigned>(order));
-        const auto im = RandomVector(static_cast<std::size_t>(n), 200u + static_cast<unsigned>(order));
+        const auto re =
+            RandomVector(static_cast<std::size_t>(n), 100u + static_cast<unsigned>(order));
+        const auto im =
+            RandomVector(static_cast<std::size_t>(n), 200u + static_cast<unsigned>(order));
         std::vector<cd> x(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(i)] = cd(re[static_cast<std::size_t>(i)], im[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < n; ++i)
+            x[static_cast<std::size_t>(i)] =
+                cd(re[static_cast<std::size_t>(i)], im[static_cast<std::size_t>(i)]);
         FloatVector outRe(static_cast<std::size_t>(n)), outIm(static_cast<std::size_t>(n));
         ASSERT_EQ(fft.FFT_S_2(re.data(), im.data(), outRe.data(), outIm.data()), Status::Ok);
         EXPECT_LE(RelativeErrorEnergy(outRe.data(), outIm.data(), ReferenceDft(x)), kMaxErrorEnergy)
@@ -54,7 +57,8 @@ TEST_P(Transforms, RealFFTMatchesADoublePrecisionDFT) {
         const int n = 1 << order;
         clsFFTReal fft;
         ASSERT_EQ(fft.FFTInit(n), Status::Ok);
-        const auto x = RandomVector(static_cast<std::size_t>(n), 300u + static_cast<unsigned>(order));
+        const auto x =
+            RandomVector(static_cast<std::size_t>(n), 300u + static_cast<unsigned>(order));
         std::vector<cd> xc(x.begin(), x.end());
         FloatVector re(static_cast<std::size_t>(n) + 1), im(static_cast<std::size_t>(n) + 1);
         ASSERT_EQ(fft.FFT_Real_S_2(x.data(), re.data(), im.data()), Status::Ok);
@@ -68,7 +72,8 @@ TEST_P(Transforms, InverseRealFFTReturnsTheBlock) {
         clsFFTReal fft;
         ASSERT_EQ(fft.FFTInit(n), Status::Ok);
         const auto x = RandomVector(static_cast<std::size_t>(n), 7u);
-        FloatVector re(static_cast<std::size_t>(n) + 1), im(static_cast<std::size_t>(n) + 1), y(static_cast<std::size_t>(n) + 1);
+        FloatVector re(static_cast<std::size_t>(n) + 1), im(static_cast<std::size_t>(n) + 1),
+            y(static_cast<std::size_t>(n) + 1);
         fft.FFT_Real_S_2(x.data(), re.data(), im.data());
         ASSERT_EQ(fft.IFFT_Real_S_2(re.data(), im.data(), y.data()), Status::Ok);
         std::vector<cd> ref(x.begin(), x.end());
@@ -86,7 +91,8 @@ TEST_P(Transforms, InverseComplexFFTReturnsTheBlockAndLeavesItsInputNegated) {
     ASSERT_EQ(fft.IFFT_S_2(xr.data(), xi.data(), yr.data(), yi.data()), Status::Ok);
     EXPECT_EQ(xi[5], -xiBefore[5]);
     std::vector<cd> ref(1024);
-    for (std::size_t i = 0; i < 1024; ++i) ref[i] = cd(re[i], im[i]);
+    for (std::size_t i = 0; i < 1024; ++i)
+        ref[i] = cd(re[i], im[i]);
     EXPECT_LE(RelativeErrorEnergy(yr.data(), yi.data(), ref), 1e-12);
 }
 
@@ -97,7 +103,9 @@ TEST_P(Transforms, RealBlockOfOnesHasOnlyADCTerm) {
     fft.FFT_Real_S_2(x.data(), re.data(), im.data());
     EXPECT_NEAR(re[0], 4096.0f, 1e-3);
     double rest = 0.0;
-    for (int k = 1; k < 4096; ++k) rest = std::max(rest, std::hypot(double(re[static_cast<std::size_t>(k)]), double(im[static_cast<std::size_t>(k)])));
+    for (int k = 1; k < 4096; ++k)
+        rest = std::max(rest, std::hypot(double(re[static_cast<std::size_t>(k)]),
+                                         double(im[static_cast<std::size_t>(k)])));
     EXPECT_LT(rest, 1e-3);
 }
 
@@ -123,7 +131,8 @@ TEST(InProcessForms, AgreeWithTheLibraryForms) {
     fft.FFT_S_2(re.data(), im.data(), a.data(), b.data());
     fft.FFT_S_2_VB(re.data(), im.data(), c.data(), d.data());
     std::vector<cd> lib(2048);
-    for (std::size_t k = 0; k < 2048; ++k) lib[k] = cd(a[k], b[k]);
+    for (std::size_t k = 0; k < 2048; ++k)
+        lib[k] = cd(a[k], b[k]);
     EXPECT_LE(RelativeErrorEnergy(c.data(), d.data(), lib), kMaxErrorEnergy);
 
     clsFFTReal real;
@@ -133,7 +142,8 @@ TEST(InProcessForms, AgreeWithTheLibraryForms) {
     real.FFT_Real_S_2(x.data(), r1.data(), i1.data());
     real.FFT_Real_S_2_VB(x.data(), r2.data(), i2.data());
     std::vector<cd> libReal(4096);
-    for (std::size_t k = 0; k < 4096; ++k) libReal[k] = cd(r1[k], i1[k]);
+    for (std::size_t k = 0; k < 4096; ++k)
+        libReal[k] = cd(r1[k], i1[k]);
     EXPECT_LE(RelativeErrorEnergy(r2.data(), i2.data(), libReal), kMaxErrorEnergy);
 }
 
@@ -148,8 +158,8 @@ TEST(FFTSetUp, SizesOrdersAndTables) {
     fft.FFTInit(8);
     EXPECT_EQ(fft.BitReversed(1), 4);
     EXPECT_EQ(fft.BitReversed(6), 3);
-    EXPECT_FLOAT_EQ(fft.CosineStep(1), -1.0f);             // LE2 = 1: angle pi
-    EXPECT_NEAR(fft.SineStep(2), -1.0f, 1e-7);             // LE2 = 2: -sin(pi/2)
+    EXPECT_FLOAT_EQ(fft.CosineStep(1), -1.0f); // LE2 = 1: angle pi
+    EXPECT_NEAR(fft.SineStep(2), -1.0f, 1e-7); // LE2 = 2: -sin(pi/2)
     clsFFT one;
     ASSERT_EQ(one.FFTInit(1), Status::Ok);
     EXPECT_EQ(one.Order, 0);
@@ -161,15 +171,19 @@ TEST(FFTSetUp, UninitialisedTransformsShowTheMessageAndLeaveOutputsAlone) {
     ScopedMessageSink scope(sink);
     clsFFT fft;
     FloatVector in(16, 1.0f), outRe(16, 7.0f), outIm(16, 7.0f);
-    EXPECT_EQ(fft.FFT_S_2(in.data(), in.data(), outRe.data(), outIm.data()), Status::NotInitialised);
-    EXPECT_EQ(fft.IFFT_S_2(in.data(), in.data(), outRe.data(), outIm.data()), Status::NotInitialised);
+    EXPECT_EQ(fft.FFT_S_2(in.data(), in.data(), outRe.data(), outIm.data()),
+              Status::NotInitialised);
+    EXPECT_EQ(fft.IFFT_S_2(in.data(), in.data(), outRe.data(), outIm.data()),
+              Status::NotInitialised);
     clsFFTReal real;
     EXPECT_EQ(real.FFT_Real_S_2(in.data(), outRe.data(), outIm.data()), Status::NotInitialised);
     EXPECT_EQ(real.FFT_Real_S_2_VB(in.data(), outRe.data(), outIm.data()), Status::NotInitialised);
     EXPECT_EQ(real.IFFT_Real_S_2(in.data(), in.data(), outRe.data()), Status::NotInitialised);
     ASSERT_EQ(sink.messages().size(), 5u);
-    for (const auto& m : sink.messages()) EXPECT_EQ(m.text, "clsFFT not initialised, you must call Init first");
-    for (float v : outRe) EXPECT_EQ(v, 7.0f);
+    for (const auto& m : sink.messages())
+        EXPECT_EQ(m.text, "clsFFT not initialised, you must call Init first");
+    for (float v : outRe)
+        EXPECT_EQ(v, 7.0f);
     EXPECT_EQ(in[3], 1.0f);
 }
 

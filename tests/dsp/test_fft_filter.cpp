@@ -1,5 +1,4 @@
 #include "DspTestUtil.h"
-
 #include "core/MessageSink.h"
 #include "dsp/OrvexVector.h"
 #include "dsp/SignalMeasure.h"
@@ -7,9 +6,8 @@
 #include "dsp/VectorOps.h"
 #include "dsp/clsFFTFilter.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 using namespace orvex;
 using namespace orvex::testutil;
@@ -40,7 +38,8 @@ std::vector<float> RunBlocks(clsFFTFilter& f, const std::vector<float>& in) {
     std::vector<float> out(in.size());
     FloatVector block(2 * kP + 1);
     for (std::size_t pos = 0; pos + kP <= in.size(); pos += kP) {
-        std::copy(in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + kP), block.begin());
+        std::copy(in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + kP),
+                  block.begin());
         f.Filter_FFT_S_1(block.data());
         std::copy(block.begin(), block.begin() + kP, out.begin() + static_cast<long>(pos));
     }
@@ -59,11 +58,14 @@ measure::Tone Response(clsFFTFilter& filter, double f) {
     return t;
 }
 
-double ResponseDb(clsFFTFilter& filter, double f) { return measure::Db(Response(filter, f).amplitude, 1.0); }
+double ResponseDb(clsFFTFilter& filter, double f) {
+    return measure::Db(Response(filter, f).amplitude, 1.0);
+}
 
 std::vector<double> Sweep(double from, double to, double step) {
     std::vector<double> f;
-    for (double x = from; x <= to + 1e-9; x += step) f.push_back(x);
+    for (double x = from; x <= to + 1e-9; x += step)
+        f.push_back(x);
     return f;
 }
 
@@ -109,7 +111,8 @@ TEST(FilterDesign, BandPassKernelSpansAllButTheLastTap) {
     // The sinc is centred on tap 1023 and the window on 1023.5, so the halves match closely
     // but not exactly.
     for (int k = 1; k < 1023; ++k) {
-        const float a = taps[static_cast<std::size_t>(1023 - k)], b = taps[static_cast<std::size_t>(1023 + k)];
+        const float a = taps[static_cast<std::size_t>(1023 - k)],
+                    b = taps[static_cast<std::size_t>(1023 + k)];
         ASSERT_NEAR(a, b, 1e-3 * taps[1023]) << k;
     }
 }
@@ -121,8 +124,10 @@ TEST_P(FilterBackEnds, BandPassSweep) {
     Configure(f, 1000, 4000, false, 2);
     for (double fr : Sweep(1000 + kTransition, 4000 - kTransition, 97.0))
         EXPECT_NEAR(ResponseDb(f, fr), 0.0, 0.5) << fr << " Hz";
-    for (double fr : Sweep(40, 1000 - kTransition, 103.0)) EXPECT_LT(ResponseDb(f, fr), -60.0) << fr << " Hz";
-    for (double fr : Sweep(4000 + kTransition, 23900, 487.0)) EXPECT_LT(ResponseDb(f, fr), -60.0) << fr << " Hz";
+    for (double fr : Sweep(40, 1000 - kTransition, 103.0))
+        EXPECT_LT(ResponseDb(f, fr), -60.0) << fr << " Hz";
+    for (double fr : Sweep(4000 + kTransition, 23900, 487.0))
+        EXPECT_LT(ResponseDb(f, fr), -60.0) << fr << " Hz";
 }
 
 TEST_P(FilterBackEnds, BandStopSweep) {
@@ -130,8 +135,10 @@ TEST_P(FilterBackEnds, BandStopSweep) {
     Configure(f, 2000, 3000, true, 2);
     for (double fr : Sweep(2000 + kTransition, 3000 - kTransition, 61.0))
         EXPECT_LT(ResponseDb(f, fr), -60.0) << fr << " Hz";
-    for (double fr : Sweep(60, 2000 - kTransition, 173.0)) EXPECT_NEAR(ResponseDb(f, fr), 0.0, 0.5) << fr << " Hz";
-    for (double fr : Sweep(3000 + kTransition, 23800, 571.0)) EXPECT_NEAR(ResponseDb(f, fr), 0.0, 0.5) << fr << " Hz";
+    for (double fr : Sweep(60, 2000 - kTransition, 173.0))
+        EXPECT_NEAR(ResponseDb(f, fr), 0.0, 0.5) << fr << " Hz";
+    for (double fr : Sweep(3000 + kTransition, 23800, 571.0))
+        EXPECT_NEAR(ResponseDb(f, fr), 0.0, 0.5) << fr << " Hz";
 }
 
 // Block-by-block filtering is one long convolution with the kernel, tail included.
@@ -148,7 +155,8 @@ TEST_P(FilterBackEnds, BlocksEqualOneDirectConvolution) {
         double err = 0.0, energy = 0.0, tailEnergy = 0.0;
         for (std::size_t n = 0; n < x.size(); ++n) {
             double acc = 0.0;
-            for (std::size_t k = 0; k < kP && k <= n; ++k) acc += double(taps[k]) * x[n - k];
+            for (std::size_t k = 0; k < kP && k <= n; ++k)
+                acc += double(taps[k]) * x[n - k];
             err += (y[n] - acc) * (y[n] - acc);
             energy += acc * acc;
             if (n >= x.size() - 2 * kP) tailEnergy += acc * acc;
@@ -210,30 +218,37 @@ TEST(FilterDesign, InProcessAndAlternativeFormsAgreeWithTheLibraryForms) {
         f.QPhase = q;
         f.CalcBandPass();
         f.GetFilterTCoeffs_S(lib.data());
-        const float peak = *std::max_element(lib.begin(), lib.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); });
+        const float peak = *std::max_element(
+            lib.begin(), lib.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); });
         f.CalcBandPass_VB();
         f.GetFilterTCoeffs_S(other.data());
-        for (std::size_t k = 0; k < kP; ++k) ASSERT_NEAR(other[k], lib[k], 1e-6 * std::fabs(peak)) << k;
+        for (std::size_t k = 0; k < kP; ++k)
+            ASSERT_NEAR(other[k], lib[k], 1e-6 * std::fabs(peak)) << k;
         f.CalcBandPass_Smith();
         f.GetFilterTCoeffs_S(other.data());
-        for (std::size_t k = 0; k < kP; ++k) ASSERT_NEAR(other[k], lib[k], 2e-3 * std::fabs(peak)) << k;
+        for (std::size_t k = 0; k < kP; ++k)
+            ASSERT_NEAR(other[k], lib[k], 2e-3 * std::fabs(peak)) << k;
         f.BandReject = true;
         f.CalcBandStop_PAS();
         f.GetFilterTCoeffs_S(lib.data());
-        const float stopPeak = std::fabs(*std::max_element(lib.begin(), lib.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); }));
+        const float stopPeak = std::fabs(*std::max_element(
+            lib.begin(), lib.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); }));
         f.CalcBandStop();
         f.GetFilterTCoeffs_S(other.data());
-        for (std::size_t k = 0; k < kP; ++k) ASSERT_NEAR(other[k], lib[k], 1e-6 * stopPeak) << k;
+        for (std::size_t k = 0; k < kP; ++k)
+            ASSERT_NEAR(other[k], lib[k], 1e-6 * stopPeak) << k;
         f.CalcBandStop_Smith();
         f.GetFilterTCoeffs_S(other.data());
-        for (std::size_t k = 0; k < kP; ++k) ASSERT_NEAR(other[k], lib[k], 1e-6 * stopPeak) << k;
+        for (std::size_t k = 0; k < kP; ++k)
+            ASSERT_NEAR(other[k], lib[k], 1e-6 * stopPeak) << k;
         f.BandReject = false;
     }
     DoubleVector w1(kP + 1), w2(kP + 1);
     for (int type : {0, 1, 2}) {
         dll::CalcWindowCoeffs_D(kP, w1.data(), type);
         clsFFTFilter::CalcWindowCoeffs_VB(w2.data(), kP, type);
-        for (std::size_t k = 0; k < kP; ++k) ASSERT_DOUBLE_EQ(w1[k], w2[k]);
+        for (std::size_t k = 0; k < kP; ++k)
+            ASSERT_DOUBLE_EQ(w1[k], w2[k]);
     }
     EXPECT_DOUBLE_EQ(w1[0], 0.42 - 0.5 + 0.08); // Blackman ends
 }

@@ -2,9 +2,8 @@
 #include "dsp/SignalMeasure.h"
 #include "dsp/clHilbert.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <vector>
 
 using namespace orvex;
@@ -28,7 +27,9 @@ TEST(Hilbert, LoadSetsDelayHistoryAndAnOddKernel) {
             EXPECT_EQ(k[static_cast<std::size_t>(64 - i)], 0.0) << i;
         } else {
             EXPECT_LT(k[static_cast<std::size_t>(64 + i)], 0.0) << i;
-            EXPECT_DOUBLE_EQ(k[static_cast<std::size_t>(64 - i)], -k[static_cast<std::size_t>(64 + i)]) << i;
+            EXPECT_DOUBLE_EQ(k[static_cast<std::size_t>(64 - i)],
+                             -k[static_cast<std::size_t>(64 + i)])
+                << i;
         }
     }
     EXPECT_NEAR(h.Gain * 2.0 * 0.785, 1.0, 0.05); // G is close to twice the series pi/4
@@ -43,7 +44,8 @@ TEST(Hilbert, QuarterRateSineIsTurnedByNinetyDegrees) {
     delay.Load(128, kBlock);
     const double amplitude = 5000.0, phase0 = 0.3;
     std::vector<float> x(3 * kBlock), q(x.size()), i(x.size());
-    for (std::size_t n = 0; n < x.size(); ++n) x[n] = static_cast<float>(amplitude * std::cos(M_PI / 2 * n + phase0));
+    for (std::size_t n = 0; n < x.size(); ++n)
+        x[n] = static_cast<float>(amplitude * std::cos(M_PI / 2 * n + phase0));
     for (std::size_t pos = 0; pos < x.size(); pos += kBlock) {
         ASSERT_EQ(transform.sTransform(x.data() + pos, q.data() + pos, kBlock), Status::Ok);
         ASSERT_EQ(delay.sDelaySamples(x.data() + pos, i.data() + pos, kBlock), Status::Ok);
@@ -80,21 +82,28 @@ TEST(Hilbert, DelayLineShiftsARampBySixtyFourAcrossBlocks) {
     clHilbert h;
     h.Load(128, kBlock);
     std::vector<float> ramp(3 * kBlock), out(ramp.size());
-    for (std::size_t n = 0; n < ramp.size(); ++n) ramp[n] = static_cast<float>(n + 1);
+    for (std::size_t n = 0; n < ramp.size(); ++n)
+        ramp[n] = static_cast<float>(n + 1);
     for (std::size_t pos = 0; pos < ramp.size(); pos += kBlock)
         h.sDelaySamples(ramp.data() + pos, out.data() + pos, kBlock);
-    for (std::size_t n = 0; n < 64; ++n) EXPECT_EQ(out[n], 0.0f);
-    for (std::size_t n = 64; n < out.size(); ++n) ASSERT_EQ(out[n], ramp[n - 64]) << n;
+    for (std::size_t n = 0; n < 64; ++n)
+        EXPECT_EQ(out[n], 0.0f);
+    for (std::size_t n = 64; n < out.size(); ++n)
+        ASSERT_EQ(out[n], ramp[n - 64]) << n;
 
     std::vector<double> dr(2 * kBlock), dout(dr.size());
-    for (std::size_t n = 0; n < dr.size(); ++n) dr[n] = static_cast<double>(n) * 0.5;
-    for (std::size_t pos = 0; pos < dr.size(); pos += kBlock) h.DelaySamples(dr.data() + pos, dout.data() + pos, kBlock);
-    for (std::size_t n = 64; n < dr.size(); ++n) ASSERT_EQ(dout[n], dr[n - 64]);
+    for (std::size_t n = 0; n < dr.size(); ++n)
+        dr[n] = static_cast<double>(n) * 0.5;
+    for (std::size_t pos = 0; pos < dr.size(); pos += kBlock)
+        h.DelaySamples(dr.data() + pos, dout.data() + pos, kBlock);
+    for (std::size_t n = 64; n < dr.size(); ++n)
+        ASSERT_EQ(dout[n], dr[n - 64]);
 }
 
 TEST(Hilbert, InputAndOutputMayBeTheSameBlock) {
     clHilbert a, b, c, d;
-    for (auto* h : {&a, &b, &c, &d}) h->Load(128, kBlock);
+    for (auto* h : {&a, &b, &c, &d})
+        h->Load(128, kBlock);
     const auto x = measure::MakeTone(2 * kBlock, 7000.0, 48000.0, 1000.0);
     std::vector<float> separate(x.size()), inPlace(x.begin(), x.end());
     std::vector<float> dSeparate(x.size()), dInPlace(x.begin(), x.end());
@@ -118,9 +127,11 @@ TEST(Hilbert, CoefficientsCanBeReplaced) {
     h.GetCoefs(back.data(), 16);
     EXPECT_EQ(back[0], 1.0);
     std::vector<float> x(64), y(64);
-    for (std::size_t n = 0; n < 64; ++n) x[n] = static_cast<float>(n);
+    for (std::size_t n = 0; n < 64; ++n)
+        x[n] = static_cast<float>(n);
     h.sTransform(x.data(), y.data(), 64);
-    for (std::size_t n = 0; n < 64; ++n) ASSERT_FLOAT_EQ(y[n], x[n] * h.sGain);
+    for (std::size_t n = 0; n < 64; ++n)
+        ASSERT_FLOAT_EQ(y[n], x[n] * h.sGain);
     EXPECT_EQ(h.sSetCoefs(delta.data(), 17), Status::InvalidArgument);
 }
 
@@ -134,7 +145,9 @@ TEST(Hilbert, BadUseIsRefusedWithoutTouchingBuffers) {
     EXPECT_EQ(h.Load(128, 64), Status::InvalidArgument);
     EXPECT_EQ(sink.messages().size(), 3u);
     ASSERT_EQ(h.Load(128, kBlock), Status::Ok);
-    EXPECT_EQ(h.sTransform(in.data(), out.data(), 4096), Status::InvalidArgument); // longer than loaded
-    EXPECT_EQ(h.sDelaySamples(in.data(), out.data(), 32), Status::InvalidArgument); // shorter than the delay
+    EXPECT_EQ(h.sTransform(in.data(), out.data(), 4096),
+              Status::InvalidArgument); // longer than loaded
+    EXPECT_EQ(h.sDelaySamples(in.data(), out.data(), 32),
+              Status::InvalidArgument); // shorter than the delay
     EXPECT_EQ(out[0], 9.0f);
 }

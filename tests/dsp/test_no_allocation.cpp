@@ -6,10 +6,9 @@
 #include "dsp/clsFFT.h"
 #include "dsp/clsFFTFilter.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <new>
 
 namespace {
@@ -22,8 +21,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 using namespace orvex;
 

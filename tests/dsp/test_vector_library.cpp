@@ -1,24 +1,24 @@
 #include "DspTestUtil.h"
-
 #include "dsp/OrvexVector.h"
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace orvex;
 using namespace orvex::testutil;
 
 TEST(VectorLibrary, FloatToInt16RoundsHalvesToEvenAndSaturates) {
-    const float in[] = {0.5f, 1.5f, 2.5f, -2.5f, -0.4f, 32767.4f, 40000.0f, -40000.0f,
-                        -32768.0f, std::numeric_limits<float>::quiet_NaN()};
+    const float in[] = {
+        0.5f,     1.5f,     2.5f,      -2.5f,     -0.4f,
+        32767.4f, 40000.0f, -40000.0f, -32768.0f, std::numeric_limits<float>::quiet_NaN()};
     const std::int16_t want[] = {0, 2, 2, -2, 0, 32767, 32767, -32768, -32768, 0};
     std::int16_t out[10];
     dll::FloatToInt16_S_2(in, out, 10);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(out[i], want[i]) << "input " << in[i];
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(out[i], want[i]) << "input " << in[i];
     float back[10];
     dll::Int16ToFloat_S_2(out, back, 10);
     EXPECT_EQ(back[5], 32767.0f); // no scaling either way
@@ -31,7 +31,8 @@ TEST(VectorLibrary, InterlaceAndDeInterlaceAreInverse) {
     EXPECT_EQ(a[2], 3);
     EXPECT_EQ(b[2], -3);
     dll::Interlace_16_2(a, b, again, 3);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(again[i], stereo[i]);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(again[i], stereo[i]);
     const float x[] = {0, 1, 2, 3, 4, 5, 6, 7};
     float even[4], odd[4];
     dll::DeInterlace_S_2(x, even, odd, 8); // n counts source elements
@@ -125,9 +126,7 @@ TEST(VectorLibrary, CallBackReachesTheInstalledHandler) {
 
 class BackEnds : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(spl::Probe()) << spl::Description();
-    }
+    void SetUp() override { ASSERT_TRUE(spl::Probe()) << spl::Description(); }
     void TearDown() override { vec::SetUseSPL(false); }
 };
 
@@ -143,8 +142,10 @@ TEST_F(BackEnds, ProbeLeavesTheSwitchOff) {
 TEST_F(BackEnds, RoutedOperationsAgreeWithThePortableLibrary) {
     for (std::int32_t n : {0, 1, 3, 7, 16, 33, 255, 1000, 2048, 4099}) {
         for (std::size_t offset : {0u, 1u, 3u}) {
-            const auto a = RandomVector(static_cast<std::size_t>(n) + 8, 11u + static_cast<unsigned>(n));
-            const auto b = RandomVector(static_cast<std::size_t>(n) + 8, 97u + static_cast<unsigned>(n));
+            const auto a =
+                RandomVector(static_cast<std::size_t>(n) + 8, 11u + static_cast<unsigned>(n));
+            const auto b =
+                RandomVector(static_cast<std::size_t>(n) + 8, 97u + static_cast<unsigned>(n));
             struct Result {
                 FloatVector x, y, z, mag, ph;
                 float peak = 0.0f;
