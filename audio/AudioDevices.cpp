@@ -8,7 +8,9 @@ int EventRegistry::createEvent(DXEventTarget* target) {
     return id;
 }
 
-void EventRegistry::destroyEvent(int eventId) { m_targets.erase(eventId); }
+void EventRegistry::destroyEvent(int eventId) {
+    m_targets.erase(eventId);
+}
 
 void EventRegistry::fire(int eventId) {
     const auto it = m_targets.find(eventId);

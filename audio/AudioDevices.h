@@ -16,7 +16,7 @@ namespace orvex::audio {
 
 /// PCM format of one buffer. Only 16-bit samples are streamed.
 struct PcmFormat {
-    int channels = 1;           ///< 1 mono, 2 stereo
+    int channels = 1; ///< 1 mono, 2 stereo
     int framesPerSecond = 48000;
     int bitsPerSample = 16;
     int blockAlign() const { return bitsPerSample * channels / 8; } ///< bytes per frame
@@ -109,8 +109,8 @@ public:
     virtual std::vector<std::string> deviceNames() = 0;
     virtual void open(int device) = 0;
     virtual bool isOpen() const = 0;
-    virtual std::unique_ptr<PlaybackBuffer> createBuffer(const PcmFormat& format, std::int64_t bytes,
-                                                         EventRegistry& events) = 0;
+    virtual std::unique_ptr<PlaybackBuffer>
+    createBuffer(const PcmFormat& format, std::int64_t bytes, EventRegistry& events) = 0;
     virtual void close() = 0;
 };
 
@@ -119,7 +119,8 @@ public:
 /// receiver's capture with ALSA playback, say).
 class AudioBackend {
 public:
-    AudioBackend(std::unique_ptr<CaptureProvider> capture, std::unique_ptr<PlaybackProvider> playback)
+    AudioBackend(std::unique_ptr<CaptureProvider> capture,
+                 std::unique_ptr<PlaybackProvider> playback)
         : m_capture(std::move(capture)), m_playback(std::move(playback)) {}
     CaptureProvider& capture() { return *m_capture; }
     PlaybackProvider& playback() { return *m_playback; }

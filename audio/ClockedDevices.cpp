@@ -12,13 +12,16 @@ void SilenceSource::read(std::int16_t* interleaved, std::int64_t frames, const P
     std::memset(interleaved, 0, static_cast<std::size_t>(frames * format.blockAlign()));
 }
 
-void RecordingSink::write(const std::int16_t* interleaved, std::int64_t frames, const PcmFormat& format) {
+void RecordingSink::write(const std::int16_t* interleaved, std::int64_t frames,
+                          const PcmFormat& format) {
     m_samples.insert(m_samples.end(), interleaved, interleaved + frames * format.channels);
 }
 
 // ---- Frame clock ---------------------------------------------------------------------------
 
-void FrameClock::attach(ClockedDevice* device) { m_devices.push_back(device); }
+void FrameClock::attach(ClockedDevice* device) {
+    m_devices.push_back(device);
+}
 
 void FrameClock::detach(ClockedDevice* device) {
     m_devices.erase(std::remove(m_devices.begin(), m_devices.end(), device), m_devices.end());
@@ -66,13 +69,16 @@ ClockedDevice::ClockedDevice(FrameClock& clock, EventRegistry& events, const Pcm
     : m_clock(clock), m_events(events), m_format(format) {
     const std::int64_t align = std::max(1, format.blockAlign());
     if (bytes < align || bytes % align != 0)
-        throw AudioError("buffer of " + std::to_string(bytes) + " bytes does not hold whole frames of " +
-                         std::to_string(align) + " bytes");
+        throw AudioError("buffer of " + std::to_string(bytes) +
+                         " bytes does not hold whole frames of " + std::to_string(align) +
+                         " bytes");
     m_buffer.assign(static_cast<std::size_t>(bytes), 0);
     m_clock.attach(this);
 }
 
-ClockedDevice::~ClockedDevice() { m_clock.detach(this); }
+ClockedDevice::~ClockedDevice() {
+    m_clock.detach(this);
+}
 
 void ClockedDevice::setPositions(const std::vector<NotifyPosition>& positions) {
     const auto size = static_cast<std::int64_t>(m_buffer.size());
@@ -121,7 +127,8 @@ void ClockedDevice::step(std::int64_t frames) {
 void ClockedDevice::fireDue() {
     std::vector<int> due;
     due.swap(m_due);
-    for (int id : due) m_events.fire(id);
+    for (int id : due)
+        m_events.fire(id);
 }
 
 ClockedCaptureBuffer::ClockedCaptureBuffer(FrameClock& clock, EventRegistry& events,
@@ -178,38 +185,45 @@ void ClockedPlaybackBuffer::transfer(std::int64_t byteOffset, std::int64_t bytes
         std::memcpy(m_scratch.data(), in, static_cast<std::size_t>(bytes));
     } else {
         for (std::int64_t i = 0; i < samples; ++i)
-            m_scratch[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::lrint(in[i] * m_gain));
+            m_scratch[static_cast<std::size_t>(i)] =
+                static_cast<std::int16_t>(std::lrint(in[i] * m_gain));
     }
     m_sink.write(m_scratch.data(), bytes / m_format.blockAlign(), m_format);
 }
 
 // ---- Providers -----------------------------------------------------------------------------
 
-ClockedCaptureProvider::ClockedCaptureProvider(FrameClock& clock, std::string name, SourceFactory factory)
+ClockedCaptureProvider::ClockedCaptureProvider(FrameClock& clock, std::string name,
+                                               SourceFactory factory)
     : m_clock(clock), m_name(std::move(name)), m_factory(std::move(factory)) {}
 
 void ClockedCaptureProvider::open(int device) {
     if (device != 1)
-        throw AudioError("capture device " + std::to_string(device) + " does not exist (only 1: " + m_name + ")");
+        throw AudioError("capture device " + std::to_string(device) +
+                         " does not exist (only 1: " + m_name + ")");
     if (!m_source) m_source = m_factory();
 }
 
-std::unique_ptr<CaptureBuffer> ClockedCaptureProvider::createBuffer(const PcmFormat& format, std::int64_t bytes,
+std::unique_ptr<CaptureBuffer> ClockedCaptureProvider::createBuffer(const PcmFormat& format,
+                                                                    std::int64_t bytes,
                                                                     EventRegistry& events) {
     if (!m_source) throw AudioError("capture device " + m_name + " is not open");
     return std::make_unique<ClockedCaptureBuffer>(m_clock, events, format, bytes, *m_source);
 }
 
-ClockedPlaybackProvider::ClockedPlaybackProvider(FrameClock& clock, std::string name, SinkFactory factory)
+ClockedPlaybackProvider::ClockedPlaybackProvider(FrameClock& clock, std::string name,
+                                                 SinkFactory factory)
     : m_clock(clock), m_name(std::move(name)), m_factory(std::move(factory)) {}
 
 void ClockedPlaybackProvider::open(int device) {
     if (device != 1)
-        throw AudioError("playback device " + std::to_string(device) + " does not exist (only 1: " + m_name + ")");
+        throw AudioError("playback device " + std::to_string(device) +
+                         " does not exist (only 1: " + m_name + ")");
     if (!m_sink) m_sink = m_factory();
 }
 
-std::unique_ptr<PlaybackBuffer> ClockedPlaybackProvider::createBuffer(const PcmFormat& format, std::int64_t bytes,
+std::unique_ptr<PlaybackBuffer> ClockedPlaybackProvider::createBuffer(const PcmFormat& format,
+                                                                      std::int64_t bytes,
                                                                       EventRegistry& events) {
     if (!m_sink) throw AudioError("playback device " + m_name + " is not open");
     return std::make_unique<ClockedPlaybackBuffer>(m_clock, events, format, bytes, *m_sink);
@@ -218,7 +232,8 @@ std::unique_ptr<PlaybackBuffer> ClockedPlaybackProvider::createBuffer(const PcmF
 void ClockedPlaybackProvider::close() {
     if (!m_sink) return;
     m_lastError.clear();
-    if (!m_sink->finish(&m_lastError) && m_lastError.empty()) m_lastError = "the output could not be finished";
+    if (!m_sink->finish(&m_lastError) && m_lastError.empty())
+        m_lastError = "the output could not be finished";
     m_sink.reset();
 }
 

@@ -28,7 +28,8 @@ public:
 class PlaybackSink {
 public:
     virtual ~PlaybackSink() = default;
-    virtual void write(const std::int16_t* interleaved, std::int64_t frames, const PcmFormat& format) = 0;
+    virtual void write(const std::int16_t* interleaved, std::int64_t frames,
+                       const PcmFormat& format) = 0;
     /// Completes what the sink writes (a WAV file is finished and moved into place); false
     /// with the reason when that fails.
     virtual bool finish(std::string* error) {
@@ -50,7 +51,8 @@ public:
 /// Keeps everything played (tests).
 class RecordingSink final : public PlaybackSink {
 public:
-    void write(const std::int16_t* interleaved, std::int64_t frames, const PcmFormat& format) override;
+    void write(const std::int16_t* interleaved, std::int64_t frames,
+               const PcmFormat& format) override;
     const std::vector<std::int16_t>& samples() const { return m_samples; }
 
 private:
@@ -82,7 +84,8 @@ private:
 /// the notification positions.
 class ClockedDevice {
 public:
-    ClockedDevice(FrameClock& clock, EventRegistry& events, const PcmFormat& format, std::int64_t bytes);
+    ClockedDevice(FrameClock& clock, EventRegistry& events, const PcmFormat& format,
+                  std::int64_t bytes);
     virtual ~ClockedDevice();
     ClockedDevice(const ClockedDevice&) = delete;
     ClockedDevice& operator=(const ClockedDevice&) = delete;
@@ -107,7 +110,7 @@ protected:
     std::vector<std::uint8_t> m_buffer;
     std::int64_t m_cursor = 0; // byte position of the next frame
     std::vector<NotifyPosition> m_positions;
-    std::vector<int> m_due;     // events whose position the cursor has just passed
+    std::vector<int> m_due; // events whose position the cursor has just passed
     bool m_running = false;
 };
 
@@ -115,10 +118,14 @@ class ClockedCaptureBuffer final : public ClockedDevice, public CaptureBuffer {
 public:
     ClockedCaptureBuffer(FrameClock& clock, EventRegistry& events, const PcmFormat& format,
                          std::int64_t bytes, CaptureSource& source);
-    void setNotificationPositions(const std::vector<NotifyPosition>& positions) override { setPositions(positions); }
+    void setNotificationPositions(const std::vector<NotifyPosition>& positions) override {
+        setPositions(positions);
+    }
     void start() override { setRunning(true); }
     void stop() override { setRunning(false); }
-    BufferStatus status() const override { return m_running ? BufferStatus::Running : BufferStatus::Stopped; }
+    BufferStatus status() const override {
+        return m_running ? BufferStatus::Running : BufferStatus::Stopped;
+    }
     void readBuffer(std::int64_t start, std::int64_t size, void* destination) override;
     bool isPlayback() const override { return false; }
 
@@ -131,10 +138,14 @@ class ClockedPlaybackBuffer final : public ClockedDevice, public PlaybackBuffer 
 public:
     ClockedPlaybackBuffer(FrameClock& clock, EventRegistry& events, const PcmFormat& format,
                           std::int64_t bytes, PlaybackSink& sink);
-    void setNotificationPositions(const std::vector<NotifyPosition>& positions) override { setPositions(positions); }
+    void setNotificationPositions(const std::vector<NotifyPosition>& positions) override {
+        setPositions(positions);
+    }
     void start() override { setRunning(true); }
     void stop() override { setRunning(false); }
-    BufferStatus status() const override { return m_running ? BufferStatus::Running : BufferStatus::Stopped; }
+    BufferStatus status() const override {
+        return m_running ? BufferStatus::Running : BufferStatus::Stopped;
+    }
     void writeBuffer(std::int64_t start, std::int64_t size, const void* source) override;
     void setVolume(int hundredthsDb) override;
     bool isPlayback() const override { return true; }

@@ -11,7 +11,9 @@
 
 namespace orvex {
 
-OrvexDX8::OrvexDX8(audio::AudioBackend& backend) : m_backend(backend) { setSamplesPerEvent(2048); }
+OrvexDX8::OrvexDX8(audio::AudioBackend& backend) : m_backend(backend) {
+    setSamplesPerEvent(2048);
+}
 
 OrvexDX8::~OrvexDX8() {
     if (Prepared) ReleaseDevices();
@@ -43,7 +45,9 @@ std::int32_t OrvexDX8::OutputAttenuation() const {
     return RoundHalfEven32(m_outputAttenuation / 100.0);
 }
 
-void OrvexDX8::setOutputAttenuation(std::int32_t v) { m_outputAttenuation = v < -10000 ? -10000 : v; }
+void OrvexDX8::setOutputAttenuation(std::int32_t v) {
+    m_outputAttenuation = v < -10000 ? -10000 : v;
+}
 
 void OrvexDX8::fail(std::int32_t err, const std::string& why) {
     m_lastErr = err;
@@ -93,11 +97,11 @@ bool OrvexDX8::OpenDevices() {
     m_playbackBufferBytes =
         static_cast<std::int64_t>(m_bytesPerOutputEvent) * m_blocksInBuffer * m_bufferRatio;
     try {
-        m_playbackBuffer =
-            m_backend.playback().createBuffer(m_playbackFormat, m_playbackBufferBytes, m_backend.events());
+        m_playbackBuffer = m_backend.playback().createBuffer(
+            m_playbackFormat, m_playbackBufferBytes, m_backend.events());
         YieldToUser();
-        m_captureBuffer =
-            m_backend.capture().createBuffer(m_captureFormat, m_captureBufferBytes, m_backend.events());
+        m_captureBuffer = m_backend.capture().createBuffer(m_captureFormat, m_captureBufferBytes,
+                                                           m_backend.events());
         YieldToUser();
     } catch (const std::exception& e) {
         fail(kErrDevice, e.what());
@@ -115,12 +119,12 @@ bool OrvexDX8::SetNotifications() {
     m_playbackNotify.clear();
     const std::int64_t n = m_captureBufferBytes / m_bytesPerCaptureEvent;
     for (std::int64_t i = 0; i < n; ++i)
-        m_captureNotify.push_back({(i + 1) * m_bytesPerCaptureEvent - 1,
-                                   m_backend.events().createEvent(m_eventForm)});
+        m_captureNotify.push_back(
+            {(i + 1) * m_bytesPerCaptureEvent - 1, m_backend.events().createEvent(m_eventForm)});
     const std::int64_t m = m_playbackBufferBytes / m_bytesPerOutputEvent;
     for (std::int64_t j = 0; j < m; ++j)
-        m_playbackNotify.push_back({(j + 1) * m_bytesPerOutputEvent - 1,
-                                    m_backend.events().createEvent(m_eventForm)});
+        m_playbackNotify.push_back(
+            {(j + 1) * m_bytesPerOutputEvent - 1, m_backend.events().createEvent(m_eventForm)});
     try {
         m_captureBuffer->setNotificationPositions(m_captureNotify);
         m_playbackBuffer->setNotificationPositions(m_playbackNotify);
@@ -187,8 +191,8 @@ void OrvexDX8::StopSound() {
     }
     // Notifications may still arrive while we wait; a device that never reports stopped is
     // given up on after a while instead of holding the program.
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration<double>(kStopTimeoutSeconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(kStopTimeoutSeconds);
     while (m_captureBuffer->status() == audio::BufferStatus::Running &&
            std::chrono::steady_clock::now() < deadline)
         YieldToUser();
@@ -234,7 +238,8 @@ void OrvexDX8::Capture(std::int16_t* Channel1, std::int16_t* Channel2) {
 void OrvexDX8::Output(const std::int16_t* Channel1, const std::int16_t* Channel2, std::int32_t) {
     std::int16_t* slot = m_outputRing.data() + m_outWritePos;
     if (m_channelsOut == 1) {
-        std::memcpy(slot, Channel1, static_cast<std::size_t>(m_samplesPerEvent) * sizeof(std::int16_t));
+        std::memcpy(slot, Channel1,
+                    static_cast<std::size_t>(m_samplesPerEvent) * sizeof(std::int16_t));
     } else if (m_channelsOut == 2) {
         dll::Interlace_16_2(Channel1, Channel2, slot, m_samplesPerEvent);
     } else {
@@ -288,12 +293,14 @@ bool OrvexDX8::EventHandler(int eventid, std::int16_t* Channel1, std::int16_t* C
         try {
             m_playbackBuffer->setVolume(m_outputAttenuation > 0 ? 0 : m_outputAttenuation);
             m_playbackBuffer->writeBuffer(static_cast<std::int64_t>(j) * m_bytesPerOutputEvent,
-                                          m_bytesPerOutputEvent, m_outputRing.data() + m_outReadPos);
+                                          m_bytesPerOutputEvent,
+                                          m_outputRing.data() + m_outReadPos);
         } catch (const std::exception& e) {
             fail(kErrDevice, e.what());
         }
         // A slot that is not refilled in time plays as silence.
-        std::memset(m_outputRing.data() + m_outReadPos, 0, static_cast<std::size_t>(m_bytesPerOutputEvent));
+        std::memset(m_outputRing.data() + m_outReadPos, 0,
+                    static_cast<std::size_t>(m_bytesPerOutputEvent));
         m_outReadPos += m_bytesPerOutputEvent / 2;
         if (m_outReadPos >= ringUpperIndex()) m_outReadPos = 0;
         return false;

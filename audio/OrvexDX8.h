@@ -71,9 +71,9 @@ public:
     const std::string& LastErrText() const { return m_lastErrText; }
 
     // ---- Public data ---------------------------------------------------------------------
-    bool Prepared = false;      ///< between a successful PrepareDevices and ReleaseDevices
-    std::int32_t OutDelay = 0;  ///< capture blocks still to pass before playback starts
-    bool OutPtrWrap = false;    ///< set each time the output ring's write position wraps
+    bool Prepared = false;     ///< between a successful PrepareDevices and ReleaseDevices
+    std::int32_t OutDelay = 0; ///< capture blocks still to pass before playback starts
+    bool OutPtrWrap = false;   ///< set each time the output ring's write position wraps
 
     /// Raised once per captured block with the two channel blocks (the handler may overwrite
     /// them) and SamplesPerEvent.
@@ -93,7 +93,8 @@ public:
     /// Copies the staged capture block to the two channel blocks (SamplesPerEvent each).
     void Capture(std::int16_t* Channel1, std::int16_t* Channel2);
     /// Queues one block (SamplesPerEvent frames) for playback; NumSamples is not used.
-    void Output(const std::int16_t* Channel1, const std::int16_t* Channel2, std::int32_t NumSamples);
+    void Output(const std::int16_t* Channel1, const std::int16_t* Channel2,
+                std::int32_t NumSamples);
     /// Entry point for every buffer notification; true for a capture notification. A captured
     /// block for which the owner queues nothing during DataReady leaves its ring slot silent.
     bool EventHandler(int eventid, std::int16_t* Channel1, std::int16_t* Channel2);

@@ -3,11 +3,10 @@
 #include "audio/OrvexDX8.h"
 #include "core/MessageSink.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <set>
+#include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <vector>
 
 using namespace orvex;
@@ -20,10 +19,12 @@ constexpr int kBlock = 2048;
 // Frame n of channel c is gen(n, c).
 class FunctionSource final : public CaptureSource {
 public:
-    explicit FunctionSource(std::function<std::int16_t(std::int64_t, int)> gen) : m_gen(std::move(gen)) {}
+    explicit FunctionSource(std::function<std::int16_t(std::int64_t, int)> gen)
+        : m_gen(std::move(gen)) {}
     void read(std::int16_t* out, std::int64_t frames, const PcmFormat& format) override {
         for (std::int64_t f = 0; f < frames; ++f, ++m_frame)
-            for (int c = 0; c < format.channels; ++c) *out++ = m_gen(m_frame, c);
+            for (int c = 0; c < format.channels; ++c)
+                *out++ = m_gen(m_frame, c);
     }
 
 private:
@@ -57,15 +58,15 @@ public:
 };
 
 struct Rig {
-    explicit Rig(std::function<std::int16_t(std::int64_t, int)> gen, int channelsIn = 1, int channelsOut = 1) {
+    explicit Rig(std::function<std::int16_t(std::int64_t, int)> gen, int channelsIn = 1,
+                 int channelsOut = 1) {
         auto capture = std::make_unique<ClockedCaptureProvider>(
             clock, "test capture", [gen] { return std::make_unique<FunctionSource>(gen); });
-        auto playback = std::make_unique<ClockedPlaybackProvider>(
-            clock, "test playback", [this] {
-                auto s = std::make_unique<RecordingSink>();
-                sink = s.get();
-                return s;
-            });
+        auto playback = std::make_unique<ClockedPlaybackProvider>(clock, "test playback", [this] {
+            auto s = std::make_unique<RecordingSink>();
+            sink = s.get();
+            return s;
+        });
         backend = std::make_unique<AudioBackend>(std::move(capture), std::move(playback));
         card = std::make_unique<OrvexDX8>(*backend);
         card->setFSampling(48000);
@@ -135,7 +136,8 @@ TEST(SoundCard, ClickComesOutSevenBlocksLaterThreeOfThemInTheRing) {
     // The sink starts recording when playback starts, three blocks in.
     EXPECT_EQ(at + 3 * kBlock, clickFrame + 7 * kBlock);
     EXPECT_EQ(out[static_cast<std::size_t>(at)], 12345);
-    for (int i = 0; i < 4 * kBlock; ++i) ASSERT_EQ(out[static_cast<std::size_t>(i)], 0);
+    for (int i = 0; i < 4 * kBlock; ++i)
+        ASSERT_EQ(out[static_cast<std::size_t>(i)], 0);
 }
 
 TEST(SoundCard, DroppedBlockIsExactlyOneBlockOfSilence) {
@@ -151,7 +153,8 @@ TEST(SoundCard, DroppedBlockIsExactlyOneBlockOfSilence) {
         longest = std::max(longest, silentRun);
     }
     EXPECT_EQ(longest, kBlock);
-    for (int i = 0; i < kBlock; ++i) ASSERT_EQ(out[static_cast<std::size_t>((4 + 4) * kBlock + i)], 0);
+    for (int i = 0; i < kBlock; ++i)
+        ASSERT_EQ(out[static_cast<std::size_t>((4 + 4) * kBlock + i)], 0);
     EXPECT_EQ(out[(4 + 3) * kBlock], 1000);
     EXPECT_EQ(out[(4 + 5) * kBlock], 1000);
 }
@@ -220,7 +223,9 @@ TEST(SoundCard, MonoAndStereoCaptureAndOutput) {
         EXPECT_EQ(a, b);
         EXPECT_EQ(a[5], static_cast<std::int16_t>((kBlock + 5) % 1000));
     }
-    Rig stereo([](std::int64_t n, int c) { return static_cast<std::int16_t>(c == 0 ? n % 1000 : -(n % 1000)); }, 2, 2);
+    Rig stereo([](std::int64_t n,
+                  int c) { return static_cast<std::int16_t>(c == 0 ? n % 1000 : -(n % 1000)); },
+               2, 2);
     std::vector<std::int16_t> left, right;
     stereo.owner->onBlock = [&](std::int16_t* x, std::int16_t* y, std::int32_t n) {
         left.assign(x, x + n);
@@ -249,7 +254,8 @@ TEST(SoundCard, OtherChannelCountsAreRefusedWithError1001) {
     rig.card->Output(a.data(), b.data(), kBlock);
     EXPECT_EQ(rig.card->OutWritePos(), 0);
     ASSERT_EQ(messages.messages().size(), 2u);
-    EXPECT_EQ(messages.messages()[0].text, "Unknown Number of channels, only Mono or Stereo allowed");
+    EXPECT_EQ(messages.messages()[0].text,
+              "Unknown Number of channels, only Mono or Stereo allowed");
 }
 
 TEST(SoundCard, RepeatedStartStopAndReleaseChangeNothing) {
@@ -291,7 +297,8 @@ TEST(SoundCard, DevicesThatCannotOpenGiveTheMessage) {
     EXPECT_NE(rig.card->LastErr(), 0);
     EXPECT_NE(rig.card->LastErrText().find("capture device 3 does not exist"), std::string::npos);
     ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.messages()[0].text, "Unable to start DirectSound. Check proper sound card installation");
+    EXPECT_EQ(messages.messages()[0].text,
+              "Unable to start DirectSound. Check proper sound card installation");
     rig.card->setCurrentCaptureDevice(1);
     rig.card->StartSound(); // tries again
     EXPECT_TRUE(rig.card->Prepared);
