@@ -207,3 +207,23 @@ TEST(AlsaBackend, ADeviceFailingWhileStreamingStopsWithAReason) {
     EXPECT_FALSE(card.InAction());
     card.ReleaseDevices();
 }
+
+#include "audio/RealTimePacer.h"
+
+// Clocked devices paced by the wall clock deliver blocks at the sound card's rate, never ahead
+// of real time.
+TEST(RealTimePacer, KeepsTheClockAtTheWallClock) {
+    App();
+    FrameClock clock;
+    RealTimePacer pacer(clock, 48000, 2);
+    const auto t0 = std::chrono::steady_clock::now();
+    pacer.start();
+    while (std::chrono::steady_clock::now() - t0 < std::chrono::milliseconds(150)) QCoreApplication::processEvents();
+    pacer.stop();
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GT(clock.now(), 0);
+    EXPECT_LE(clock.now(), static_cast<std::int64_t>(elapsed * 48000) + 1);
+    const auto frozen = clock.now();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clock.now(), frozen);
+}
