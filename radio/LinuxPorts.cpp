@@ -43,6 +43,7 @@ public:
     ~LinuxSerialLines() override {
         // Leave the lines at rest; the close also drops DTR and RTS (HUPCL).
         ::ioctl(m_fd, TIOCCBRK);
+        ::ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);
     }
 
@@ -168,12 +169,11 @@ std::unique_ptr<SerialLines> LinuxPorts::openSerial(const std::string& device, P
         return nullptr;
     }
     // Another program holding the port: an flock (picocom, screen, ...) or TIOCEXCL (opens by
-    // others then fail with EBUSY, caught above).
+    // others then fail with EBUSY, caught above). Ours is set only once the port proved usable.
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         error = DescribePortError(device, errno, false);
         return nullptr;
     }
-    ::ioctl(fd.get(), TIOCEXCL); // best effort: keeps other programs out while we drive it
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
@@ -189,6 +189,7 @@ std::unique_ptr<SerialLines> LinuxPorts::openSerial(const std::string& device, P
                      " - the device has no DTR, RTS, CTS and DSR lines (a pseudo-terminal?)";
         return nullptr;
     }
+    ::ioctl(fd.get(), TIOCEXCL); // best effort: keeps other programs out while we drive it
     auto lines = std::make_unique<LinuxSerialLines>(fd.release(), device);
     // Opening a tty raises DTR and RTS; put the synthesiser's lines at rest.
     if (!lines->setBreak(false) || !lines->setDTR(false) || !lines->setRTS(false)) {

@@ -46,6 +46,7 @@ bool RsOutputs::SetBreak(int level) {
 // A port that opened but stops taking line changes (a USB adapter pulled out) is reported
 // once; the transfer goes on without effect, as a missing port does.
 void RsOutputs::lineFault(const std::string& text) {
+    ++m_lineFaults;
     if (m_faultReported) return;
     m_faultReported = true;
     ShowMessage("The synthesiser's control lines cannot be driven: " + text,

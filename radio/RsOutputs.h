@@ -73,6 +73,8 @@ public:
     /// Sixteen bits, most significant first, on the parallel port (the AD9835 word).
     void ParallelSendWord(std::uint16_t w);
 
+    /// Line changes that failed on an open port since creation.
+    std::uint64_t LineFaults() const { return m_lineFaults; }
     /// Why the last ComOpen or ParallelPortOpen failed.
     const PortError& LastOpenError() const { return m_openError; }
 
@@ -99,6 +101,7 @@ private:
     std::unique_ptr<ParallelLines> m_parallel;
     PortError m_openError;
     bool m_faultReported = false;
+    std::uint64_t m_lineFaults = 0;
     std::int64_t m_bitPeriodNs = kBitPeriodNs;
     std::uint64_t m_bitWaits = 0;
 };
