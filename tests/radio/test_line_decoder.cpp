@@ -116,20 +116,6 @@ TEST(LineDecoder, AD9835IgnoresClocksAfterTheSixteenthAndFlagsShortWords) {
     EXPECT_EQ(d.transfers()[1].kind, ChipTransfer::Kind::Fault);
 }
 
-TEST(LineDecoder, AD9835OnTheParallelPort) {
-    LineDecoder d(DdsChip::AD9835);
-    RecordingPorts ports(nullptr, &d);
-    RsOutputs lines(ports);
-    lines.setBitPeriodNs(0);
-    ASSERT_TRUE(lines.ParallelPortOpen("/dev/parport0"));
-    for (const std::uint16_t w : {0xF800, 0x3078, 0x2156, 0x3234, 0x2312, 0x8000, 0xC000})
-        lines.ParallelSendWord(w);
-    ASSERT_EQ(d.transfers().size(), 7u);
-    EXPECT_EQ(d.transfers()[1].value, 0x3078u);
-    EXPECT_EQ(d.FrequencyWord(), 0x12345678u);
-    EXPECT_EQ(d.Faults(), 0);
-}
-
 TEST(LineDecoder, AD9850LoadsFortyBitsOnFrequencyUpdate) {
     Lines l;
     l.data(0);
@@ -160,23 +146,6 @@ TEST(LineDecoder, AD9850LoadsFortyBitsOnFrequencyUpdate) {
     bad.data(4);
     d.feed(bad.ev);
     EXPECT_EQ(d.Faults(), 2);
-}
-
-TEST(LineDecoder, ChipsIgnoreTheLinesTheyAreNotWiredTo) {
-    Lines l;
-    l.data(4);
-    l.data(6);
-    l.data(0);
-    LineDecoder a(DdsChip::AD9951);
-    a.feed(l.ev);
-    EXPECT_TRUE(a.transfers().empty());
-    Lines s;
-    s.dtr(1);
-    s.serialBits(0xFFFF, 16);
-    s.dtr(0);
-    LineDecoder b(DdsChip::AD9850);
-    b.feed(s.ev);
-    EXPECT_TRUE(b.transfers().empty());
 }
 
 TEST(LineDecoder, ResetForgetsTheChipButKeepsTheListener) {

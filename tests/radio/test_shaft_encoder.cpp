@@ -121,19 +121,6 @@ TEST(ShaftEncoder, TheFirstPollIsNotATurn) {
     EXPECT_EQ(enc.PreviousState(), 1);
 }
 
-TEST(ShaftEncoder, AutomaticRateAtSixPointFiveMilliseconds) {
-    Bench b;
-    b.encoder.ShaftAutoRate = true;
-    int i = 0;
-    for (int n = 0; n < 5; ++n)
-        b.turn(kUp[i++ % 4], 6500);
-    EXPECT_DOUBLE_EQ(b.r.vfo->TuneStep(), 0.001 / 20);    // 50 Hz
-    EXPECT_DOUBLE_EQ(b.r.vfo->TuneStepLSD(), 0.001 / 10); // snapped to 100 Hz
-    EXPECT_EQ(b.encoder.IntervalHistory()[0], 65000000);  // 6500.0000 us
-    EXPECT_EQ(b.encoder.EncoderUpCount, 1);
-    EXPECT_EQ(b.knob.Position(), 0); // the knob is not moved with automatic rate
-}
-
 TEST(ShaftEncoder, RateTable) {
     struct Row {
         std::int64_t micros;
@@ -146,6 +133,7 @@ TEST(ShaftEncoder, RateTable) {
         {1000, base / 2, base / 10},
         {4999, base / 2, base / 10},
         {5000, base / 10, base / 10},
+        {6500, base / 20, base / 10}, // 50 Hz steps on a 100 Hz grid
         {6999, base / 20, base / 10},
         {7000, base / 40, base / 10},
         {8000, base / 80, base / 100},
@@ -162,6 +150,9 @@ TEST(ShaftEncoder, RateTable) {
             b.turn(kDown[n % 4], row.micros);
         EXPECT_DOUBLE_EQ(b.r.vfo->TuneStep(), row.step) << row.micros;
         EXPECT_DOUBLE_EQ(b.r.vfo->TuneStepLSD(), row.grid) << row.micros;
+        EXPECT_EQ(b.encoder.IntervalHistory()[0], row.micros * 10000); // four decimal places
+        EXPECT_EQ(b.encoder.EncoderDownCount, 1);
+        EXPECT_EQ(b.knob.Position(), 0); // with automatic rate the knob stays
     }
 }
 
