@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,7 +30,8 @@ TuneRun Tune(const std::string& options) {
 }
 
 std::string TempIni(const std::string& name, const std::string& text) {
-    const auto path = std::filesystem::temp_directory_path() / name;
+    const auto path =
+        std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "_" + name);
     std::ofstream(path) << text;
     return path.string();
 }

@@ -68,7 +68,8 @@ TEST(LinuxPorts, NotASerialDevice) {
     EXPECT_EQ(error.fault, PortFault::NotSerial);
     EXPECT_NE(error.text.find("not a serial device"), std::string::npos);
 
-    const auto file = std::filesystem::temp_directory_path() / "orvex_not_a_port";
+    const auto file =
+        std::filesystem::temp_directory_path() / ("orvex_not_a_port_" + std::to_string(::getpid()));
     {
         std::FILE* f = std::fopen(file.c_str(), "w");
         std::fclose(f);
