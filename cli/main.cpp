@@ -12,6 +12,8 @@ const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
         {"demo", "run the DSP building blocks on generated signals and report what they measure",
          &RunDemo},
+        {"tune", "compute the DDS tuning word for a frequency and clock it into the synthesiser",
+         &RunTune},
     };
     return commands;
 }
