@@ -62,7 +62,8 @@ std::string SentText(DdsChip chip, const std::vector<ChipTransfer>& transfers, s
     for (std::size_t i = from; i < transfers.size(); ++i) {
         const ChipTransfer& t = transfers[i];
         if (chip == DdsChip::AD9951 && t.kind == ChipTransfer::Kind::AD9951Write) {
-            out += (out.empty() ? "" : " ") + HexBytes(t.bytes);
+            if (!out.empty()) out += ' ';
+            out += HexBytes(t.bytes);
         } else if (chip == DdsChip::AD9835 && t.kind == ChipTransfer::Kind::AD9835Word) {
             std::snprintf(buf, sizeof buf, "%s%04X", out.empty() ? "" : " ", t.value);
             out += buf;
@@ -71,7 +72,8 @@ std::string SentText(DdsChip chip, const std::vector<ChipTransfer>& transfers, s
             for (int k = 0; k < 4; ++k)
                 bytes.push_back(static_cast<std::uint8_t>(t.value >> (8 * k)));
             bytes.push_back(t.control);
-            out += (out.empty() ? "" : " ") + HexBytes(bytes);
+            if (!out.empty()) out += ' ';
+            out += HexBytes(bytes);
         }
     }
     return out.empty() ? "nothing" : out;
