@@ -102,20 +102,41 @@ inline double BandPower(const std::vector<double>& spectrum, double loHz, double
     return sum;
 }
 
-/// The frequency of the strongest component between loHz and hiHz, refined to a small
-/// fraction of a hertz.
+/// Refines the frequency of a steady tone near `coarseHz` (within about a hertz) from the
+/// phase it gains between the first and second quarter, then the two halves, of x: good to a
+/// few millihertz for a strong tone.
+inline double RefineFrequency(const std::vector<float>& x, double coarseHz, int rate = kRate) {
+    double f = coarseHz;
+    for (const std::size_t len : {x.size() / 4, x.size() / 2}) {
+        const auto a = measure::MeasureTone(x.data(), len, f, rate);
+        const auto b = measure::MeasureTone(x.data() + len, len, f, rate);
+        // A tone exactly at f advances by 2 pi f len / rate between the two starts.
+        const double seconds = static_cast<double>(len) / rate;
+        const double dphi =
+            std::remainder(b.phase - a.phase - 2.0 * M_PI * f * seconds, 2.0 * M_PI);
+        f += dphi / (2.0 * M_PI * seconds);
+    }
+    return f;
+}
+
+/// The frequency of the strongest component between loHz and hiHz: the spectrum's peak,
+/// interpolated, then refined by RefineFrequency.
 inline double StrongestFrequency(const std::vector<float>& x, double loHz, double hiHz,
                                  int rate = kRate) {
     const auto spectrum = PowerSpectrum(x);
     const double bin = static_cast<double>(rate) / (2.0 * static_cast<double>(spectrum.size() - 1));
     std::size_t best = 0;
-    for (std::size_t k = 0; k < spectrum.size(); ++k) {
+    for (std::size_t k = 1; k + 1 < spectrum.size(); ++k) {
         const double f = static_cast<double>(k) * bin;
         if (f >= loHz && f <= hiHz && (best == 0 || spectrum[k] > spectrum[best])) best = k;
     }
-    const double centre = static_cast<double>(best) * bin;
-    return measure::PeakFrequency(x.data(), std::min<std::size_t>(x.size(), 96000), rate,
-                                  centre - 2.0 * bin, centre + 2.0 * bin);
+    if (best == 0) return 0.0;
+    // Parabola through the log powers of the peak and its neighbours.
+    const double l = std::log(spectrum[best - 1] + 1e-30), c = std::log(spectrum[best] + 1e-30),
+                 r = std::log(spectrum[best + 1] + 1e-30);
+    const double denom = l - 2.0 * c + r;
+    const double shift = denom != 0.0 ? 0.5 * (l - r) / denom : 0.0;
+    return RefineFrequency(x, (static_cast<double>(best) + shift) * bin, rate);
 }
 
 /// Amplitude of the tone at freqHz (Hann-windowed correlation over the whole of x).
