@@ -12,6 +12,8 @@ const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
         {"demo", "run the DSP building blocks on generated signals and report what they measure",
          &RunDemo},
+        {"bandplan", "check and list band-plan files, and show where the program keeps them",
+         &RunBandplan},
     };
     return commands;
 }
