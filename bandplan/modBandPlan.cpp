@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <dirent.h>
 #include <limits>
 #include <optional>
@@ -48,16 +50,23 @@ std::string PresetSection(std::int32_t s, std::int32_t p) {
     return "Preset." + std::to_string(s) + "." + std::to_string(p);
 }
 
-// A number as the files may hold it: decimal point, or a decimal comma from a regional format.
-std::optional<double> ParseSingleText(std::string_view text) {
-    if (const auto n = ParseNumber(text)) return n;
-    std::string swapped(text);
-    if (std::count(swapped.begin(), swapped.end(), ',') == 1 &&
-        swapped.find('.') == std::string::npos) {
-        std::replace(swapped.begin(), swapped.end(), ',', '.');
-        return ParseNumber(swapped);
-    }
-    return std::nullopt;
+// A single-precision value as the files may hold it: a decimal point, or a decimal comma from
+// a regional number format. Parsed straight to float, so what SingleText wrote reads back
+// exactly.
+std::optional<float> ParseSingleText(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    std::string s(text);
+    if (std::count(s.begin(), s.end(), ',') == 1 && s.find('.') == std::string::npos)
+        std::replace(s.begin(), s.end(), ',', '.');
+    float value = 0.0f;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 std::string RangeText(std::int64_t min, std::int64_t max) {
@@ -130,7 +139,7 @@ public:
         } else if (*n > max) {
             skip(*v, key, RangeText(-1, static_cast<std::int64_t>(max)) + "; taken as not stored");
         } else {
-            field = *n < 0.0 ? -1.0f : static_cast<float>(*n);
+            field = *n < 0.0f ? -1.0f : *n;
         }
     }
 

@@ -314,6 +314,11 @@ bool IniDocument::removeSectionIfEmpty(std::string_view section) {
     const Section& s = m_sections[it->second];
     for (const auto& line : s.lines)
         if (line.kind != LineKind::Blank) return false;
+    // Kept while a later section of the same name exists: removing it would bring that one's
+    // keys, never read so far, into use.
+    const std::string lower = Lower(section);
+    for (std::size_t i = it->second + 1; i < m_sections.size(); ++i)
+        if (m_sections[i].valid && Lower(m_sections[i].name) == lower) return false;
     m_sections.erase(m_sections.begin() + static_cast<std::ptrdiff_t>(it->second));
     rebuildSectionIndex();
     return true;

@@ -71,7 +71,7 @@ public:
     /// Removes every line of that key in the first section of that name; true if one was found.
     bool remove(std::string_view section, std::string_view key);
     /// Removes the first section of that name when it holds only blank lines (no key, no
-    /// comment, nothing else); true if it was removed.
+    /// comment, nothing else) and no later section has the same name; true if it was removed.
     bool removeSectionIfEmpty(std::string_view section);
 
     /// The file's text: every line kept, in order, with the file's line ends.
