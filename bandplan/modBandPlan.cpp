@@ -6,6 +6,7 @@
 #include "core/YieldHook.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -38,9 +39,11 @@ constexpr std::size_t kMaxShownIssues = 10;
 
 bool g_busy = false;
 
+// A value as the report shows it: readable text, at most 80 characters.
 std::string Excerpt(std::string_view text) {
     constexpr std::size_t kMax = 80;
-    return text.size() <= kMax ? std::string(text) : std::string(text.substr(0, kMax)) + "...";
+    const std::string clean = CleanText(text);
+    return CharCount(clean) <= kMax ? clean : CutToChars(clean, kMax) + "...";
 }
 
 std::string SubBandSection(std::int32_t s) {
@@ -279,7 +282,8 @@ bool InitBandPlan(MainBandInfo& band, std::time_t now) {
 
 void LoadBandPlanFromDocument(MainBandInfo& band, const IniDocument& doc, BandPlanReport& report) {
     for (const auto& problem : doc.problems())
-        report.issues.push_back({problem.line, "", "", problem.text, problem.reason, true});
+        report.issues.push_back(
+            {problem.line, "", "", Excerpt(problem.text), problem.reason, true});
 
     ItemReader read(doc, report);
     read.section("MainBand");
@@ -332,6 +336,9 @@ void LoadBandPlanFromDocument(MainBandInfo& band, const IniDocument& doc, BandPl
             read.optionalSingle("AGCDecay", preset.AGCDecay, kMaxAgcDecay);
         }
     }
+    std::stable_sort(
+        report.issues.begin(), report.issues.end(),
+        [](const BandPlanIssue& a, const BandPlanIssue& b) { return a.line < b.line; });
 }
 
 bool LoadBandPlan(MainBandInfo& band, BandPlanReport* reportOut) {
