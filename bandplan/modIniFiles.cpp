@@ -31,13 +31,6 @@ char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (auto& c : out)
-        c = LowerAscii(c);
-    return out;
-}
-
 std::string Excerpt(std::string_view line) {
     constexpr std::size_t kMax = 80;
     return line.size() <= kMax ? std::string(line) : std::string(line.substr(0, kMax)) + "...";
@@ -81,6 +74,19 @@ bool IniNameEquals(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     return true;
+}
+
+std::size_t IniNameHash::operator()(std::string_view name) const {
+    std::size_t h = 14695981039346656037ull; // FNV-1a over the lower-case bytes
+    for (const char c : name) {
+        h ^= static_cast<unsigned char>(LowerAscii(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+bool IniNameEqual::operator()(std::string_view a, std::string_view b) const {
+    return IniNameEquals(a, b);
 }
 
 std::string CutToProfileBuffer(std::string value) {
@@ -170,11 +176,11 @@ IniDocument IniDocument::Parse(std::string_view text) {
             doc.m_problems.push_back(
                 {line.number, Excerpt(line.raw), "key before the first section: not read"});
 
-    std::unordered_map<std::string, std::size_t> first;
+    IniNameIndex first;
     for (std::size_t i = 1; i < doc.m_sections.size(); ++i) {
         Section& s = doc.m_sections[i];
         if (!s.valid) continue;
-        const auto [it, inserted] = first.emplace(Lower(s.name), i);
+        const auto [it, inserted] = first.emplace(s.name, i);
         if (inserted) {
             IndexKeys(s, &doc.m_problems);
         } else {
@@ -195,7 +201,7 @@ void IniDocument::IndexKeys(Section& section, std::vector<IniProblem>* problems)
     for (std::size_t k = 0; k < section.lines.size(); ++k) {
         const Line& line = section.lines[k];
         if (line.kind != LineKind::Key) continue;
-        const auto [it, inserted] = section.keys.emplace(Lower(line.name), k);
+        const auto [it, inserted] = section.keys.emplace(line.name, k);
         if (!inserted && problems)
             problems->push_back({line.number, Excerpt(line.raw),
                                  "duplicate key (first at line " +
@@ -209,27 +215,26 @@ void IniDocument::rebuildSectionIndex() {
     for (std::size_t i = 1; i < m_sections.size(); ++i) {
         if (!m_sections[i].valid) continue;
         // A duplicate that has become the first of its name is read from now on.
-        if (m_sectionIndex.emplace(Lower(m_sections[i].name), i).second)
-            IndexKeys(m_sections[i], nullptr);
+        if (m_sectionIndex.emplace(m_sections[i].name, i).second) IndexKeys(m_sections[i], nullptr);
     }
 }
 
 // ---- lookups ----
 
 const IniDocument::Section* IniDocument::findSection(std::string_view name) const {
-    const auto it = m_sectionIndex.find(Lower(name));
+    const auto it = m_sectionIndex.find(name);
     return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
 }
 
 IniDocument::Section* IniDocument::findSection(std::string_view name) {
-    const auto it = m_sectionIndex.find(Lower(name));
+    const auto it = m_sectionIndex.find(name);
     return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
 }
 
 std::optional<IniValue> IniDocument::find(std::string_view section, std::string_view key) const {
     const Section* s = findSection(section);
     if (!s) return std::nullopt;
-    const auto it = s->keys.find(Lower(Trim(key)));
+    const auto it = s->keys.find(Trim(key));
     if (it == s->keys.end()) return std::nullopt;
     const Line& line = s->lines[it->second];
     return IniValue{line.value, line.number};
@@ -272,10 +277,10 @@ bool IniDocument::set(std::string_view sectionName, std::string_view keyName,
         added.name = std::string(section);
         added.headerRaw = "[" + added.name + "]";
         m_sections.push_back(std::move(added));
-        m_sectionIndex.emplace(Lower(section), m_sections.size() - 1);
+        m_sectionIndex.emplace(std::string(section), m_sections.size() - 1);
         s = &m_sections.back();
     }
-    const auto it = s->keys.find(Lower(key));
+    const auto it = s->keys.find(key);
     if (it != s->keys.end()) {
         Line& line = s->lines[it->second];
         line.value = text;
@@ -299,26 +304,25 @@ bool IniDocument::set(std::string_view sectionName, std::string_view keyName,
 bool IniDocument::remove(std::string_view section, std::string_view key) {
     Section* s = findSection(section);
     if (!s) return false;
-    const std::string lowerKey = Lower(Trim(key));
-    if (s->keys.find(lowerKey) == s->keys.end()) return false;
+    const std::string_view name = Trim(key);
+    if (s->keys.find(name) == s->keys.end()) return false;
     std::erase_if(s->lines, [&](const Line& line) {
-        return line.kind == LineKind::Key && Lower(line.name) == lowerKey;
+        return line.kind == LineKind::Key && IniNameEquals(line.name, name);
     });
     IndexKeys(*s, nullptr);
     return true;
 }
 
 bool IniDocument::removeSectionIfEmpty(std::string_view section) {
-    const auto it = m_sectionIndex.find(Lower(section));
+    const auto it = m_sectionIndex.find(section);
     if (it == m_sectionIndex.end()) return false;
     const Section& s = m_sections[it->second];
     for (const auto& line : s.lines)
         if (line.kind != LineKind::Blank) return false;
     // Kept while a later section of the same name exists: removing it would bring that one's
     // keys, never read so far, into use.
-    const std::string lower = Lower(section);
     for (std::size_t i = it->second + 1; i < m_sections.size(); ++i)
-        if (m_sections[i].valid && Lower(m_sections[i].name) == lower) return false;
+        if (m_sections[i].valid && IniNameEquals(m_sections[i].name, section)) return false;
     m_sections.erase(m_sections.begin() + static_cast<std::ptrdiff_t>(it->second));
     rebuildSectionIndex();
     return true;

@@ -34,6 +34,18 @@ inline constexpr std::size_t kProfileBufferSize = 2048;
 /// beyond this is refused on read, and never overwritten, so nothing in it is lost.
 inline constexpr std::uint64_t kMaxIniFileSize = 64ull * 1024 * 1024;
 
+/// Hash and equality of section and key names without regard to ASCII letter case; they take
+/// string views, so lookups need no lower-case copy.
+struct IniNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const;
+};
+struct IniNameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+using IniNameIndex = std::unordered_map<std::string, std::size_t, IniNameHash, IniNameEqual>;
+
 /// One line the reader could not use, with the reason (1-based line number).
 struct IniProblem {
     int line = 0;
@@ -96,8 +108,7 @@ private:
         std::string name;
         int headerLine = 0;
         std::vector<Line> lines;
-        // lower-case key -> index in lines of its first occurrence
-        std::unordered_map<std::string, std::size_t> keys;
+        IniNameIndex keys; // key -> index in lines of its first occurrence
     };
 
     Section* findSection(std::string_view name);
@@ -106,7 +117,7 @@ private:
     void rebuildSectionIndex();
 
     std::vector<Section> m_sections;
-    std::unordered_map<std::string, std::size_t> m_sectionIndex; // lower-case name -> first
+    IniNameIndex m_sectionIndex; // name -> index in m_sections of its first occurrence
     std::vector<IniProblem> m_problems;
     bool m_crlf = false;
     bool m_bom = false;
