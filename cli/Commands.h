@@ -20,5 +20,6 @@ struct Command {
 const std::vector<Command>& AllCommands();
 
 int RunDemo(const Args& args);
+int RunDemod(const Args& args);
 
 } // namespace orvex::cli

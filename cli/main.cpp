@@ -12,6 +12,8 @@ const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
         {"demo", "run the DSP building blocks on generated signals and report what they measure",
          &RunDemo},
+        {"demod", "run a recorded IF file (WAV) through the receive chain into an audio file",
+         &RunDemod},
     };
     return commands;
 }
