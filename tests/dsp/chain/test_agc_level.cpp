@@ -1,0 +1,2 @@
+#include "ChainHarness.h"
+#include <gtest/gtest.h>
