@@ -17,7 +17,8 @@ constexpr std::size_t kBlock = 2048;
 /// Keeps every queued block and every attenuation the chain asks for.
 class CaptureCard final : public SoundCardPort {
 public:
-    void Output(const std::int16_t* Channel1, const std::int16_t*, std::int32_t NumSamples) override {
+    void Output(const std::int16_t* Channel1, const std::int16_t*,
+                std::int32_t NumSamples) override {
         out.insert(out.end(), Channel1, Channel1 + NumSamples);
         queuedAttenuation.push_back(attenuation);
     }
@@ -77,7 +78,8 @@ struct Harness {
             ch2 = ch1;
             const std::size_t before = card.out.size();
             chain.SoundCard_DataReady(ch1.data(), ch2.data(), static_cast<std::int32_t>(kBlock));
-            for (std::size_t k = before; k < card.out.size(); ++k) result.push_back(card.out[k]);
+            for (std::size_t k = before; k < card.out.size(); ++k)
+                result.push_back(card.out[k]);
             if (timers.statsArmed) {
                 timers.statsArmed = false;
                 chain.tmrPerfStats_Timer();
@@ -88,11 +90,13 @@ struct Harness {
 };
 
 /// Sum of tones: {frequency Hz, amplitude} over n samples.
-inline std::vector<float> Tones(std::size_t n, std::initializer_list<std::pair<double, double>> tones) {
+inline std::vector<float> Tones(std::size_t n,
+                                std::initializer_list<std::pair<double, double>> tones) {
     std::vector<float> x(n, 0.0f);
     for (const auto& [f, a] : tones) {
         const auto t = measure::MakeTone(n, f, kFs, a);
-        for (std::size_t i = 0; i < n; ++i) x[i] += t[i];
+        for (std::size_t i = 0; i < n; ++i)
+            x[i] += t[i];
     }
     return x;
 }

@@ -1,9 +1,8 @@
 // Synthetic IF in, audio out: each mode turns what it should into audio and rejects the rest.
 #include "ChainHarness.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 
 using namespace orvex;
@@ -70,8 +69,10 @@ TEST(Demodulation, BroadcastRectifierAveragesTenSamples) {
     h.chain.optMode_Click(kModeBC);
     h.settle();
     const auto out = h.run(std::vector<float>(2 * kBlock, -1000.0f));
-    for (int k = 0; k < 9; ++k) EXPECT_FLOAT_EQ(out[static_cast<std::size_t>(k)], 100.0f * (k + 1)) << k;
-    for (std::size_t k = 9; k < out.size(); ++k) ASSERT_FLOAT_EQ(out[k], 1000.0f) << k;
+    for (int k = 0; k < 9; ++k)
+        EXPECT_FLOAT_EQ(out[static_cast<std::size_t>(k)], 100.0f * (k + 1)) << k;
+    for (std::size_t k = 9; k < out.size(); ++k)
+        ASSERT_FLOAT_EQ(out[k], 1000.0f) << k;
 }
 
 TEST(Demodulation, FmRecoversTheToneAndIsQuietOnAnUnmodulatedCarrier) {
@@ -79,7 +80,8 @@ TEST(Demodulation, FmRecoversTheToneAndIsQuietOnAnUnmodulatedCarrier) {
     std::vector<float> fm(kLen);
     for (std::size_t k = 0; k < kLen; ++k) {
         const double t = static_cast<double>(k) / kFs;
-        const double phase = 2 * std::numbers::pi * 12000 * t + dev / 1000.0 * std::sin(2 * std::numbers::pi * 1000 * t);
+        const double phase = 2 * std::numbers::pi * 12000 * t +
+                             dev / 1000.0 * std::sin(2 * std::numbers::pi * 1000 * t);
         fm[k] = static_cast<float>(8000 * std::cos(phase));
     }
     const auto out = RunMode(kModeFM, fm);
@@ -99,7 +101,8 @@ TEST(Demodulation, DrmPassesTheIfThroughUnchangedUpToTheLimiter) {
         in[k] = static_cast<float>((static_cast<int>(k * 7919) % 32001) - 16000); // within +-16384
     const auto out = RunMode(kModeDRM, in);
     ASSERT_EQ(out.size(), in.size());
-    for (std::size_t k = 0; k < in.size(); ++k) ASSERT_EQ(out[k], in[k]) << k;
+    for (std::size_t k = 0; k < in.size(); ++k)
+        ASSERT_EQ(out[k], in[k]) << k;
 
     // A block peaking above 16384 is scaled down whole to that peak.
     std::vector<float> loud = Tones(2 * kBlock, {{1000, 20000}});

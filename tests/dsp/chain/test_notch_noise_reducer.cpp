@@ -2,7 +2,6 @@
 #include "ChainHarness.h"
 
 #include <gtest/gtest.h>
-
 #include <optional>
 #include <random>
 
@@ -14,7 +13,9 @@ namespace {
 constexpr std::size_t kLen = 20 * kBlock;
 
 // USB with a 1000 Hz tone to remove and a 2000 Hz tone that must stay.
-std::vector<float> TwoTones() { return Tones(kLen, {{13000, 3000}, {14000, 3000}}); }
+std::vector<float> TwoTones() {
+    return Tones(kLen, {{13000, 3000}, {14000, 3000}});
+}
 
 void ManualNotch(Harness& h, bool atIF, float centre, float width) {
     h.chain.optMode_Click(kModeUSB);
@@ -42,8 +43,10 @@ TEST(Notch, ManualNotchAtAudioAndAtIfRemovesTheTone) {
         EXPECT_EQ(h.chain.NotchFilter().FLow, atIF ? 12900 : 900);
         EXPECT_EQ(h.chain.NotchFilter().FHigh, atIF ? 13100 : 1100);
         const auto out = h.run(TwoTones());
-        EXPECT_LT(measure::Db(ToneLevel(out, 1000), ToneLevel(ref, 1000)), -30.0) << "at IF " << atIF;
-        EXPECT_NEAR(measure::Db(ToneLevel(out, 2000), ToneLevel(ref, 2000)), 0.0, 0.5) << "at IF " << atIF;
+        EXPECT_LT(measure::Db(ToneLevel(out, 1000), ToneLevel(ref, 1000)), -30.0)
+            << "at IF " << atIF;
+        EXPECT_NEAR(measure::Db(ToneLevel(out, 2000), ToneLevel(ref, 2000)), 0.0, 0.5)
+            << "at IF " << atIF;
     }
 }
 
@@ -78,11 +81,15 @@ TEST(Notch, AutomaticNotchFindsAndRemovesASteadyTone) {
     EXPECT_NEAR(h.s().PeakFreq, 1500, 12);
     const std::size_t settled = 20 * kBlock;
     const double before = measure::MeasureTone(out.data(), 4 * kBlock, 1500, kFs).amplitude;
-    const double after = measure::MeasureTone(out.data() + settled, out.size() - settled, 1500, kFs).amplitude;
+    const double after =
+        measure::MeasureTone(out.data() + settled, out.size() - settled, 1500, kFs).amplitude;
     EXPECT_GT(before, 2000.0) << "the tone is there until the notch has found it";
     EXPECT_LT(measure::Db(after, 3000), -30.0);
-    EXPECT_NEAR(measure::Db(measure::MeasureTone(out.data() + settled, out.size() - settled, 2700, kFs).amplitude, 300),
-                0.0, 1.0);
+    EXPECT_NEAR(
+        measure::Db(
+            measure::MeasureTone(out.data() + settled, out.size() - settled, 2700, kFs).amplitude,
+            300),
+        0.0, 1.0);
     // Once on the tone, a steady peak causes no further redesign.
     const auto redesigns = h.chain.NotchRedesigns();
     h.run(Tones(10 * kBlock, {{13500, 3000}}));
@@ -136,7 +143,8 @@ TEST(NoiseReducer, LowersTheNoiseBetweenTonesAndIsTransparentAtZero) {
     // The reducer works on each block's spectrum alone, so a strong tone's spectrum loses its
     // skirt at every block edge; the band measured lies well away from both tones.
     auto in = Tones(kLen, {{12600, 3000}, {16400, 3000}});
-    for (auto& v : in) v += noise(rng);
+    for (auto& v : in)
+        v += noise(rng);
 
     auto runWith = [&](std::optional<float> level) {
         Harness h;
@@ -152,7 +160,8 @@ TEST(NoiseReducer, LowersTheNoiseBetweenTonesAndIsTransparentAtZero) {
     const auto zero = runWith(0.0f);
     const auto on = runWith(2500.0f); // NB = 0.05
 
-    for (std::size_t k = 0; k < off.size(); ++k) ASSERT_NEAR(zero[k], off[k], 1.0f) << k;
+    for (std::size_t k = 0; k < off.size(); ++k)
+        ASSERT_NEAR(zero[k], off[k], 1.0f) << k;
 
     // Noise power in bands between and beside the tones, measured on a 4096-point spectrum.
     auto bandRms = [](const std::vector<float>& x, double lo, double hi) {
