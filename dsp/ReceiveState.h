@@ -206,7 +206,6 @@ struct ReceiveState {
     float DSPLoad = 0.0f; ///< last block's handler time / block period
     std::int32_t SpectrumSource =
         0; ///< optSpectrumSource: 0 IF in, 1 Pre Demod, 2 Post Demod, 3 AF Out
-    bool UseSPL = false;
 
     bool PerfStatsOn = false;
     CheckBox chkPerfStatsOn;

@@ -1,10 +1,13 @@
 // The block handler: display taps, dropped blocks, statistics records and timers, the meter,
 // the statistics timer's order of work, and the mode and image switches' effects outside.
+#include "AllocationCounter.h"
 #include "ChainHarness.h"
 #include "core/YieldHook.h"
 
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
+#include <new>
 #include <string>
 
 using namespace orvex;
@@ -207,4 +210,42 @@ TEST(BlockHandler, LeavingDrmRestartsAReleasedSoundCardAndImageReloads) {
     EXPECT_TRUE(h.s().FiltersChanged);
     h.chain.SetCheck(ChainCheck::Image, false);
     EXPECT_EQ(h.s().chkImage.Colour, kColourDarkRed);
+}
+
+TEST(BlockHandler, ABlockAllocatesNothing) {
+    {
+        AllocationCounter counter;
+        FloatVector probe(8);
+        EXPECT_EQ(counter.count(), 1) << "the counter sees aligned vectors";
+    }
+    for (std::int32_t mode = kModeAM; mode <= kModeBC; ++mode) {
+        Harness h;
+        RecordingTap tap;
+        FixedTuner tuner;
+        h.chain.AttachSpectrum(&tap);
+        h.chain.AttachTuner(&tuner);
+        h.chain.optMode_Click(mode);
+        h.chain.SetCheck(ChainCheck::NB, true);
+        h.chain.SetLabel(ChainLabel::NB, 300);
+        h.chain.SetCheck(ChainCheck::IFFilter, true);
+        h.chain.SetCheck(ChainCheck::NotchOn, true);
+        h.chain.SetCheck(ChainCheck::DynFilter, true);
+        h.chain.SetCheck(ChainCheck::AGC, true);
+        h.chain.SetCheck(ChainCheck::PerfStats, true);
+        h.s().SpectrumSource = 2;
+        h.settle();
+        const auto in = Tones(kBlock, {{12800, 3000}});
+        std::vector<std::int16_t> ch1(kBlock), ch2(kBlock);
+        for (std::size_t k = 0; k < kBlock; ++k)
+            ch1[k] = static_cast<std::int16_t>(in[k]);
+        ch2 = ch1;
+        h.card.out.reserve(16 * kBlock);
+        h.card.queuedAttenuation.reserve(16);
+        h.timers.spectrumMs.reserve(16);
+        h.timers.statsMs.reserve(16);
+        tap.calls.reserve(16);
+        AllocationCounter counter;
+        h.chain.SoundCard_DataReady(ch1.data(), ch2.data(), kBlock);
+        EXPECT_EQ(counter.count(), 0) << "mode " << mode;
+    }
 }
