@@ -7,6 +7,7 @@
 #include "core/YieldHook.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace orvex {
 
@@ -123,24 +124,33 @@ void ReceiveChain::DoDSP(std::int16_t* Channel1, std::int16_t* /*Channel2*/,
 void ReceiveChain::noiseReducer() {
     auto& s = m_s;
     float* ifBlock = m_IFBlock.data();
+    float* re = m_SpecRe.data();
+    float* im = m_SpecIm.data();
     // The transform covers the block and a zero half. The half above the block may still hold
     // the previous block's filter tail, which is no part of this block's spectrum.
     vec::ZeroSingle(ifBlock + kBlockSamples, kSegmentSamples - kBlockSamples);
-    m_FFTReal.FFT_Real_S_2(ifBlock, m_SpecRe.data(), m_SpecIm.data());
-    // The inverse transform reads bins 0..N/2 only, so the polar form is needed for those.
+    m_FFTReal.FFT_Real_S_2(ifBlock, re, im);
+    // Within the IF filter's pass band, bins whose magnitude is below NB times the strongest
+    // bin's are scaled by NB / 3. Scaling a bin's real and imaginary parts scales its magnitude
+    // and keeps its phase, so the comparison runs on squared magnitudes and no polar form is
+    // needed. The inverse transform reads bins 0..N/2 only.
     const std::int32_t bins = kSegmentSamples / 2 + 1;
-    vec::CartToPolar(m_SpecRe.data(), m_SpecIm.data(), m_SpecPower.data(), m_SpecPhase.data(),
-                     bins);
     const std::int32_t b0 = std::clamp(m_IFFilter.BinFLow, 0, bins);
     const std::int32_t n = std::clamp(m_IFFilter.BinFCount, 0, bins - b0);
-    if (n > 0) {
-        float* band = m_SpecPower.data() + b0;
-        const float strongest = dll::MaxValue_S(band, n);
-        dll::LowThreshFract_S_1(band, s.NB * strongest, s.NB / 3.0f, n);
+    if (n > 0 && s.NB > 0.0f) {
+        float* power = m_SpecPower.data() + b0;
+        dll::PowerSpectrum_S_2(re + b0, im + b0, power, n);
+        const float level = s.NB * std::sqrt(dll::MaxValue_S(power, n));
+        const float levelSquared = level * level;
+        const float fraction = s.NB / 3.0f;
+        for (std::int32_t k = 0; k < n; ++k) {
+            if (power[k] < levelSquared) {
+                re[b0 + k] *= fraction;
+                im[b0 + k] *= fraction;
+            }
+        }
     }
-    dll::PolarToCart_S_2(m_SpecPower.data(), m_SpecPhase.data(), m_SpecRe.data(), m_SpecIm.data(),
-                         bins);
-    m_FFTReal.IFFT_Real_S_2(m_SpecRe.data(), m_SpecIm.data(), ifBlock);
+    m_FFTReal.IFFT_Real_S_2(re, im, ifBlock);
 }
 
 void ReceiveChain::prepareIQ() {
