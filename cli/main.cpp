@@ -14,6 +14,10 @@ const std::vector<Command>& AllCommands() {
          &RunDemo},
         {"tune", "compute the DDS tuning word for a frequency and clock it into the synthesiser",
          &RunTune},
+        {"bandplan", "check and list band-plan files, and show where the program keeps them",
+         &RunBandplan},
+        {"demod", "run a recorded IF file (WAV) through the receive chain into an audio file",
+         &RunDemod},
     };
     return commands;
 }

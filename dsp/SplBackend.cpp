@@ -3,7 +3,11 @@
 #include "core/Error.h"
 #include "core/Numeric.h"
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 #include <cstring>
 #include <fftw3.h>
 #include <string>
@@ -52,6 +56,38 @@ bool TrialTransform() {
     return true;
 }
 
+// FFTW measures each transform size once to choose its fastest plan (a few hundred
+// milliseconds); the choice is kept in a per-user cache file and read back at the next start.
+// ORVEX_FFTW_WISDOM names another file, or "off" to measure every run.
+std::string WisdomPath() {
+    if (const char* env = std::getenv("ORVEX_FFTW_WISDOM")) return std::strcmp(env, "off") == 0 ? std::string() : env;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache)
+        return std::string(cache) + "/OrvexSDR/fftw-wisdom";
+    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.cache/OrvexSDR/fftw-wisdom";
+    return {};
+}
+
+bool g_wisdomLoaded = false;
+
+void LoadWisdom() {
+    if (g_wisdomLoaded) return;
+    g_wisdomLoaded = true;
+    const std::string path = WisdomPath();
+    // A missing or damaged cache only means measuring again.
+    if (!path.empty()) fftwf_import_wisdom_from_filename(path.c_str());
+}
+
+void SaveWisdom() {
+    const std::string path = WisdomPath();
+    if (path.empty()) return;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    const std::string temp = path + ".tmp." + std::to_string(::getpid());
+    if (fftwf_export_wisdom_to_filename(temp.c_str()))
+        std::filesystem::rename(temp, path, ec);
+    if (ec) std::filesystem::remove(temp, ec);
+}
+
 } // namespace
 
 struct ComplexFFT::Impl {
@@ -62,29 +98,34 @@ struct ComplexFFT::Impl {
     float* io = nullptr;
     ~Impl() {
         if (plan) fftwf_destroy_plan(plan);
-        fftwf_free(ri);
-        fftwf_free(ii);
-        fftwf_free(ro);
-        fftwf_free(io);
+        fftwf_free(ri); // one block holds all four vectors
     }
 };
 
 ComplexFFT::ComplexFFT(std::int32_t n) : m_n(n), m_impl(std::make_unique<Impl>()) {
     if (!IsPowerOfTwo(n) || n > 16384)
-        throw OrvexError(ErrorKind::InvalidArgument, "FFTW transform size " + std::to_string(n) +
-                                                         " is not a power of two up to 16384");
-    const auto bytes = sizeof(float) * static_cast<std::size_t>(n);
-    m_impl->ri = static_cast<float*>(fftwf_malloc(bytes));
-    m_impl->ii = static_cast<float*>(fftwf_malloc(bytes));
-    m_impl->ro = static_cast<float*>(fftwf_malloc(bytes));
-    m_impl->io = static_cast<float*>(fftwf_malloc(bytes));
-    if (!m_impl->ri || !m_impl->ii || !m_impl->ro || !m_impl->io)
+        throw OrvexError(ErrorKind::InvalidArgument,
+                         "FFTW transform size " + std::to_string(n) + " is not a power of two up to 16384");
+    // The four vectors share one block at fixed distances: FFTW keys its remembered plans
+    // (wisdom) on the distances between the split parts, so every transform of a size after the
+    // first is planned at once instead of being measured again.
+    // Each vector starts on a 64-byte boundary, as the aligned vectors of the callers do.
+    const auto count = (static_cast<std::size_t>(n) + 15) / 16 * 16;
+    m_impl->ri = static_cast<float*>(fftwf_malloc(4 * sizeof(float) * count));
+    if (!m_impl->ri)
         throw OrvexError(ErrorKind::InvalidArgument, "out of memory planning an FFTW transform");
+    m_impl->ii = m_impl->ri + count;
+    m_impl->ro = m_impl->ri + 2 * count;
+    m_impl->io = m_impl->ri + 3 * count;
     fftwf_iodim dim{n, 1, 1};
     // The split-array interface takes real and imaginary parts as separate vectors, the layout
     // the receiver's spectra use, so no interleaving is needed.
+    LoadWisdom();
+    const auto t0 = std::chrono::steady_clock::now();
     m_impl->plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, m_impl->ri, m_impl->ii,
                                              m_impl->ro, m_impl->io, FFTW_MEASURE);
+    // A plan that took measuring is worth remembering for the next start.
+    if (m_impl->plan && std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(5)) SaveWisdom();
     if (!m_impl->plan)
         throw OrvexError(ErrorKind::InvalidArgument,
                          "FFTW could not plan a transform of " + std::to_string(n) + " points");

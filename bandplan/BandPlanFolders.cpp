@@ -1,0 +1,193 @@
+#include "bandplan/BandPlanFolders.h"
+
+#include "bandplan/modBandPlan.h"
+#include "bandplan/modIniFiles.h"
+#include "core/Error.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef ORVEX_INSTALL_BANDPLAN_DIR
+#define ORVEX_INSTALL_BANDPLAN_DIR ""
+#endif
+#ifndef ORVEX_SOURCE_BANDPLAN_DIR
+#define ORVEX_SOURCE_BANDPLAN_DIR ""
+#endif
+
+namespace orvex {
+namespace {
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+std::string HomeFolder() {
+    std::string home = Env("HOME");
+    if (!home.empty()) return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return {};
+}
+
+// mkdir -p with mode 0755 for the folders it makes.
+bool MakeFolders(const std::string& path, int& err) {
+    if (path.empty()) {
+        err = ENOENT;
+        return false;
+    }
+    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos != path.size() && path[pos] != '/') continue;
+        const std::string part = path.substr(0, pos);
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+            err = errno;
+            return false;
+        }
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        err = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out, int& err) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        err = errno;
+        return false;
+    }
+    out.clear();
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    if (!ok) err = EIO;
+    std::fclose(f);
+    return ok;
+}
+
+std::string FileNameOf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+} // namespace
+
+std::string ProgramFolder() {
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    std::string exe(buffer, static_cast<std::size_t>(n));
+    const auto slash = exe.find_last_of('/');
+    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
+}
+
+std::string UserBandPlanFolder() {
+    std::string base = Env("XDG_DATA_HOME");
+    if (base.empty() || base.front() != '/') {
+        const std::string home = HomeFolder();
+        if (home.empty()) return {};
+        base = home + "/.local/share";
+    }
+    return base + "/OrvexSDR/bandplans";
+}
+
+std::vector<std::string> ShippedBandPlanFolders() {
+    std::vector<std::string> folders;
+    const std::string program = ProgramFolder();
+    if (!program.empty()) {
+        folders.push_back(program);
+        folders.push_back(program + "/bandplans");
+        folders.push_back(program + "/../share/orvexsdr/bandplans");
+    }
+    for (const char* configured : {ORVEX_INSTALL_BANDPLAN_DIR, ORVEX_SOURCE_BANDPLAN_DIR})
+        if (configured[0] != '\0') folders.emplace_back(configured);
+    return folders;
+}
+
+BandPlanFolderRule DefaultBandPlanFolderRule(const std::string& overrideFolder) {
+    BandPlanFolderRule rule;
+    rule.overrideFolder = overrideFolder;
+    rule.environmentFolder = Env("ORVEXSDR_BANDPLANS");
+    rule.userFolder = UserBandPlanFolder();
+    rule.shippedFolders = ShippedBandPlanFolders();
+    return rule;
+}
+
+BandPlanFolderChoice ChooseBandPlanFolder(const BandPlanFolderRule& rule) {
+    BandPlanFolderChoice choice;
+    if (!rule.overrideFolder.empty()) {
+        choice.folder = rule.overrideFolder;
+        choice.source = "command line";
+        return choice;
+    }
+    if (!rule.environmentFolder.empty()) {
+        choice.folder = rule.environmentFolder;
+        choice.source = "ORVEXSDR_BANDPLANS";
+        return choice;
+    }
+    std::string shipped;
+    for (const auto& folder : rule.shippedFolders)
+        if (!ListBandPlanFiles(folder).empty()) {
+            shipped = folder;
+            break;
+        }
+
+    if (!rule.userFolder.empty() && !ListBandPlanFiles(rule.userFolder).empty()) {
+        choice.folder = rule.userFolder;
+        choice.source = "user folder";
+        return choice;
+    }
+    if (rule.userFolder.empty()) {
+        choice.notes.push_back("no home folder is known, so there is no user band-plan folder");
+    } else if (!rule.seed) {
+        choice.folder = rule.userFolder;
+        choice.source = "user folder";
+        return choice;
+    } else if (shipped.empty()) {
+        choice.notes.push_back("no shipped band plans were found to copy into " + rule.userFolder);
+        choice.folder = rule.userFolder;
+        choice.source = "user folder";
+        return choice;
+    } else {
+        int err = 0;
+        bool ok = MakeFolders(rule.userFolder, err);
+        if (!ok) choice.notes.push_back(ErrnoText("creating " + rule.userFolder, err));
+        for (const auto& path : ok ? ListBandPlanFiles(shipped) : std::vector<std::string>{}) {
+            std::string content;
+            IniFileError error;
+            if (!ReadWholeFile(path, content, err)) {
+                choice.notes.push_back(ErrnoText("reading " + path, err));
+                continue;
+            }
+            const std::string name = FileNameOf(path);
+            if (!WriteFileAtomically(rule.userFolder + "/" + name, content, &error)) {
+                choice.notes.push_back("copying " + name + ": " + error.describe());
+                continue;
+            }
+            choice.copied.push_back(name);
+        }
+        if (!choice.copied.empty()) {
+            choice.folder = rule.userFolder;
+            choice.source = "user folder";
+            choice.seededFrom = shipped;
+            return choice;
+        }
+    }
+    if (!shipped.empty()) {
+        choice.folder = shipped;
+        choice.source = "shipped";
+        choice.notes.push_back("using the shipped band plans in " + shipped +
+                               " directly: changes to them may not be saved");
+        return choice;
+    }
+    choice.folder = rule.userFolder;
+    choice.source = "user folder";
+    return choice;
+}
+
+} // namespace orvex

@@ -1,0 +1,14 @@
+[MainBand]
+NumSubBands=-3
+ActiveSubBand=99
+[SubBand.0]
+Caption=ייייייייֲ€
+FreqMin=abc
+FreqMax=99999999999
+ActivePreset=12
+[Preset.0.0]
+FreqCurrent=1
+FilterMode=-1
+DemodMode=6
+AGCMode=5
+AGCDecay=nan

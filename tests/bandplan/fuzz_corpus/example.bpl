@@ -1,0 +1,35 @@
+[MainBand]
+Index=0
+Name=HF
+Caption=HF
+Description=HF
+Active=True
+ActiveSubBand=0
+NumSubBands=1
+[SubBand.0]
+Index=0
+Name=HF.SubBand(0)
+Caption=160m
+Description=Top band
+NumPresets=12
+ActivePreset=0
+FreqMin=1800000
+FreqMax=2000000
+FreqCurrent=1850000
+[Preset.0.0]
+Index=0
+Name=HF.SubBand(0).Preset(0)
+Caption=P1
+Description=Preset1
+Active=False
+DemodMode=2
+FreqCurrent=1850000
+TuneImage=False
+When=2024-03-01 12:34:56
+FilterMode=0
+FilterHi=2800
+FilterLo=250
+AGCMode=2
+AGCAttack=37.5
+AGCDecay=120
+[SubBand.1]
