@@ -21,6 +21,7 @@ const std::vector<Command>& AllCommands();
 
 int RunDemo(const Args& args);
 int RunTune(const Args& args);
+int RunSimIf(const Args& args);
 int RunBandplan(const Args& args);
 int RunDemod(const Args& args);
 

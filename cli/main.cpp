@@ -18,6 +18,8 @@ const std::vector<Command>& AllCommands() {
          &RunBandplan},
         {"demod", "run a recorded IF file (WAV) through the receive chain into an audio file",
          &RunDemod},
+        {"sim-if", "tune the simulated receiver and write the IF it delivers to a WAV file",
+         &RunSimIf},
     };
     return commands;
 }

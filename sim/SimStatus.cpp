@@ -58,8 +58,10 @@ std::vector<std::string> SimStationLines(const SimulatedReceiver& receiver) {
     std::vector<std::string> out;
     for (const StationView& v : receiver.StationsInView()) {
         char buf[256];
-        std::snprintf(buf, sizeof buf, "  %+8.3f kHz  IF %5.0f Hz  %-7s %4.0f dBFS  %s",
-                      v.offsetHz / 1e3, v.ifHz, ModeName(v.mode), v.levelDbfs, v.name.c_str());
+        // Whole hertz, and never "-0.000" for a station a word step off the tuned frequency.
+        const double kHz = std::round(v.offsetHz) / 1e3 + 0.0;
+        std::snprintf(buf, sizeof buf, "  %+8.3f kHz  IF %5.0f Hz  %-7s %4.0f dBFS  %s", kHz,
+                      v.ifHz, ModeName(v.mode), v.levelDbfs, v.name.c_str());
         out.emplace_back(buf);
     }
     return out;
