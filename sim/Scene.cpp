@@ -124,7 +124,8 @@ bool Parser::frequency(const std::vector<Token>& tokens, std::size_t& i, double&
         error("station needs a frequency with a unit (e.g. 7.050 MHz)");
         return false;
     }
-    std::string value = tokens[i].text;
+    const std::string original = tokens[i].text;
+    std::string value = original;
     std::string unit;
     std::size_t split = value.size();
     while (split > 0 && std::isalpha(static_cast<unsigned char>(value[split - 1])))
@@ -138,6 +139,25 @@ bool Parser::frequency(const std::vector<Token>& tokens, std::size_t& i, double&
             unit = tokens[i].text;
             ++i;
         }
+    }
+    if (unit.empty() && i < tokens.size()) {
+        // A word that is not a mode where the unit belongs: a unit we do not know.
+        const std::string next = Lower(tokens[i].text);
+        static const char* const kModes[] = {"am", "usb", "lsb", "cw", "fm", "carrier", "noise"};
+        bool isMode = false;
+        for (const char* m : kModes)
+            isMode = isMode || next == m;
+        bool letters = !next.empty();
+        for (const char c : next)
+            letters = letters && std::isalpha(static_cast<unsigned char>(c));
+        if (letters && !isMode) {
+            unit = tokens[i].text;
+            ++i;
+        }
+    }
+    if (value.empty()) {
+        error("frequency '" + original + "' is not a number");
+        return false;
     }
     const std::string u = Lower(unit);
     double scale = 0.0;
@@ -270,12 +290,11 @@ void Parser::station(const std::vector<Token>& tokens) {
         if (key == "level") {
             std::string num = value;
             if (Lower(num).size() > 4 && Lower(num).ends_with("dbfs")) num.resize(num.size() - 4);
-            if (number("level", num, -200.0, 0.0, v)) {
+            haveLevel = true; // given, even if wrong: one message is enough
+            if (number("level", num, -200.0, 0.0, v))
                 s.levelDbfs = v;
-                haveLevel = true;
-            } else {
+            else
                 bad = true;
-            }
         } else if (key == "name") {
             if (value.size() > 100) {
                 error("name is longer than 100 characters");
@@ -285,10 +304,8 @@ void Parser::station(const std::vector<Token>& tokens) {
             }
         } else if (key == "audio") {
             if (!only(modulated, "AM, USB, LSB and FM")) continue;
-            if (audio(value, s.audio))
-                haveAudio = true;
-            else
-                bad = true;
+            haveAudio = true; // given, even if wrong: one message is enough
+            if (!audio(value, s.audio)) bad = true;
         } else if (key == "depth") {
             if (!only(s.mode == SignalMode::AM, "AM")) continue;
             if (number("depth", value, 0.0, 1.0, v))

@@ -117,22 +117,25 @@ void AddVoiced(std::vector<std::complex<float>>& out, const Syllable& s) {
     }
 }
 
-// A hiss: complex noise through a two-pole low-pass, moved up to `centre`. Being complex with
-// a bandwidth below twice its centre, it is analytic already.
+// A hiss: complex noise through a four-pole low-pass, moved up to `centre`. Being complex
+// with a bandwidth well below twice its centre, it is analytic already, and it stays within
+// the voice band.
 void AddFricative(std::vector<std::complex<float>>& out, const Syllable& s, FastNoise& rng) {
-    const double a = std::exp(-kTwoPi * 900.0 / kRate);
-    std::complex<double> y1 = 0.0, y2 = 0.0;
+    const double a = std::exp(-kTwoPi * 500.0 / kRate);
+    std::complex<double> y[4] = {};
     const std::complex<double> w = std::polar(1.0, kTwoPi * s.fricCentre / kRate);
     std::complex<double> z = 1.0;
     const double len = static_cast<double>(s.fricLength);
     for (std::int64_t k = 0; k < s.fricLength; ++k) {
-        const std::complex<double> x(rng.gaussian(), rng.gaussian());
-        y1 = a * y1 + (1.0 - a) * x;
-        y2 = a * y2 + (1.0 - a) * y1;
+        std::complex<double> x(rng.gaussian(), rng.gaussian());
+        for (auto& stage : y) {
+            stage = a * stage + (1.0 - a) * x;
+            x = stage;
+        }
         const double env = Rise(static_cast<double>(k), 0.3 * len) *
                            Rise(len - static_cast<double>(k), 0.3 * len) * 0.9 * s.amplitude;
         const std::size_t at = static_cast<std::size_t>(s.fricStart + k);
-        if (at < out.size()) out[at] += std::complex<float>(env * y2 * z * 3.0);
+        if (at < out.size()) out[at] += std::complex<float>(env * x * z * 6.0);
         z *= w;
     }
 }
@@ -159,7 +162,7 @@ std::shared_ptr<const AudioLoop> MakeSpeechLoop(int variant) {
             if (rng.uniform() < 0.35) {
                 s.fricStart = t;
                 s.fricLength = ms(50.0 + 60.0 * rng.uniform());
-                s.fricCentre = 2300.0 + 900.0 * rng.uniform();
+                s.fricCentre = 2000.0 + 800.0 * rng.uniform();
                 t += s.fricLength;
             }
             s.start = t;

@@ -37,6 +37,8 @@ public:
     bool armed = false;
 };
 
+// Not from a temporary scene: the station must outlive the call.
+const sim::SceneSignal& Station(const sim::Scene&& scene, const std::string& name) = delete;
 const sim::SceneSignal& Station(const sim::Scene& scene, const std::string& name) {
     for (const auto& s : scene.signals)
         if (s.name == name) return s;
@@ -190,7 +192,8 @@ TEST(DefaultSceneDemodulation, AmToneStationsGiveTheirTonesAndDepths) {
 
 TEST(DefaultSceneDemodulation, BroadcastDetectorGivesTheModulationAtItsLevel) {
     // Full-wave rectified A(1 + m cos): (2 / pi) A (1 + m cos), no limiting at these levels.
-    const auto& st = Station(sim::DefaultScene(), "Tone test 1 kHz");
+    const sim::Scene scene = sim::DefaultScene();
+    const auto& st = Station(scene, "Tone test 1 kHz");
     const auto audio = Listen(st.frequencyHz / 1e6, kModeBC, 3.0);
     const double a = sim::DbfsToAmplitude(st.levelDbfs);
     EXPECT_NEAR(StrongestFrequency(audio, 100, 4500), 1000.0, 0.05);
@@ -240,7 +243,8 @@ TEST(DefaultSceneDemodulation, CwBeaconsKeyTheirMorseAtTheirLevel) {
 }
 
 TEST(DefaultSceneDemodulation, FmGivesTheToneAtItsDeviation) {
-    const auto& st = Station(sim::DefaultScene(), "FM calling");
+    const sim::Scene scene = sim::DefaultScene();
+    const auto& st = Station(scene, "FM calling");
     const auto audio = Listen(st.frequencyHz / 1e6, kModeFM, 3.0);
     EXPECT_NEAR(StrongestFrequency(audio, 100, 4500), 1000.0, 0.05);
     // The discriminator gives (phase step - pi/2) x 4096: 2 pi deviation / fs x 4096.
@@ -271,7 +275,8 @@ TEST(DefaultSceneDemodulation, MusicAndSpeechFollowTheirProgrammes) {
 }
 
 TEST(DefaultSceneDemodulation, DrmPassesTheDigitalSignalThroughAtItsLevel) {
-    const auto& st = Station(sim::DefaultScene(), "Digital broadcast (DRM-like)");
+    const sim::Scene scene = sim::DefaultScene();
+    const auto& st = Station(scene, "Digital broadcast (DRM-like)");
     const auto audio = Listen(st.frequencyHz / 1e6, kModeDRM, 3.0);
     const auto spectrum = PowerSpectrum(audio);
     const double a = sim::DbfsToAmplitude(st.levelDbfs);
