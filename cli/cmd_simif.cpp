@@ -52,6 +52,7 @@ double Number(const std::string& option, const std::string& text, double lo, dou
 int RunSimIf(const Args& args) {
     std::string out;
     sim::SimSetup setup;
+    setup.prepareAll = false; // one tuning: only its stations' programmes are needed
     double freq = -1.0;
     double seconds = 10.0;
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -25,7 +25,9 @@ std::unique_ptr<SimulatedReceiver> MakeSimulatedReceiver(const SimSetup& setup,
     }
     SimReceiverConfig config = setup.config;
     config.clockErrorPpm = setup.clockErrorPpm;
-    return std::make_unique<SimulatedReceiver>(std::move(scene), config);
+    auto receiver = std::make_unique<SimulatedReceiver>(std::move(scene), config);
+    if (setup.prepareAll) receiver->PrepareAll();
+    return receiver;
 }
 
 std::string SimSummaryLine(const SimulatedReceiver& receiver) {
@@ -44,13 +46,14 @@ std::string SimTuningLine(const SimulatedReceiver& receiver) {
                                        "or powered down)"
                                      : "no local oscillator (no tuning word loaded yet)";
     }
+    const std::size_t stations = receiver.StationsInView().size();
     char buf[256];
     std::snprintf(buf, sizeof buf,
                   "tuned %.6f MHz: LO %.6f MHz from word 0x%08X on a %.6f MHz clock, %zu "
-                  "stations in the IF",
+                  "station%s in the IF",
                   *tuned / 1e6, *receiver.LocalOscillatorHz() / 1e6,
                   static_cast<unsigned>(receiver.TuningWord().value_or(0)),
-                  receiver.SystemClockHz() / 1e6, receiver.StationsInView().size());
+                  receiver.SystemClockHz() / 1e6, stations, stations == 1 ? "" : "s");
     return buf;
 }
 

@@ -51,9 +51,8 @@ const sim::SceneSignal& Station(const sim::Scene& scene, const std::string& name
 // the tracking IF filter (a symmetric band), as a listener would; `agc` switches the AGC on
 // with the given mode (1 fast, 2 normal, 3 slow). Returns the audio after the chain has
 // settled.
-std::vector<float> Listen(double mhz, std::int32_t mode, double seconds, int agc = 0,
-                          sim::SimReceiverConfig config = {}) {
-    SimVfo s(sim::DefaultScene(), config);
+std::vector<float> Listen(double mhz, std::int32_t mode, double seconds, int agc = 0) {
+    SimVfo s(sim::DefaultScene());
     s.start();
     s.vfo->setTunedFreq(mhz);
     ReceiveChain chain;

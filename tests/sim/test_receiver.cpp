@@ -107,32 +107,23 @@ TEST(SimulatedReceiver, ACorruptedBitSequenceMistunesItAsItWouldTheChip) {
     const std::vector<LineEvent> all = recorder.events();
     const std::uint32_t word = static_cast<std::uint32_t>(sender.CurrentTuningWord());
 
-    // Bit 20 of the word is bit 4 of its second byte: instruction byte (8 bits) + 11 bits in.
-    // Count the RTS settings of the frequency transfer: one per bit, most significant first.
+    // Bit 16 of the word is the last bit of its second byte: after the instruction byte and
+    // 15 bits, counting the RTS settings of the transfer (one per bit, most significant first).
     std::vector<LineEvent> flipped = all;
     int bit = 0;
-    for (std::size_t i = initEvents; i < flipped.size(); ++i) {
-        if (flipped[i].line != LineId::RTS) continue;
-        if (bit == 8 + 11) flipped[i].value ^= 1;
-        ++bit;
-    }
-    sim::SimulatedReceiver good(SceneFrom(kCarriers)), bad(SceneFrom(kCarriers));
-    for (const auto& e : all)
-        good.lineChanged(e);
+    for (std::size_t i = initEvents; i < flipped.size(); ++i)
+        if (flipped[i].line == LineId::RTS && bit++ == 8 + 15) flipped[i].value ^= 1;
+    sim::SimulatedReceiver bad(SceneFrom(kCarriers));
     for (const auto& e : flipped)
         bad.lineChanged(e);
-    ASSERT_TRUE(good.TuningWord() && bad.TuningWord());
-    ASSERT_EQ(*good.TuningWord(), word);
-    ASSERT_EQ(*bad.TuningWord(), word ^ (1u << 20));
-    EXPECT_NEAR(*bad.TunedHz() - *good.TunedHz(),
-                ((word & (1u << 20)) ? -1.0 : 1.0) * (1u << 20) * kClock / kTwoTo32, 1e-6);
+    ASSERT_TRUE(bad.TuningWord());
+    ASSERT_EQ(*bad.TuningWord(), word ^ (1u << 16));
+    // 65536 word steps: the receiver is 5.49 kHz off, and the carrier with it.
+    const double tuned = *bad.TuningWord() * kClock / kTwoTo32 - 45e6;
+    EXPECT_NEAR(std::fabs(tuned - 7.0031e6), 65536 * kClock / kTwoTo32, 0.05);
     std::vector<float> x(48000);
     bad.Render(x.data(), 48000, kRate);
-    // 7.0031 MHz is now (1 << 20) x 0.0838 Hz = 87.9 kHz away: out of the band.
-    EXPECT_TRUE(bad.StationsInView().empty() ||
-                std::fabs(bad.StationsInView()[0].offsetHz) > 80000.0);
-    good.Render(x.data(), 48000, kRate);
-    EXPECT_NEAR(CarrierFrequency(x, 12000.0), 12000.0 + 7.0031e6 - *good.TunedHz(), 0.01);
+    EXPECT_NEAR(CarrierFrequency(x, 12000.0 + 7.0031e6 - tuned), 12000.0 + 7.0031e6 - tuned, 0.01);
 
     // One clock pulse lost: the chip select ends in the middle of a byte and the chip keeps
     // its old word, so the receiver stays where it was, and the fault is counted.
@@ -153,68 +144,42 @@ TEST(SimulatedReceiver, ACorruptedBitSequenceMistunesItAsItWouldTheChip) {
     EXPECT_GT(stuck.ChipFaults(), 0);
 }
 
-TEST(SimulatedReceiver, TheAD9951ClockComesFromItsControlRegister) {
-    SimVfo s(SceneFrom(kCarriers));
-    s.vfo->setComPort(1);
-    s.vfo->SerialOpen();
-    ASSERT_TRUE(s.vfo->Lines().HasSerialPort());
-    s.vfo->Lines().setBitPeriodNs(0);
-    // A word before the control registers were written: the REFCLK multiplier is bypassed and
-    // the chip runs on the 45.012 MHz crystal, an eighth of what the controller assumes.
-    s.vfo->Set_DDS(52.0);
-    EXPECT_DOUBLE_EQ(s.receiver.SystemClockHz(), 45012000.0);
-    EXPECT_NEAR(*s.receiver.LocalOscillatorHz(), 52e6 / 8.0, 1.0);
-    s.vfo->InitAD9951(); // CFR2 = 0x000047: multiplier 8
-    EXPECT_EQ(s.receiver.Decoder().AD9951Register(1), 0x47u);
-    EXPECT_DOUBLE_EQ(s.receiver.SystemClockHz(), kClock);
-    EXPECT_NEAR(*s.receiver.LocalOscillatorHz(), 52e6, 0.05);
-    EXPECT_NEAR(*s.receiver.TunedHz(), 7e6, 0.05);
-    // A word above the Nyquist limit gives the alias clock - f.
-    s.vfo->Set_DDS(200.0);
-    EXPECT_NEAR(*s.receiver.LocalOscillatorHz(), kClock * (1.0 - 4294967295.0 / kTwoTo32), 1.0);
-}
-
-TEST(SimulatedReceiver, NoOscillatorBeforeAWordOrWhileTheChipIsHeldInReset) {
+TEST(SimulatedReceiver, TheChipsStateDecidesTheOscillator) {
+    // No word yet: no oscillator, receiver noise only.
     sim::SimulatedReceiver r(SceneFrom("noise -60\nstation 7.003 MHz carrier level=-10\n"));
     EXPECT_FALSE(r.LocalOscillatorHz());
     std::vector<float> x(48000);
     r.Render(x.data(), 48000, kRate);
-    EXPECT_NEAR(measure::Rms(x), sim::DbfsToAmplitude(-60), 1.0); // receiver noise only
+    EXPECT_NEAR(measure::Rms(x), sim::DbfsToAmplitude(-60), 1.0);
     EXPECT_EQ(sim::SimTuningLine(r), "no local oscillator (no tuning word loaded yet)");
+
+    // An AD9951 word before the control registers: the REFCLK multiplier is bypassed and the
+    // chip runs on the 45.012 MHz crystal, an eighth of what the controller assumes.
+    SimVfo s(SceneFrom(kCarriers));
+    s.vfo->setComPort(1);
+    s.vfo->SerialOpen();
+    s.vfo->Lines().setBitPeriodNs(0);
+    s.vfo->Set_DDS(52.0);
+    EXPECT_DOUBLE_EQ(s.receiver.SystemClockHz(), 45012000.0);
+    EXPECT_NEAR(*s.receiver.LocalOscillatorHz(), 52e6 / 8.0, 1.0);
+    s.vfo->InitAD9951(); // CFR2 = 0x000047: multiplier 8
+    EXPECT_DOUBLE_EQ(s.receiver.SystemClockHz(), kClock);
+    EXPECT_NEAR(*s.receiver.TunedHz(), 7e6, 0.05);
+    s.vfo->Set_DDS(200.0); // the all-ones word: the output filter passes the alias clock - f
+    EXPECT_NEAR(*s.receiver.LocalOscillatorHz(), kClock * (1.0 - 4294967295.0 / kTwoTo32), 1.0);
 
     // An AD9835 between the reset word and the final run word has no output.
     sim::SimReceiverConfig config = sim::SimReceiverConfig::ForChip(DdsChip::AD9835);
     config.ifHz = 4e6;
-    SimVfo s(SceneFrom(kCarriers), config);
-    s.vfo->setClkIn(50.0);
-    s.vfo->setIFFreq(4.0);
-    s.start(2, 1);
-    s.vfo->setTunedFreq(7.0);
-    ASSERT_TRUE(s.receiver.LocalOscillatorHz());
-    s.vfo->Lines().SerialSendWord(0xF800); // reset, sleep, clear
-    EXPECT_FALSE(s.receiver.LocalOscillatorHz());
-    EXPECT_TRUE(s.receiver.StationsInView().empty());
-    s.vfo->Lines().SerialSendWord(0xC000);
-    EXPECT_NEAR(*s.receiver.TunedHz(), 7e6, 0.05);
-}
-
-TEST(SimulatedReceiver, AClockErrorShiftsEveryStationAsTheCrystalWould) {
-    sim::SimReceiverConfig config;
-    config.clockErrorPpm = 20.0;
-    SimVfo s(SceneFrom(kCarriers), config);
-    s.start();
-    s.vfo->setTunedFreq(10.0);
-    // The LO runs 20 ppm fast: 55 MHz x 20e-6 = 1100 Hz high, so the receiver sits 1100 Hz
-    // above 10 MHz and the carrier appears 1100 Hz below the IF centre.
-    EXPECT_NEAR(s.receiver.SystemClockHz(), kClock * 1.00002, 1e-3);
-    const double lo = *s.receiver.TuningWord() * kClock * 1.00002 / kTwoTo32;
-    EXPECT_NEAR(*s.receiver.TunedHz(), lo - 45e6, 1e-6);
-    const auto x = s.render(1.0);
-    EXPECT_NEAR(CarrierFrequency(x, 10900.0), 12000.0 - (lo - 45e6 - 10e6), 0.01);
-    EXPECT_NEAR(CarrierFrequency(x, 10900.0), 10900.0, 1.0);
-    // Changing the error while running moves it again.
-    s.receiver.setClockErrorPpm(-10.0);
-    EXPECT_NEAR(CarrierFrequency(s.render(1.0), 12550.0), 12550.0, 1.0);
+    SimVfo t(SceneFrom(kCarriers), config);
+    t.vfo->setClkIn(50.0);
+    t.vfo->setIFFreq(4.0);
+    t.start(2, 1);
+    t.vfo->Lines().SerialSendWord(0xF800); // reset, sleep, clear
+    EXPECT_FALSE(t.receiver.LocalOscillatorHz());
+    EXPECT_TRUE(t.receiver.StationsInView().empty());
+    t.vfo->Lines().SerialSendWord(0xC000);
+    EXPECT_NEAR(*t.receiver.TunedHz(), 5.505e6, 0.05);
 }
 
 TEST(SimulatedReceiver, CalibrationRecoversTheTrueClockFromAStationOfKnownFrequency) {
@@ -224,9 +189,13 @@ TEST(SimulatedReceiver, CalibrationRecoversTheTrueClockFromAStationOfKnownFreque
         config.clockErrorPpm = ppm;
         SimVfo s(sim::DefaultScene(), config);
         s.start();
-        // The user tunes to the 10 MHz standard and zero-beats it, watching where its carrier
-        // sits against the IF centre.
         s.vfo->setTunedFreq(10.0);
+        // The reference is off, so the oscillator (55 MHz) is off by ppm x 55 Hz, and the 10 MHz
+        // standard's carrier sits that far from the IF centre, the other way.
+        EXPECT_NEAR(s.receiver.SystemClockHz(), kClock * (1.0 + ppm * 1e-6), 1e-3);
+        EXPECT_NEAR(CarrierFrequency(s.render(1.0), 12000.0 - 55.0 * ppm, 50.0),
+                    12000.0 - 55.0 * ppm, 1.0);
+        // The user zero-beats it, watching where the carrier sits against the IF centre.
         for (int pass = 0; pass < 3; ++pass) {
             const double beat = CarrierFrequency(s.render(2.0), 12000.0, 3000.0) - 12000.0;
             s.vfo->setTunedFreq(s.vfo->TunedFreq() + beat / 1e6);
@@ -245,7 +214,7 @@ TEST(SimulatedReceiver, CalibrationRecoversTheTrueClockFromAStationOfKnownFreque
     }
 }
 
-TEST(SimulatedReceiver, StreamsTheIFThroughTheSoundCardLogic) {
+TEST(SimulatedReceiver, StreamsTheIFThroughTheSoundCardLogicAndPrintsItsStatus) {
     for (const int channels : {1, 2}) {
         SimVfo s(SceneFrom(kCarriers));
         s.start();
@@ -263,7 +232,6 @@ TEST(SimulatedReceiver, StreamsTheIFThroughTheSoundCardLogic) {
         std::vector<std::string> names;
         ASSERT_EQ(card.GetCapDeviceNames(names), 0);
         EXPECT_EQ(names[0], sim::kSimDeviceName);
-
         struct Owner final : audio::DXEventTarget {
             explicit Owner(OrvexDX8& c) : card(c), a(2048), b(2048) {}
             void DirectXEvent8_DXCallback(int id) override {
@@ -276,10 +244,8 @@ TEST(SimulatedReceiver, StreamsTheIFThroughTheSoundCardLogic) {
         std::vector<float> captured;
         bool same = true;
         card.DataReady = [&](std::int16_t* ch1, std::int16_t* ch2, std::int32_t n) {
-            for (int i = 0; i < n; ++i) {
-                captured.push_back(ch1[i]);
-                same = same && ch1[i] == ch2[i];
-            }
+            captured.insert(captured.end(), ch1, ch1 + n);
+            same = same && std::equal(ch1, ch1 + n, ch2);
             card.Output(ch1, ch1, n);
         };
         ASSERT_TRUE(card.PrepareDevices());
@@ -292,34 +258,18 @@ TEST(SimulatedReceiver, StreamsTheIFThroughTheSoundCardLogic) {
                     0.01);
         EXPECT_NEAR(ToneAmplitude(captured, 15100.0), sim::DbfsToAmplitude(-20), 2.0);
     }
-}
-
-TEST(SimulatedReceiver, SetUpFromOptionsAndStatusLines) {
-    std::string error;
-    sim::SimSetup setup;
-    setup.clockErrorPpm = 5.0;
-    auto r = sim::MakeSimulatedReceiver(setup, error);
-    ASSERT_TRUE(r) << error;
-    EXPECT_EQ(r->GetScene().name, "Default bands");
-    EXPECT_EQ(r->Config().clockErrorPpm, 5.0);
-    EXPECT_NE(sim::SimSummaryLine(*r).find("Default bands"), std::string::npos);
-
-    setup.clockErrorPpm = 5000.0;
-    EXPECT_FALSE(sim::MakeSimulatedReceiver(setup, error));
-    EXPECT_NE(error.find("ppm"), std::string::npos);
-    setup.clockErrorPpm = 0.0;
-    setup.sceneFile = "/nonexistent/none.scene";
-    EXPECT_FALSE(sim::MakeSimulatedReceiver(setup, error));
-    EXPECT_NE(error.find("/nonexistent/none.scene"), std::string::npos);
-    EXPECT_NE(error.find("No such file"), std::string::npos);
 
     SimVfo s(sim::DefaultScene());
     s.start();
-    const std::string line = sim::SimTuningLine(s.receiver);
-    EXPECT_NE(line.find("tuned 5.505000 MHz"), std::string::npos) << line;
-    EXPECT_NE(line.find("4 stations in the IF"), std::string::npos) << line;
+    EXPECT_NE(sim::SimTuningLine(s.receiver).find("tuned 5.505000 MHz"), std::string::npos);
     const auto stations = sim::SimStationLines(s.receiver);
     ASSERT_EQ(stations.size(), 4u);
-    EXPECT_NE(stations[0].find("OX5SIM beacon"), std::string::npos) << stations[0];
-    EXPECT_NE(stations[2].find("Radio Orvex"), std::string::npos) << stations[2];
+    EXPECT_NE(stations[2].find("    +0.000 kHz  IF 12000 Hz  AM       -28 dBFS  Radio Orvex"),
+              std::string::npos)
+        << stations[2];
+    std::string error;
+    sim::SimSetup setup;
+    setup.sceneFile = "/nonexistent/none.scene";
+    EXPECT_FALSE(sim::MakeSimulatedReceiver(setup, error));
+    EXPECT_NE(error.find("/nonexistent/none.scene: No such file"), std::string::npos) << error;
 }
