@@ -531,7 +531,19 @@ std::vector<AlsaDeviceInfo> AlsaContext::devices(bool capture) const {
         list.insert(list.begin(), AlsaDeviceInfo{"default", "Default ALSA device"});
     for (const auto& n : m_extraNames)
         list.push_back({n, n + " (from the ORVEX_ALSA_CONFIG file)"});
+    for (const auto& n : m_named)
+        list.push_back({n, "named on the command line"});
     return list;
+}
+
+int AlsaContext::deviceNumber(bool capture, const std::string& name) {
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto list = devices(capture);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i].name == name) return static_cast<int>(i) + 1;
+        m_named.push_back(name);
+    }
+    return 0;
 }
 
 snd_config_t* AlsaContext::localConfig(const std::string& name) const {

@@ -23,5 +23,6 @@ int RunDemo(const Args& args);
 int RunTune(const Args& args);
 int RunBandplan(const Args& args);
 int RunDemod(const Args& args);
+int RunListen(const Args& args);
 
 } // namespace orvex::cli
