@@ -531,7 +531,19 @@ std::vector<AlsaDeviceInfo> AlsaContext::devices(bool capture) const {
         list.insert(list.begin(), AlsaDeviceInfo{"default", "Default ALSA device"});
     for (const auto& n : m_extraNames)
         list.push_back({n, n + " (from the ORVEX_ALSA_CONFIG file)"});
+    for (const auto& n : m_named)
+        list.push_back({n, "named on the command line"});
     return list;
+}
+
+int AlsaContext::deviceNumber(bool capture, const std::string& name) {
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto list = devices(capture);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i].name == name) return static_cast<int>(i) + 1;
+        m_named.push_back(name);
+    }
+    return 0;
 }
 
 snd_config_t* AlsaContext::localConfig(const std::string& name) const {
@@ -546,104 +558,96 @@ void AlsaContext::reportLost(const std::string& reason) const {
 
 // ---- Providers -----------------------------------------------------------------------------
 
-struct AlsaCaptureProvider::Impl {
+// What both sides share: the device list of their direction and the one open stream.
+struct AlsaSide {
     AlsaContext& context;
+    bool capture;
     std::unique_ptr<AlsaStream> stream;
+
+    const char* direction() const { return capture ? "capture" : "playback"; }
+    std::vector<std::string> names() const {
+        std::vector<std::string> names;
+        for (const auto& d : context.devices(capture))
+            names.push_back(d.name + " - " + d.description);
+        return names;
+    }
+    void open(int device) {
+        const auto list = context.devices(capture);
+        if (device < 1 || device > static_cast<int>(list.size()))
+            throw AudioError(std::string(direction()) + " device " + std::to_string(device) +
+                             " does not exist (there are " + std::to_string(list.size()) + ")");
+        openByName(list[static_cast<std::size_t>(device - 1)].name);
+    }
+    void openByName(const std::string& name) {
+        close();
+        snd_pcm_t* pcm = OpenPcm(context, name, capture);
+        stream = std::make_unique<AlsaStream>(pcm, capture, context, name);
+    }
+    AlsaStream& open() const {
+        if (!stream) throw AudioError(std::string("no ALSA ") + direction() + " device is open");
+        return *stream;
+    }
+    void close() {
+        if (!stream) return;
+        snd_pcm_t* pcm = stream->pcm();
+        stream.reset();
+        snd_pcm_close(pcm);
+    }
 };
 
+struct AlsaCaptureProvider::Impl : AlsaSide {};
+struct AlsaPlaybackProvider::Impl : AlsaSide {};
+
 AlsaCaptureProvider::AlsaCaptureProvider(AlsaContext& context)
-    : m_impl(new Impl{context, nullptr}) {}
+    : m_impl(new Impl{{context, true, nullptr}}) {}
 AlsaCaptureProvider::~AlsaCaptureProvider() {
     close();
 }
-
 std::vector<std::string> AlsaCaptureProvider::deviceNames() {
-    std::vector<std::string> names;
-    for (const auto& d : m_impl->context.devices(true))
-        names.push_back(d.name + " - " + d.description);
-    return names;
+    return m_impl->names();
 }
-
 void AlsaCaptureProvider::open(int device) {
-    const auto list = m_impl->context.devices(true);
-    if (device < 1 || device > static_cast<int>(list.size()))
-        throw AudioError("capture device " + std::to_string(device) +
-                         " does not exist (there are " + std::to_string(list.size()) + ")");
-    openByName(list[static_cast<std::size_t>(device - 1)].name);
+    m_impl->open(device);
 }
-
 void AlsaCaptureProvider::openByName(const std::string& name) {
-    close();
-    snd_pcm_t* pcm = OpenPcm(m_impl->context, name, true);
-    m_impl->stream = std::make_unique<AlsaStream>(pcm, true, m_impl->context, name);
+    m_impl->openByName(name);
 }
-
 bool AlsaCaptureProvider::isOpen() const {
     return m_impl->stream != nullptr;
 }
-
+void AlsaCaptureProvider::close() {
+    m_impl->close();
+}
 std::unique_ptr<CaptureBuffer> AlsaCaptureProvider::createBuffer(const PcmFormat& format,
                                                                  std::int64_t bytes,
                                                                  EventRegistry& events) {
-    if (!m_impl->stream) throw AudioError("no ALSA capture device is open");
-    return std::make_unique<AlsaCaptureBuffer>(*m_impl->stream, format, bytes, events);
+    return std::make_unique<AlsaCaptureBuffer>(m_impl->open(), format, bytes, events);
 }
-
-void AlsaCaptureProvider::close() {
-    if (!m_impl->stream) return;
-    snd_pcm_t* pcm = m_impl->stream->pcm();
-    m_impl->stream.reset();
-    snd_pcm_close(pcm);
-}
-
-struct AlsaPlaybackProvider::Impl {
-    AlsaContext& context;
-    std::unique_ptr<AlsaStream> stream;
-};
 
 AlsaPlaybackProvider::AlsaPlaybackProvider(AlsaContext& context)
-    : m_impl(new Impl{context, nullptr}) {}
+    : m_impl(new Impl{{context, false, nullptr}}) {}
 AlsaPlaybackProvider::~AlsaPlaybackProvider() {
     close();
 }
-
 std::vector<std::string> AlsaPlaybackProvider::deviceNames() {
-    std::vector<std::string> names;
-    for (const auto& d : m_impl->context.devices(false))
-        names.push_back(d.name + " - " + d.description);
-    return names;
+    return m_impl->names();
 }
-
 void AlsaPlaybackProvider::open(int device) {
-    const auto list = m_impl->context.devices(false);
-    if (device < 1 || device > static_cast<int>(list.size()))
-        throw AudioError("playback device " + std::to_string(device) +
-                         " does not exist (there are " + std::to_string(list.size()) + ")");
-    openByName(list[static_cast<std::size_t>(device - 1)].name);
+    m_impl->open(device);
 }
-
 void AlsaPlaybackProvider::openByName(const std::string& name) {
-    close();
-    snd_pcm_t* pcm = OpenPcm(m_impl->context, name, false);
-    m_impl->stream = std::make_unique<AlsaStream>(pcm, false, m_impl->context, name);
+    m_impl->openByName(name);
 }
-
 bool AlsaPlaybackProvider::isOpen() const {
     return m_impl->stream != nullptr;
 }
-
+void AlsaPlaybackProvider::close() {
+    m_impl->close();
+}
 std::unique_ptr<PlaybackBuffer> AlsaPlaybackProvider::createBuffer(const PcmFormat& format,
                                                                    std::int64_t bytes,
                                                                    EventRegistry& events) {
-    if (!m_impl->stream) throw AudioError("no ALSA playback device is open");
-    return std::make_unique<AlsaPlaybackBuffer>(*m_impl->stream, format, bytes, events);
-}
-
-void AlsaPlaybackProvider::close() {
-    if (!m_impl->stream) return;
-    snd_pcm_t* pcm = m_impl->stream->pcm();
-    m_impl->stream.reset();
-    snd_pcm_close(pcm);
+    return std::make_unique<AlsaPlaybackBuffer>(m_impl->open(), format, bytes, events);
 }
 
 } // namespace orvex::audio

@@ -43,6 +43,9 @@ public:
 
     /// Devices that can capture (input) or play (output); "default" first.
     std::vector<AlsaDeviceInfo> devices(bool capture) const;
+    /// The 1-based number of ALSA device `name` in the list for the direction; a name the
+    /// hints do not list ("hw:1,0", "plughw:CARD=Device") is added at the end of both lists.
+    int deviceNumber(bool capture, const std::string& name);
     /// The local configuration the extra PCMs are opened with, or nullptr.
     snd_config_t* localConfig(const std::string& name) const;
     const AlsaStreamStats& stats() const { return m_stats; }
@@ -57,6 +60,7 @@ public:
 private:
     snd_config_t* m_config = nullptr;
     std::vector<std::string> m_extraNames;
+    std::vector<std::string> m_named;
     AlsaStreamStats m_stats;
     std::function<void(const std::string&)> m_lost;
 };

@@ -18,10 +18,13 @@ void RealTimePacer::start() {
     m_timer.start();
 }
 
-void RealTimePacer::stop() { m_timer.stop(); }
+void RealTimePacer::stop() {
+    m_timer.stop();
+}
 
 void RealTimePacer::tick() {
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     const auto target = m_startFrames + m_skipped + static_cast<std::int64_t>(elapsed * m_rate);
     std::int64_t behind = target - m_clock.now();
     // After a long stall (a suspended machine, a debugger) the lost time is skipped instead of

@@ -5,7 +5,6 @@
 #include "audio/ClockedDevices.h"
 
 #include <QTimer>
-
 #include <chrono>
 #include <cstdint>
 

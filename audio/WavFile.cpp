@@ -200,8 +200,10 @@ WavWriter::WavWriter(const std::string& path, std::int32_t sampleRate, std::int3
     buf.push_back('\0');
     m_fd = ::mkostemp(buf.data(), O_CLOEXEC);
     if (m_fd < 0)
-        throw OrvexError(ErrorKind::File,
-                         ErrnoText("cannot create a file in " + Folder(path), errno));
+        throw OrvexError(
+            ErrorKind::File,
+            ErrnoText("cannot write " + path + " (no file can be created in " + Folder(path) + ")",
+                      errno));
     m_tempPath = buf.data();
     ::fchmod(m_fd, 0644);
     try {

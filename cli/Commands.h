@@ -24,5 +24,6 @@ int RunTune(const Args& args);
 int RunSimIf(const Args& args);
 int RunBandplan(const Args& args);
 int RunDemod(const Args& args);
+int RunListen(const Args& args);
 
 } // namespace orvex::cli

@@ -1,6 +1,7 @@
 // orvexsdr-cli demod: runs a recorded IF file through the receive chain, block by block, exactly
 // as the receiver does with the sound card, and writes the audio it would play.
 #include "Commands.h"
+#include "ReceiveOptions.h"
 #include "audio/WavFile.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
@@ -12,8 +13,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,127 +28,26 @@ constexpr const char* kUsage =
     "\n"
     "Runs a recorded IF (16-bit PCM WAV, 48000 samples/s, mono; of a stereo file the first\n"
     "channel) through the receive chain in blocks of 2048 samples and writes the audio as a\n"
-    "16-bit mono WAV at 48000 samples/s with as many samples as the input.\n"
-    "  --filter N       AF filter preset: 0 \"5.0 KHz\", 1 \"400 Hz\", 2 \"2.4 KHz\", 3 \"3.2 "
-    "KHz\",\n"
-    "                   4 \"4.0 KHz\" (default 0)\n"
-    "  --filter-lo HZ   AF filter low edge, 0..1999; --filter-hi HZ high edge, 0..6000\n"
-    "  --music          music mode (low edge 50 Hz)\n"
-    "  --if-filter M    IF filter off (default), man (--if-lo/--if-hi offsets from the IF\n"
-    "                   centre, 0..6000 Hz, used in AM and BC) or track (follows the AF filter)\n"
-    "  --agc M          AGC off (default) or on with the fast, normal or slow times\n"
-    "  --notch-af HZ    manual notch at an audio frequency, 0..6000\n"
-    "  --notch-if HZ    manual notch at an offset from the IF centre, -6000..6000\n"
-    "  --notch-width HZ notch width, 0..5000 (default 50)\n"
-    "  --notch-auto     automatic notch on the strongest audio peak\n"
-    "  --dyn-filter     dynamic AF filter on the strongest audio peak\n"
-    "  --nr LEVEL       noise reducer on at LEVEL, 0..10000\n"
-    "  --volume L       output level, -10000..8000 (default 0: unity)\n"
-    "  --spl            use the optimised vector back end (FFTW/VOLK) when available\n";
-
-[[noreturn]] void Bad(const std::string& what) {
-    throw OrvexError(ErrorKind::InvalidArgument, what);
-}
-
-double Number(const std::string& option, const std::string& text, double lo, double hi) {
-    std::size_t used = 0;
-    double v = 0.0;
-    try {
-        v = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || !std::isfinite(v))
-        Bad(option + ": '" + text + "' is not a number");
-    if (v < lo || v > hi)
-        Bad(option + ": " + text + " is out of range (" +
-            std::to_string(static_cast<long long>(lo)) + " to " +
-            std::to_string(static_cast<long long>(hi)) + ")");
-    return v;
-}
-
-std::int32_t Choice(const std::string& option, const std::string& text,
-                    const std::vector<std::string>& names) {
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (text == names[i]) return static_cast<std::int32_t>(i);
-    std::string list;
-    for (const auto& n : names)
-        list += (list.empty() ? "" : "|") + n;
-    Bad(option + ": '" + text + "' is not one of " + list);
-}
+    "16-bit mono WAV at 48000 samples/s with as many samples as the input.\n";
 
 struct Options {
     std::string in, out;
-    std::int32_t mode = -1;
-    std::optional<std::int32_t> filter;
-    std::optional<double> filterLo, filterHi, ifLo, ifHi, notchAf, notchIf, notchWidth, nr, volume;
-    bool music = false, notchAuto = false, dynFilter = false, spl = false;
-    std::int32_t ifFilter = 0; // 0 off, 1 man, 2 track
-    std::int32_t agc = 0;      // 0 off, 1 fast, 2 normal, 3 slow
+    ReceiveOptions receive;
 };
 
 Options Parse(const Args& args) {
     Options o;
-    const std::map<std::string, bool> known = {
-        {"--in", true},          {"--out", true},         {"--mode", true},
-        {"--filter", true},      {"--filter-lo", true},   {"--filter-hi", true},
-        {"--music", false},      {"--if-filter", true},   {"--if-lo", true},
-        {"--if-hi", true},       {"--agc", true},         {"--notch-af", true},
-        {"--notch-if", true},    {"--notch-width", true}, {"--notch-auto", false},
-        {"--dyn-filter", false}, {"--nr", true},          {"--volume", true},
-        {"--spl", false}};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const auto it = known.find(a);
-        if (it == known.end()) Bad("unknown option '" + a + "' (see --help)");
-        std::string v;
-        if (it->second) {
-            if (i + 1 >= args.size()) Bad(a + " needs a value");
-            v = args[++i];
-        }
-        if (a == "--in")
-            o.in = v;
-        else if (a == "--out")
-            o.out = v;
-        else if (a == "--mode")
-            o.mode = Choice(a, v, {"am", "usb", "lsb", "drm", "fm", "bc"});
-        else if (a == "--filter")
-            o.filter = Choice(a, v, {"0", "1", "2", "3", "4"});
-        else if (a == "--filter-lo")
-            o.filterLo = Number(a, v, 0, 1999);
-        else if (a == "--filter-hi")
-            o.filterHi = Number(a, v, 0, 6000);
-        else if (a == "--music")
-            o.music = true;
-        else if (a == "--if-filter")
-            o.ifFilter = Choice(a, v, {"off", "man", "track"});
-        else if (a == "--if-lo")
-            o.ifLo = Number(a, v, 0, 6000);
-        else if (a == "--if-hi")
-            o.ifHi = Number(a, v, 0, 6000);
-        else if (a == "--agc")
-            o.agc = Choice(a, v, {"off", "fast", "normal", "slow"});
-        else if (a == "--notch-af")
-            o.notchAf = Number(a, v, 0, 6000);
-        else if (a == "--notch-if")
-            o.notchIf = Number(a, v, -6000, 6000);
-        else if (a == "--notch-width")
-            o.notchWidth = Number(a, v, 0, 5000);
-        else if (a == "--notch-auto")
-            o.notchAuto = true;
-        else if (a == "--dyn-filter")
-            o.dynFilter = true;
-        else if (a == "--nr")
-            o.nr = Number(a, v, 0, 10000);
-        else if (a == "--volume")
-            o.volume = Number(a, v, -10000, 8000);
-        else if (a == "--spl")
-            o.spl = true;
+        if (ParseReceiveOption(args, i, o.receive)) continue;
+        if (a != "--in" && a != "--out") BadOption("unknown option '" + a + "' (see --help)");
+        if (i + 1 >= args.size()) BadOption(a + " needs a value");
+        (a == "--in" ? o.in : o.out) = args[++i];
     }
-    if (o.in.empty()) Bad("--in IF.wav is required");
-    if (o.out.empty()) Bad("--out AUDIO.wav is required");
-    if (o.mode < 0) Bad("--mode is required (am, usb, lsb, drm, fm or bc)");
-    if (o.notchAf && o.notchIf) Bad("--notch-af and --notch-if exclude each other");
+    if (o.in.empty()) BadOption("--in IF.wav is required");
+    if (o.out.empty()) BadOption("--out AUDIO.wav is required");
+    if (o.receive.mode < 0) BadOption("--mode is required (am, usb, lsb, drm, fm or bc)");
+    CheckReceiveOptions(o.receive);
     return o;
 }
 
@@ -187,45 +85,12 @@ public:
     bool statsArmed = false;
 };
 
-// The front-panel operations the options stand for, in the order a user would press them.
-void ApplyOptions(ReceiveChain& chain, const Options& o) {
-    chain.optMode_Click(o.mode);
-    if (o.filter) chain.optFilter_Click(*o.filter);
-    if (o.filterLo) chain.SetLabel(ChainLabel::FilterLo, static_cast<float>(*o.filterLo));
-    if (o.filterHi) chain.SetLabel(ChainLabel::FilterHi, static_cast<float>(*o.filterHi));
-    if (o.music) chain.SetCheck(ChainCheck::Music, true);
-    if (o.ifFilter != 0) {
-        chain.SetCheck(ChainCheck::IFFilter, true);
-        chain.optIFFilter_Click(o.ifFilter);
-    }
-    if (o.ifLo) chain.SetLabel(ChainLabel::IFLo, static_cast<float>(*o.ifLo));
-    if (o.ifHi) chain.SetLabel(ChainLabel::IFHi, static_cast<float>(*o.ifHi));
-    if (o.dynFilter) chain.SetCheck(ChainCheck::DynFilter, true);
-    if (o.notchAf || o.notchIf || o.notchAuto) {
-        chain.SetCheck(ChainCheck::NotchOn, true);
-        chain.SetCheck(ChainCheck::NotchType, o.notchIf.has_value());
-        chain.optNotch_Click(o.notchAuto ? 1 : 0);
-        if (o.notchAf) chain.SetLabel(ChainLabel::NotchC, static_cast<float>(*o.notchAf));
-        if (o.notchIf) chain.SetLabel(ChainLabel::NotchC, static_cast<float>(*o.notchIf));
-    }
-    if (o.notchWidth) chain.SetLabel(ChainLabel::NotchW, static_cast<float>(*o.notchWidth));
-    if (o.nr) {
-        chain.SetCheck(ChainCheck::NB, true);
-        chain.SetLabel(ChainLabel::NB, static_cast<float>(*o.nr));
-    }
-    if (o.agc != 0) {
-        chain.SetCheck(ChainCheck::AGC, true);
-        chain.optAGC_Click(o.agc);
-    }
-    if (o.volume) chain.SetLabel(ChainLabel::OutVol, static_cast<float>(*o.volume));
-}
-
 } // namespace
 
 int RunDemod(const Args& args) {
     for (const auto& a : args)
         if (a == "--help" || a == "-h") {
-            std::printf("%s", kUsage);
+            std::printf("%s%s", kUsage, kReceiveOptionsUsage);
             return 0;
         }
     const Options o = Parse(args);
@@ -233,21 +98,13 @@ int RunDemod(const Args& args) {
     audio::WavData in = audio::ReadWavFile(o.in);
     const auto& f = in.format;
     if (f.SampleRate != kChainSampleRate)
-        Bad(o.in + ": sample rate is " + std::to_string(f.SampleRate) +
-            " Hz; the receiver needs 48000 Hz");
+        BadOption(o.in + ": sample rate is " + std::to_string(f.SampleRate) +
+                  " Hz; the receiver needs 48000 Hz");
     if (f.Channels > 1)
         std::fprintf(stderr, "orvexsdr-cli demod: note: %s has %d channels; using the first\n",
                      o.in.c_str(), f.Channels);
 
-    // The probe (and with it the transform plans every filter then makes) only when asked for:
-    // the portable back end needs no set-up.
-    const bool splAvailable = o.spl && spl::Probe();
-    if (o.spl && !splAvailable)
-        std::fprintf(stderr,
-                     "orvexsdr-cli demod: note: the optimised back end is not available (%s); "
-                     "using the portable one\n",
-                     spl::Description());
-    vec::SetUseSPL(o.spl && splAvailable);
+    SelectVectorBackEnd(o.receive, "demod");
 
     // The output file exists (as a temporary) from here on, so an unwritable folder stops the
     // run before any work; it takes the target name only when everything has succeeded.
@@ -260,11 +117,12 @@ int RunDemod(const Args& args) {
     chain.AttachTimers(&timers);
     chain.RestoreDefaults();
     chain.CompleteStartup();
-    ApplyOptions(chain, o);
+    ApplyReceiveOptions(chain, o.receive);
     chain.tmrPerfStats_Timer(); // the filters as the statistics timer rebuilds them
     if (chain.State().FilterLo >= chain.State().FilterHi)
-        Bad("the AF filter low edge (" + std::to_string(chain.State().FilterLo) +
-            " Hz) must be below its high edge (" + std::to_string(chain.State().FilterHi) + " Hz)");
+        BadOption("the AF filter low edge (" + std::to_string(chain.State().FilterLo) +
+                  " Hz) must be below its high edge (" + std::to_string(chain.State().FilterHi) +
+                  " Hz)");
 
     const std::int64_t frames = f.Frames;
     const std::int32_t channels = f.Channels;

@@ -16,6 +16,8 @@ const std::vector<Command>& AllCommands() {
          &RunTune},
         {"bandplan", "check and list band-plan files, and show where the program keeps them",
          &RunBandplan},
+        {"listen", "run the receiver live: sound card or file in, chain, sound card or file out",
+         &RunListen},
         {"demod", "run a recorded IF file (WAV) through the receive chain into an audio file",
          &RunDemod},
         {"sim-if", "tune the simulated receiver and write the IF it delivers to a WAV file",

@@ -1,4 +1,5 @@
 // orvexsdr-cli demod run as a user runs it: files in, files out, exit status and messages.
+#include "CliHarness.h"
 #include "audio/WavFile.h"
 #include "dsp/SignalMeasure.h"
 
@@ -18,41 +19,11 @@ using namespace orvex;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string err;
-};
+using Result = testutil::CliResult;
 
-class DemodCommand : public ::testing::Test {
+class DemodCommand : public testutil::CliTest {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("orvex_demod_" +
-                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-    std::string path(const std::string& name) const { return (m_dir / name).string(); }
-
-    Result run(const std::string& args) const {
-        const std::string errFile = path("stderr.txt");
-        const std::string cmd = std::string(ORVEX_CLI_PATH) + " demod " + args + " 2>" + errFile;
-        Result r;
-        const int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::ifstream f(errFile);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        r.err = ss.str();
-        fs::remove(errFile);
-        return r;
-    }
-    std::size_t fileCount() const {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()));
-    }
-    fs::path m_dir;
+    Result run(const std::string& args) const { return runCli("demod", args); }
 };
 
 std::vector<std::int16_t> Tone(std::size_t n, double f, double a) {
@@ -140,7 +111,7 @@ TEST_F(DemodCommand, BadInputGivesOneLineStatusTwoAndNoOutput) {
         {ok + " --mode am --agc", "needs a value"},
         {ok + " --mode usb --filter-lo 1500 --filter-hi 1000", "below its high edge"},
         {"--in " + path("ok.wav") + " --out " + path("no/such/dir/x.wav") + " --mode am",
-         "cannot create"},
+         "cannot write"},
     };
     for (const auto& [args, text] : cases) {
         const Result r = run(args);

@@ -1,0 +1,397 @@
+// orvexsdr-cli listen: the live receiver without a window. Captured blocks run through the
+// receive chain exactly as in the program (sound card notifications, block handler, statistics
+// timer) and the audio plays on a sound card or goes to a WAV file.
+#include "Commands.h"
+#include "ReceiveOptions.h"
+#include "audio/AlsaDevices.h"
+#include "audio/ClockedDevices.h"
+#include "audio/OrvexDX8.h"
+#include "audio/RealTimePacer.h"
+#include "audio/WavDevices.h"
+#include "core/Error.h"
+#include "core/Numeric.h"
+#include "dsp/ReceiveChain.h"
+#include "dsp/VectorOps.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvex::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: orvexsdr-cli listen [--capture-device N|NAME | --in IF.wav]\n"
+    "        [--playback-device N|NAME | --out AUDIO.wav | --no-playback]\n"
+    "        [--seconds N] [--free-running] [receive options]\n"
+    "       orvexsdr-cli listen --list-devices\n"
+    "\n"
+    "Runs the receiver live: every captured block of 2048 samples at 48000 samples/s goes\n"
+    "through the receive chain and is played about seven blocks later. Prints one status line\n"
+    "a second and stops on Ctrl-C, after --seconds, or when an input file ends.\n"
+    "  --capture-device D   ALSA capture device, by number (see --list-devices) or ALSA name\n"
+    "  --in IF.wav          capture from a recorded IF file (16-bit PCM, 48000 samples/s)\n"
+    "  --playback-device D  ALSA playback device, by number or name (default: 'default')\n"
+    "  --out AUDIO.wav      write the audio to a WAV file instead of playing it\n"
+    "  --no-playback        discard the audio\n"
+    "  --seconds N          stop after N seconds of captured audio\n"
+    "  --free-running       with files only: run as fast as processing allows instead of in\n"
+    "                       real time\n"
+    "  --list-devices       print the numbered capture and playback devices\n"
+    "Receive options (as for demod; the start-up mode is AM):\n";
+
+struct ListenOptions {
+    ReceiveOptions receive;
+    std::string captureDevice, playbackDevice, in, out;
+    bool noPlayback = false, freeRunning = false, listDevices = false;
+    std::optional<double> seconds;
+};
+
+ListenOptions Parse(const Args& args) {
+    ListenOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (ParseReceiveOption(args, i, o.receive)) continue;
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) BadOption(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--capture-device")
+            o.captureDevice = value();
+        else if (a == "--playback-device")
+            o.playbackDevice = value();
+        else if (a == "--in")
+            o.in = value();
+        else if (a == "--out")
+            o.out = value();
+        else if (a == "--no-playback")
+            o.noPlayback = true;
+        else if (a == "--free-running")
+            o.freeRunning = true;
+        else if (a == "--list-devices")
+            o.listDevices = true;
+        else if (a == "--seconds")
+            o.seconds = OptionNumber(a, value(), 0.01, 1e7);
+        else
+            BadOption("unknown option '" + a + "' (see --help)");
+    }
+    CheckReceiveOptions(o.receive);
+    if (o.listDevices) return o;
+    if (!o.captureDevice.empty() && !o.in.empty())
+        BadOption("--capture-device and --in exclude each other");
+    if (o.captureDevice.empty() && o.in.empty())
+        BadOption("no capture device: name one with --capture-device or a file with --in");
+    if ((!o.playbackDevice.empty()) + (!o.out.empty()) + o.noPlayback > 1)
+        BadOption("--playback-device, --out and --no-playback exclude each other");
+    if (o.freeRunning && (!o.captureDevice.empty() || (o.out.empty() && !o.noPlayback)))
+        BadOption("--free-running needs file or no devices on both sides (--in, and --out or "
+                  "--no-playback)");
+    return o;
+}
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnSignal(int) {
+    g_interrupted = 1;
+}
+
+// The device number of an option value: a number as the lists show it, or an ALSA name.
+int DeviceNumber(audio::AlsaContext& context, bool capture, const std::string& value) {
+    if (!value.empty() &&
+        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::stoi(value);
+    return context.deviceNumber(capture, value);
+}
+
+// OrvexDX8 as the chain sees it.
+class SoundCardAdapter final : public SoundCardPort {
+public:
+    explicit SoundCardAdapter(OrvexDX8& card) : m_card(card) {}
+    void Output(const std::int16_t* c1, const std::int16_t* c2, std::int32_t n) override {
+        m_card.Output(c1, c2, n);
+    }
+    void setOutputAttenuation(std::int32_t v) override { m_card.setOutputAttenuation(v); }
+    std::int32_t OutputAttenuation() const override { return m_card.OutputAttenuation(); }
+    bool Prepared() const override { return m_card.Prepared; }
+    void PrepareDevices() override { m_card.PrepareDevices(); }
+    void StartSound() override { m_card.StartSound(); }
+
+private:
+    OrvexDX8& m_card;
+};
+
+// The statistics timer: a real one-shot timer in the event loop, a flag when free-running.
+class StatsTimer final : public ChainTimers {
+public:
+    StatsTimer(ReceiveChain& chain, bool eventLoop) : m_chain(chain), m_eventLoop(eventLoop) {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_chain.tmrPerfStats_Timer(); });
+    }
+    void ArmSpectrumTimer(std::int32_t) override {}
+    void ArmStatsTimer(std::int32_t ms) override {
+        if (m_eventLoop)
+            m_timer.start(ms);
+        else
+            m_armed = true;
+    }
+    void runIfArmed() {
+        if (!m_armed) return;
+        m_armed = false;
+        m_chain.tmrPerfStats_Timer();
+    }
+
+private:
+    ReceiveChain& m_chain;
+    bool m_eventLoop;
+    bool m_armed = false;
+    QTimer m_timer;
+};
+
+// The window's part: notifications to the sound card, captured blocks to the chain, and the
+// figures of the status line.
+class Receiver final : public audio::DXEventTarget {
+public:
+    Receiver(OrvexDX8& card, ReceiveChain& chain)
+        : m_card(card), m_chain(chain), ch1(2048), ch2(2048) {
+        card.setEventForm(this);
+        card.DataReady = [this](std::int16_t* a, std::int16_t* b, std::int32_t n) {
+            m_chain.SoundCard_DataReady(a, b, n);
+            ++blocks;
+            const double load = m_chain.State().DSPLoad;
+            loadSum += load;
+            loadPeak = std::max(loadPeak, load);
+            totalLoadSum += load;
+            totalLoadPeak = std::max(totalLoadPeak, load);
+            powerSum += m_chain.State().SMeterPower[0];
+            totalPowerSum += m_chain.State().SMeterPower[0];
+            ++secondBlocks;
+        };
+    }
+    void DirectXEvent8_DXCallback(int eventid) override {
+        m_card.EventHandler(eventid, ch1.data(), ch2.data());
+    }
+    void resetSecond() {
+        loadSum = loadPeak = powerSum = 0.0;
+        secondBlocks = 0;
+    }
+
+    OrvexDX8& m_card;
+    ReceiveChain& m_chain;
+    std::vector<std::int16_t> ch1, ch2;
+    std::int64_t blocks = 0, secondBlocks = 0;
+    double loadSum = 0, loadPeak = 0, powerSum = 0, totalLoadSum = 0, totalLoadPeak = 0,
+           totalPowerSum = 0;
+};
+
+double PowerDb(double power) {
+    return power > 0.0 ? 10.0 * std::log10(power) : 0.0;
+}
+
+int ListDevices() {
+    audio::AlsaContext context;
+    for (bool capture : {true, false}) {
+        std::printf("%s devices:\n", capture ? "capture" : "playback");
+        const auto list = context.devices(capture);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            std::printf("  %2zu  %-28s %s\n", i + 1, list[i].name.c_str(),
+                        list[i].description.c_str());
+    }
+    std::printf("(files: --in IF.wav for capture, --out AUDIO.wav for playback)\n");
+    return 0;
+}
+
+} // namespace
+
+int RunListen(const Args& args) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") {
+            std::printf("%s%s", kUsage, kReceiveOptionsUsage);
+            return 0;
+        }
+    const ListenOptions o = Parse(args);
+    if (o.listDevices) return ListDevices();
+
+    static int qtArgc = 1;
+    static char qtName[] = "orvexsdr-cli";
+    static char* qtArgv[] = {qtName, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+
+    SelectVectorBackEnd(o.receive, "listen");
+
+    // Files are opened before anything streams, so a bad input or an unwritable output is one
+    // clear line and nothing is left behind.
+    std::unique_ptr<audio::CaptureSource> source;
+    if (!o.in.empty()) source = std::make_unique<audio::WavFileSource>(o.in, kChainSampleRate);
+    std::unique_ptr<audio::PlaybackSink> sink;
+    if (!o.out.empty()) sink = std::make_unique<audio::WavFileSink>(o.out, kChainSampleRate, 1);
+    if (o.noPlayback) sink = std::make_unique<audio::NullSink>();
+    audio::CaptureSource* sourceView = source.get();
+
+    audio::FrameClock clock;
+    audio::AlsaContext alsa;
+    std::unique_ptr<audio::CaptureProvider> captureSide;
+    std::unique_ptr<audio::PlaybackProvider> playbackSide;
+    int captureNumber = 1, playbackNumber = 1;
+    if (source) {
+        captureSide = std::make_unique<audio::ClockedCaptureProvider>(
+            clock, "WAV file " + o.in, [&source] { return std::move(source); });
+    } else {
+        captureSide = std::make_unique<audio::AlsaCaptureProvider>(alsa);
+        captureNumber = DeviceNumber(alsa, true, o.captureDevice);
+    }
+    auto* clockedPlayback = sink ? new audio::ClockedPlaybackProvider(
+                                       clock, o.noPlayback ? "no playback" : "WAV file " + o.out,
+                                       [&sink] { return std::move(sink); })
+                                 : nullptr;
+    if (clockedPlayback) {
+        playbackSide.reset(clockedPlayback);
+    } else {
+        playbackSide = std::make_unique<audio::AlsaPlaybackProvider>(alsa);
+        playbackNumber =
+            DeviceNumber(alsa, false, o.playbackDevice.empty() ? "default" : o.playbackDevice);
+    }
+    const bool anyAlsa = !o.captureDevice.empty() || !clockedPlayback;
+    const bool eventLoop = !o.freeRunning;
+
+    audio::AudioBackend backend(std::move(captureSide), std::move(playbackSide));
+    OrvexDX8 card(backend);
+    card.setFSampling(kChainSampleRate);
+    card.setNoChannelsIn(1);
+    card.setNoChannelsOut(1);
+    card.setSamplesPerEvent(kBlockSamples);
+    card.setCurrentCaptureDevice(captureNumber);
+    card.setCurrentPlaybackDevice(playbackNumber);
+
+    ReceiveChain chain;
+    SoundCardAdapter cardPort(card);
+    StatsTimer stats(chain, eventLoop);
+    chain.AttachSoundCard(&cardPort);
+    chain.AttachTimers(&stats);
+    chain.RestoreDefaults();
+    chain.CompleteStartup();
+    ApplyReceiveOptions(chain, o.receive);
+    chain.tmrPerfStats_Timer();
+    Receiver receiver(card, chain);
+
+    std::string lostReason;
+    alsa.setDeviceLostHandler([&](const std::string& why) {
+        if (lostReason.empty()) lostReason = why;
+    });
+
+    if (!card.PrepareDevices()) {
+        std::fprintf(stderr, "orvexsdr-cli listen: %s\n", card.LastErrText().c_str());
+        return 2;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    card.StartSound();
+    if (!card.InAction()) {
+        std::fprintf(stderr, "orvexsdr-cli listen: the sound card did not start: %s\n",
+                     card.LastErrText().c_str());
+        card.ReleaseDevices();
+        return 2;
+    }
+    std::fprintf(
+        stderr, "orvexsdr-cli listen: capture %s, playback %s, %s, %s back end\n",
+        o.in.empty() ? ("ALSA device " + std::to_string(captureNumber)).c_str() : o.in.c_str(),
+        clockedPlayback ? (o.noPlayback ? "none" : o.out.c_str())
+                        : ("ALSA device " + std::to_string(playbackNumber)).c_str(),
+        eventLoop ? "real time" : "free-running", vec::UseSPL() ? "optimised" : "portable");
+
+    // Stop conditions, checked between blocks.
+    const double blockSeconds = static_cast<double>(kBlockSamples) / kChainSampleRate;
+    std::int64_t drainBlocks = -1; // blocks still to run after the input file ended
+    auto shouldStop = [&]() -> bool {
+        if (g_interrupted || !lostReason.empty()) return true;
+        if (o.seconds && static_cast<double>(receiver.blocks) * blockSeconds >= *o.seconds)
+            return true;
+        if (sourceView && sourceView->finished()) {
+            // Let the last captured audio pass the ring and the playback buffer.
+            if (drainBlocks < 0) drainBlocks = receiver.blocks + 8;
+            if (receiver.blocks >= drainBlocks) return true;
+        }
+        return false;
+    };
+    double nextStatus = 1.0;
+    const auto t0 = std::chrono::steady_clock::now();
+    auto printStatus = [&](double streamSeconds) {
+        const auto& st = alsa.stats();
+        const double n =
+            receiver.secondBlocks > 0 ? static_cast<double>(receiver.secondBlocks) : 1.0;
+        std::printf("%7.1f s  blocks %6lld  DSPLoad %5.2f%% (peak %5.2f%%)  dropped %lld  overruns "
+                    "%llu  underruns %llu  S-meter %6.1f dB\n",
+                    streamSeconds, static_cast<long long>(receiver.blocks),
+                    100.0 * receiver.loadSum / n, 100.0 * receiver.loadPeak,
+                    static_cast<long long>(chain.DroppedBlocks()),
+                    static_cast<unsigned long long>(st.overruns),
+                    static_cast<unsigned long long>(st.underruns), PowerDb(receiver.powerSum / n));
+        std::fflush(stdout);
+        receiver.resetSecond();
+    };
+    auto streamTime = [&] { return static_cast<double>(receiver.blocks) * blockSeconds; };
+
+    if (eventLoop) {
+        audio::RealTimePacer pacer(clock, kChainSampleRate);
+        if (source || clockedPlayback) pacer.start();
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            while (streamTime() >= nextStatus) {
+                printStatus(nextStatus);
+                nextStatus += 1.0;
+            }
+            if (shouldStop()) app.quit();
+        });
+        watch.start(20);
+        app.exec();
+        pacer.stop();
+    } else {
+        while (!shouldStop()) {
+            clock.advance(kBlockSamples);
+            stats.runIfArmed();
+            while (streamTime() >= nextStatus) {
+                printStatus(nextStatus);
+                nextStatus += 1.0;
+            }
+        }
+    }
+    (void)anyAlsa;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    card.StopSound();
+    card.ReleaseDevices();
+
+    std::string finishError;
+    if (clockedPlayback && !clockedPlayback->lastError().empty())
+        finishError = clockedPlayback->lastError();
+    const double n = receiver.blocks > 0 ? static_cast<double>(receiver.blocks) : 1.0;
+    std::fprintf(stderr,
+                 "orvexsdr-cli listen: %lld blocks (%.1f s of audio) in %.1f s; DSPLoad mean "
+                 "%.3f%%, peak %.3f%%; "
+                 "dropped %lld; overruns %llu, underruns %llu; mean S-meter power %.1f dB; final "
+                 "AGC gain %.3f\n",
+                 static_cast<long long>(receiver.blocks), streamTime(), wall,
+                 100.0 * receiver.totalLoadSum / n, 100.0 * receiver.totalLoadPeak,
+                 static_cast<long long>(chain.DroppedBlocks()),
+                 static_cast<unsigned long long>(alsa.stats().overruns),
+                 static_cast<unsigned long long>(alsa.stats().underruns),
+                 PowerDb(receiver.totalPowerSum / n), chain.State().AGCGain);
+    if (!lostReason.empty()) {
+        std::fprintf(stderr, "orvexsdr-cli listen: %s\n", lostReason.c_str());
+        return 2;
+    }
+    if (!finishError.empty()) {
+        std::fprintf(stderr, "orvexsdr-cli listen: %s\n", finishError.c_str());
+        return 2;
+    }
+    if (g_interrupted) std::fprintf(stderr, "orvexsdr-cli listen: stopped by the user\n");
+    return 0;
+}
+
+} // namespace orvex::cli
