@@ -13,6 +13,9 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kSidebandCentre = 1500.0;
 constexpr double kLowEdgeHz = 600.0;      // the receiver's audio stages roll off below this
 constexpr double kHighEdgeFraction = 0.9; // the anti-alias filter starts at 90 % of Nyquist
+// The box's IF stages pass signals within this distance of the tuned frequency; farther
+// stations cannot reach the sound card even as images.
+constexpr double kReceiverHalfBandHz = 24000.0;
 
 double Rise(double x, double len) {
     if (x <= 0.0) return 0.0;
@@ -76,7 +79,13 @@ void IFSynthesiser::retune() {
         const SceneSignal& sig = m_scene.signals[s.index];
         s.offsetHz = sig.frequencyHz - *m_tuned;
         s.ifHz = m_ifCentre + s.offsetHz;
-        s.gain = static_cast<float>(edgeGain(s.ifHz + s.centreOffset));
+        // The receiver mixes straight down to its low IF with no image rejection: a station
+        // that lands below 0 Hz comes back mirrored at the same distance above it (the image
+        // the front panel's "Image" box tunes away from). Above half the sample rate the sound
+        // card's anti-alias filter removes it.
+        s.gain = std::fabs(s.offsetHz) > kReceiverHalfBandHz
+                     ? 0.0f
+                     : static_cast<float>(edgeGain(std::fabs(s.ifHz + s.centreOffset)));
         if (s.gain <= 0.0f) continue;
         s.omega = kTwoPi * s.ifHz / m_rate;
         s.wRe = std::cos(s.omega);

@@ -93,23 +93,26 @@ TEST(IFSynthesiser, NoiseLevelsAreTheSceneLevels) {
     EXPECT_NEAR(measure::Rms(x), std::hypot(Amp(-60), Amp(-50)), 0.02 * Amp(-50));
 }
 
-TEST(IFSynthesiser, TheBandIsPlusMinus12kHzWithSoftEdges) {
+// The band runs from 0 Hz to the anti-alias filter; a station below 0 Hz comes back as its
+// mirror image, one above half the sample rate is filtered away.
+TEST(IFSynthesiser, TheBandHasSoftEdgesAndImagesFoldIn) {
     IFSynthesiser s(SceneFrom("noise -200\n"
                               "station 10.0115 MHz carrier level=-20\n" // IF 23500: in the roll-off
-                              "station 10.0130 MHz carrier level=-20\n" // IF 25000: outside
+                              "station 10.0130 MHz carrier level=-20\n" // IF 25000: filtered out
                               "station 9.9881 MHz carrier level=-20\n"  // IF 100: in the roll-off
-                              "station 9.9870 MHz carrier level=-20\n"  // IF -1000: outside
+                              "station 9.9850 MHz carrier level=-26\n"  // IF -3000: image at 3000
+                              "station 9.9700 MHz carrier level=-20\n"  // IF -18000: beyond the band
                               "station 10.0050 MHz carrier level=-20\n")); // IF 17000: passed
     s.setTuning(10.000e6);
-    EXPECT_EQ(s.stationsInView().size(), 3u);
+    EXPECT_EQ(s.stationsInView().size(), 4u);
     const auto x = Render(s, 1.0);
     EXPECT_NEAR(ToneAmplitude(x, 17000), Amp(-20), Amp(-20) * 0.005);
     const double high = ToneAmplitude(x, 23500);
     EXPECT_GT(high, 0.01 * Amp(-20));
     EXPECT_LT(high, 0.5 * Amp(-20));
     EXPECT_LT(ToneAmplitude(x, 100), 0.3 * Amp(-20));
-    EXPECT_LT(ToneAmplitude(x, 1000), 1e-3 * Amp(-20));  // nothing folded in from -1000
-    EXPECT_LT(ToneAmplitude(x, 23000), 0.02 * Amp(-20)); // nor from 25000
+    EXPECT_NEAR(ToneAmplitude(x, 3000), Amp(-26), Amp(-26) * 0.005); // the image
+    EXPECT_LT(ToneAmplitude(x, 23000), 0.02 * Amp(-20)); // nothing aliased from 25000
     // No tuning (no oscillator): only noise, here none at all.
     s.setTuning(std::nullopt);
     EXPECT_TRUE(s.stationsInView().empty());
