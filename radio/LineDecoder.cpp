@@ -54,6 +54,10 @@ void LineDecoder::lineChanged(const LineEvent& event) {
 }
 
 void LineDecoder::emit(ChipTransfer t) {
+    if (!m_keepTransfers) {
+        if (m_listener) m_listener(t);
+        return;
+    }
     m_transfers.push_back(std::move(t));
     if (m_listener) m_listener(m_transfers.back());
 }

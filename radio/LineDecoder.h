@@ -81,8 +81,16 @@ public:
             lineChanged(e);
     }
 
-    /// Everything latched so far, in order.
+    /// Everything latched so far, in order (empty when transfers are not kept).
     const std::vector<ChipTransfer>& transfers() const { return m_transfers; }
+    /// Whether transfers() keeps every transfer (the default, for tests and the tune command).
+    /// A decoder that runs for a whole session (the simulated receiver) keeps none, so its
+    /// memory does not grow with every tuning step; the registers and the listener still see
+    /// everything.
+    void setKeepTransfers(bool keep) {
+        m_keepTransfers = keep;
+        if (!keep) m_transfers.clear();
+    }
     /// Called with each transfer as it completes (the simulated receiver's hook).
     void setListener(std::function<void(const ChipTransfer&)> listener) {
         m_listener = std::move(listener);
@@ -115,6 +123,7 @@ private:
     DdsChip m_chip;
     std::function<void(const ChipTransfer&)> m_listener;
     std::vector<ChipTransfer> m_transfers;
+    bool m_keepTransfers = true;
 
     // Line levels.
     bool m_dtr = false, m_rts = false, m_break = false;

@@ -97,6 +97,7 @@ SimulatedReceiver::SimulatedReceiver(Scene scene, SimReceiverConfig config)
     : m_config(config), m_decoder(config.chip), m_synth(std::move(scene), config.ifCentreHz),
       m_lines(std::make_unique<Lines>(*this)) {
     m_config.loDivider = std::clamp(m_config.loDivider, 1, 64);
+    m_decoder.setKeepTransfers(false); // a whole session of tuning must not accumulate
     m_decoder.setListener([this](const ChipTransfer& t) { onTransfer(t); });
 }
 

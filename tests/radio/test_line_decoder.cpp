@@ -46,6 +46,24 @@ TEST(LineDecoder, AD9951InstructionsFollowEachOtherInOneFrame) {
     EXPECT_EQ(d.Faults(), 0);
 }
 
+TEST(LineDecoder, ASessionDecoderKeepsNoHistoryButStillLatches) {
+    Lines l;
+    for (std::uint32_t w = 1; w <= 200; ++w) {
+        l.dtr(1);
+        l.serialBits(0x04, 8);
+        l.serialBits(w, 32);
+        l.dtr(0);
+    }
+    LineDecoder d(DdsChip::AD9951);
+    d.setKeepTransfers(false);
+    int heard = 0;
+    d.setListener([&](const ChipTransfer&) { ++heard; });
+    d.feed(l.ev);
+    EXPECT_TRUE(d.transfers().empty());
+    EXPECT_EQ(heard, 200);
+    EXPECT_EQ(d.FrequencyWord(), 200u);
+}
+
 TEST(LineDecoder, AD9951AbortedFramesLatchNothing) {
     Lines l;
     l.dtr(1);
