@@ -10,6 +10,11 @@
 #include "audio/WavDevices.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/QtSettingsStore.h"
+#include "core/SettingsStore.h"
+#include "radio/ad9951.h"
+#include "sim/SimCapture.h"
+#include "sim/SimStatus.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/VectorOps.h"
 
@@ -29,14 +34,23 @@ namespace orvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: orvexsdr-cli listen [--capture-device N|NAME | --in IF.wav]\n"
+    "usage: orvexsdr-cli listen [--capture-device N|NAME | --in IF.wav | --sim]\n"
+    "        [--scene FILE] [--clock-error PPM] [--freq MHZ] [--settings FILE]\n"
     "        [--playback-device N|NAME | --out AUDIO.wav | --no-playback]\n"
     "        [--seconds N] [--free-running] [receive options]\n"
     "       orvexsdr-cli listen --list-devices\n"
     "\n"
     "Runs the receiver live: every captured block of 2048 samples at 48000 samples/s goes\n"
     "through the receive chain and is played about seven blocks later. Prints one status line\n"
-    "a second and stops on Ctrl-C, after --seconds, or when an input file ends.\n"
+    "a second and stops on Ctrl-C, after --seconds, or when an input file ends. With no\n"
+    "capture device named it listens to the simulated Brisko receiver, tuned through the DDS\n"
+    "controller over its own control lines.\n"
+    "  --sim                the simulated receiver (the default when no capture is named)\n"
+    "  --scene FILE         its scene of stations (default: the built-in default scene)\n"
+    "  --clock-error PPM    error of its reference clock, -1000..1000 ppm\n"
+    "  --freq MHZ           tune to MHZ (default: the DDS controller's saved or start frequency)\n"
+    "  --settings FILE      the DDS controller's settings (\"VFO1\") in this INI file; by default\n"
+    "                       a fresh set that is not saved\n"
     "  --capture-device D   ALSA capture device, by number (see --list-devices) or ALSA name\n"
     "  --in IF.wav          capture from a recorded IF file (16-bit PCM, 48000 samples/s)\n"
     "  --playback-device D  ALSA playback device, by number or name (default: 'default')\n"
@@ -50,9 +64,9 @@ constexpr const char* kUsage =
 
 struct ListenOptions {
     ReceiveOptions receive;
-    std::string captureDevice, playbackDevice, in, out;
-    bool noPlayback = false, freeRunning = false, listDevices = false;
-    std::optional<double> seconds;
+    std::string captureDevice, playbackDevice, in, out, scene, settings;
+    bool sim = false, noPlayback = false, freeRunning = false, listDevices = false;
+    std::optional<double> seconds, clockErrorPpm, freqMHz;
 };
 
 ListenOptions Parse(const Args& args) {
@@ -80,20 +94,31 @@ ListenOptions Parse(const Args& args) {
             o.listDevices = true;
         else if (a == "--seconds")
             o.seconds = OptionNumber(a, value(), 0.01, 1e7);
+        else if (a == "--sim")
+            o.sim = true;
+        else if (a == "--scene")
+            o.scene = value();
+        else if (a == "--clock-error")
+            o.clockErrorPpm = OptionNumber(a, value(), -1000, 1000);
+        else if (a == "--freq")
+            o.freqMHz = OptionNumber(a, value(), 0, 1000);
+        else if (a == "--settings")
+            o.settings = value();
         else
             BadOption("unknown option '" + a + "' (see --help)");
     }
     CheckReceiveOptions(o.receive);
     if (o.listDevices) return o;
-    if (!o.captureDevice.empty() && !o.in.empty())
-        BadOption("--capture-device and --in exclude each other");
-    if (o.captureDevice.empty() && o.in.empty())
-        BadOption("no capture device: name one with --capture-device or a file with --in");
+    if ((!o.captureDevice.empty()) + (!o.in.empty()) + o.sim > 1)
+        BadOption("--capture-device, --in and --sim exclude each other");
+    const bool usesSim = o.captureDevice.empty() && o.in.empty();
+    if (!usesSim && (!o.scene.empty() || o.clockErrorPpm || o.freqMHz || !o.settings.empty()))
+        BadOption("--scene, --clock-error, --freq and --settings belong to the simulated receiver");
     if ((!o.playbackDevice.empty()) + (!o.out.empty()) + o.noPlayback > 1)
         BadOption("--playback-device, --out and --no-playback exclude each other");
     if (o.freeRunning && (!o.captureDevice.empty() || (o.out.empty() && !o.noPlayback)))
-        BadOption("--free-running needs file or no devices on both sides (--in, and --out or "
-                  "--no-playback)");
+        BadOption("--free-running needs no sound card on either side (--in or the simulated "
+                  "receiver, and --out or --no-playback)");
     return o;
 }
 
@@ -125,6 +150,18 @@ public:
 
 private:
     OrvexDX8& m_card;
+};
+
+// The DDS controller as the chain sees it.
+class TunerAdapter final : public TunerPort {
+public:
+    explicit TunerAdapter(ad9951& vfo) : m_vfo(vfo) {}
+    double TunedFreq() const override { return m_vfo.TunedFreq(); }
+    void setTunedFreq(double mhz) override { m_vfo.setTunedFreq(mhz); }
+    std::string FormattedTunedFreq() const override { return m_vfo.FormattedTunedFreq(); }
+
+private:
+    ad9951& m_vfo;
 };
 
 // The statistics timer: a real one-shot timer in the event loop, a flag when free-running.
@@ -234,12 +271,38 @@ int RunListen(const Args& args) {
     if (o.noPlayback) sink = std::make_unique<audio::NullSink>();
     audio::CaptureSource* sourceView = source.get();
 
+    // The simulated receiver: its scene, and the DDS controller tuning it over its own lines.
+    std::unique_ptr<sim::SimulatedReceiver> simReceiver;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<ad9951> vfo;
+    const bool usesSim = o.captureDevice.empty() && o.in.empty();
+    if (usesSim) {
+        sim::SimSetup setup;
+        setup.sceneFile = o.scene;
+        if (o.clockErrorPpm) setup.clockErrorPpm = *o.clockErrorPpm;
+        std::string error;
+        simReceiver = sim::MakeSimulatedReceiver(setup, error);
+        if (!simReceiver) BadOption(error);
+        if (o.settings.empty())
+            store = std::make_unique<MemorySettingsStore>();
+        else
+            store = std::make_unique<QtSettingsStore>(o.settings);
+        vfo = std::make_unique<ad9951>(*store, simReceiver->Ports());
+        vfo->init();
+        if (o.freqMHz) vfo->setTunedFreq(*o.freqMHz);
+        std::printf("%s\n%s\n", sim::SimSummaryLine(*simReceiver).c_str(), sim::SimTuningLine(*simReceiver).c_str());
+        for (const auto& line : sim::SimStationLines(*simReceiver)) std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
     audio::FrameClock clock;
     audio::AlsaContext alsa;
     std::unique_ptr<audio::CaptureProvider> captureSide;
     std::unique_ptr<audio::PlaybackProvider> playbackSide;
     int captureNumber = 1, playbackNumber = 1;
-    if (source) {
+    if (simReceiver) {
+        captureSide = sim::MakeSimCaptureProvider(*simReceiver, clock);
+    } else if (source) {
         captureSide = std::make_unique<audio::ClockedCaptureProvider>(
             clock, "WAV file " + o.in, [&source] { return std::move(source); });
     } else {
@@ -274,6 +337,11 @@ int RunListen(const Args& args) {
     StatsTimer stats(chain, eventLoop);
     chain.AttachSoundCard(&cardPort);
     chain.AttachTimers(&stats);
+    std::optional<TunerAdapter> tuner;
+    if (vfo) {
+        tuner.emplace(*vfo);
+        chain.AttachTuner(&*tuner);
+    }
     chain.RestoreDefaults();
     chain.CompleteStartup();
     ApplyReceiveOptions(chain, o.receive);
@@ -298,12 +366,15 @@ int RunListen(const Args& args) {
         card.ReleaseDevices();
         return 2;
     }
-    std::fprintf(
-        stderr, "orvexsdr-cli listen: capture %s, playback %s, %s, %s back end\n",
-        o.in.empty() ? ("ALSA device " + std::to_string(captureNumber)).c_str() : o.in.c_str(),
-        clockedPlayback ? (o.noPlayback ? "none" : o.out.c_str())
-                        : ("ALSA device " + std::to_string(playbackNumber)).c_str(),
-        eventLoop ? "real time" : "free-running", vec::UseSPL() ? "optimised" : "portable");
+    const std::string captureName = simReceiver  ? std::string(sim::kSimDeviceName)
+                                    : !o.in.empty() ? o.in
+                                                    : "ALSA device " + std::to_string(captureNumber);
+    const std::string playbackName = !clockedPlayback ? "ALSA device " + std::to_string(playbackNumber)
+                                     : o.noPlayback   ? std::string("none")
+                                                      : o.out;
+    std::fprintf(stderr, "orvexsdr-cli listen: capture %s, playback %s, %s, %s back end\n",
+                 captureName.c_str(), playbackName.c_str(), eventLoop ? "real time" : "free-running",
+                 vec::UseSPL() ? "optimised" : "portable");
 
     // Stop conditions, checked between blocks.
     const double blockSeconds = static_cast<double>(kBlockSamples) / kChainSampleRate;
@@ -339,7 +410,7 @@ int RunListen(const Args& args) {
 
     if (eventLoop) {
         audio::RealTimePacer pacer(clock, kChainSampleRate);
-        if (source || clockedPlayback) pacer.start();
+        if (source || simReceiver || clockedPlayback) pacer.start();
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             while (streamTime() >= nextStatus) {

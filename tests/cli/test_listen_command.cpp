@@ -125,7 +125,6 @@ TEST_F(ListenCommand, BadInputGivesStatusTwoAndLeavesNothing) {
         {"--bogus", "unknown option"},
         {"--in a.wav --capture-device 1 --out " + out, "exclude"},
         {"--in " + path("rate.wav") + " --seconds x --out " + out, "not a number"},
-        {"--out " + out, "no capture device"},
     };
     for (const auto& [args, says] : cases) {
         const auto r = run(args);
@@ -152,4 +151,34 @@ TEST_F(ListenCommand, ListsTheDevices) {
     EXPECT_NE(r.out.find("capture devices:"), std::string::npos);
     EXPECT_NE(r.out.find("playback devices:"), std::string::npos);
     EXPECT_NE(r.out.find(" 1  default"), std::string::npos) << r.out;
+}
+
+// With no capture device named, listen tunes the simulated receiver through the DDS controller
+// and demodulates what it hears: the default scene's 1 kHz AM test station.
+TEST_F(ListenCommand, TheSimulatedReceiverIsTheDefault) {
+    const auto r = run("--freq 6.015 --mode am --agc normal --seconds 3 --free-running --out " + path("af.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("simulated receiver: scene"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("tuned 6.015000 MHz"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Tone test 1 kHz"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("Brisko receiver (simulated)"), std::string::npos) << r.err;
+    const auto af = audio::ReadWavFile(path("af.wav"));
+    ASSERT_GE(af.samples.size(), 2u * 48000u);
+    const std::size_t last = af.samples.size() - 48000;
+    const double tone = ToneLevel(af.samples, last, 48000, 1000.0);
+    EXPECT_GT(tone, 1000.0);
+    EXPECT_GT(measure::Db(tone, ToneLevel(af.samples, last, 48000, 1700.0)), 30.0);
+}
+
+TEST_F(ListenCommand, BadSceneOrSimulatorOptionsGiveStatusTwo) {
+    std::ofstream(path("bad.scene")) << "station 7.1 MHz AM level=-30\nstation seven MHz AM\n";
+    auto r = run("--scene " + path("bad.scene") + " --seconds 1 --no-playback");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("bad.scene:2"), std::string::npos) << r.err;
+    r = run("--clock-error 5000 --no-playback");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("out of range"), std::string::npos) << r.err;
+    r = run("--in x.wav --scene " + path("bad.scene") + " --no-playback");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("simulated receiver"), std::string::npos) << r.err;
 }
