@@ -10,10 +10,10 @@ using namespace orvex::test;
 using namespace orvex::sim;
 
 TEST(TestAudio, LoopsAreAnalyticVoiceBandAndSeamless) {
-    for (const AudioSpec spec :
+    for (const AudioSpec programme :
          {AudioSpec{AudioKind::Speech, 0, 0, 1}, AudioSpec{AudioKind::Music, 0, 0, 2}}) {
-        SCOPED_TRACE(AudioText(spec));
-        const auto loop = MakeLoop(spec);
+        SCOPED_TRACE(AudioText(programme));
+        const auto loop = MakeLoop(programme);
         EXPECT_GT(loop->frames(), 5u * kRate);
         // Complex spectrum of re + j im: nearly all power at positive frequencies (a
         // single-sideband transmitter can use it as it is) and below 4 kHz.
