@@ -4,6 +4,7 @@
 // and the time taken. Usage: soak_streaming [minutes]
 #include "audio/ClockedDevices.h"
 #include "audio/OrvexDX8.h"
+#include "audio/OrvexDX8ChainPort.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
@@ -38,7 +39,8 @@ public:
             m_phase += 2.0 * M_PI * 13000.0 / 48000.0;
             if (m_phase > 2.0 * M_PI) m_phase -= 2.0 * M_PI;
             m_noise = m_noise * 1664525u + 1013904223u;
-            *out++ = static_cast<std::int16_t>(5000.0 * std::cos(m_phase) + static_cast<double>(m_noise >> 24) - 128.0);
+            *out++ = static_cast<std::int16_t>(5000.0 * std::cos(m_phase) +
+                                               static_cast<double>(m_noise >> 24) - 128.0);
         }
     }
 
@@ -65,7 +67,8 @@ public:
 
 class Owner final : public audio::DXEventTarget {
 public:
-    Owner(OrvexDX8& card, ReceiveChain& chain) : m_card(card), m_chain(chain), a(kBlock), b(kBlock) {
+    Owner(OrvexDX8& card, ReceiveChain& chain)
+        : m_card(card), m_chain(chain), a(kBlock), b(kBlock) {
         card.setEventForm(this);
         card.DataReady = [this](std::int16_t* x, std::int16_t* y, std::int32_t n) {
             m_chain.SoundCard_DataReady(x, y, n);
@@ -77,20 +80,6 @@ public:
     ReceiveChain& m_chain;
     std::vector<std::int16_t> a, b;
     std::int64_t blocks = 0;
-};
-
-class Port final : public SoundCardPort {
-public:
-    explicit Port(OrvexDX8& c) : m_c(c) {}
-    void Output(const std::int16_t* x, const std::int16_t* y, std::int32_t n) override { m_c.Output(x, y, n); }
-    void setOutputAttenuation(std::int32_t v) override { m_c.setOutputAttenuation(v); }
-    std::int32_t OutputAttenuation() const override { return m_c.OutputAttenuation(); }
-    bool Prepared() const override { return m_c.Prepared; }
-    void PrepareDevices() override { m_c.PrepareDevices(); }
-    void StartSound() override { m_c.StartSound(); }
-
-private:
-    OrvexDX8& m_c;
 };
 
 class Timers final : public ChainTimers {
@@ -109,7 +98,8 @@ int main(int argc, char** argv) {
     audio::FrameClock clock;
     CheckingSink* sink = nullptr;
     audio::AudioBackend backend(
-        std::make_unique<audio::ClockedCaptureProvider>(clock, "tone", [] { return std::make_unique<ToneSource>(); }),
+        std::make_unique<audio::ClockedCaptureProvider>(
+            clock, "tone", [] { return std::make_unique<ToneSource>(); }),
         std::make_unique<audio::ClockedPlaybackProvider>(clock, "check", [&] {
             auto s = std::make_unique<CheckingSink>();
             sink = s.get();
@@ -120,7 +110,7 @@ int main(int argc, char** argv) {
     card.setNoChannelsIn(1);
     card.setNoChannelsOut(1);
     ReceiveChain chain;
-    Port port(card);
+    OrvexDX8ChainPort port(card);
     Timers timers;
     chain.AttachSoundCard(&port);
     chain.AttachTimers(&timers);
@@ -160,11 +150,13 @@ int main(int argc, char** argv) {
             const long rss = ResidentKiB();
             if (rssAtMinute == 0) rssAtMinute = rss;
             rssMax = std::max(rssMax, rss);
-            std::printf("  %5.1f min: RSS %ld KiB\n", static_cast<double>(b + 1) * kBlock / 48000.0 / 60.0, rss);
+            std::printf("  %5.1f min: RSS %ld KiB\n",
+                        static_cast<double>(b + 1) * kBlock / 48000.0 / 60.0, rss);
             std::fflush(stdout);
         }
     }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const double cpu = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
     const long rssEnd = ResidentKiB();
     const std::int64_t played = sink ? sink->samples / kBlock : 0;
@@ -173,12 +165,13 @@ int main(int argc, char** argv) {
                 static_cast<long long>(total), static_cast<long long>(owner.blocks),
                 static_cast<long long>(chain.DroppedBlocks()), static_cast<long long>(played),
                 static_cast<long long>(sink ? sink->silentBlocks : -1));
-    std::printf("RSS after the first minute %ld KiB, at the end %ld KiB (max %ld): growth %ld KiB\n", rssAtMinute,
-                rssEnd, rssMax, rssEnd - rssAtMinute);
+    std::printf(
+        "RSS after the first minute %ld KiB, at the end %ld KiB (max %ld): growth %ld KiB\n",
+        rssAtMinute, rssEnd, rssMax, rssEnd - rssAtMinute);
     std::printf("time %.1f s wall, %.1f s CPU for %.1f s of audio (%.0fx real time)\n", wall, cpu,
                 minutes * 60.0, minutes * 60.0 / wall);
-    const bool ok = owner.blocks == total && chain.DroppedBlocks() == 0 && sink && sink->silentBlocks == 0 &&
-                    rssEnd - rssAtMinute < 1024;
+    const bool ok = owner.blocks == total && chain.DroppedBlocks() == 0 && sink &&
+                    sink->silentBlocks == 0 && rssEnd - rssAtMinute < 1024;
     std::printf("%s\n", ok ? "soak: no block lost, no memory growth" : "soak: FAILED");
     return ok ? 0 : 1;
 }

@@ -6,17 +6,18 @@
 #include "audio/AlsaDevices.h"
 #include "audio/ClockedDevices.h"
 #include "audio/OrvexDX8.h"
+#include "audio/OrvexDX8ChainPort.h"
 #include "audio/RealTimePacer.h"
 #include "audio/WavDevices.h"
 #include "core/Error.h"
 #include "core/Numeric.h"
 #include "core/QtSettingsStore.h"
 #include "core/SettingsStore.h"
+#include "dsp/ReceiveChain.h"
+#include "dsp/VectorOps.h"
 #include "radio/ad9951.h"
 #include "sim/SimCapture.h"
 #include "sim/SimStatus.h"
-#include "dsp/ReceiveChain.h"
-#include "dsp/VectorOps.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -134,23 +135,6 @@ int DeviceNumber(audio::AlsaContext& context, bool capture, const std::string& v
         return std::stoi(value);
     return context.deviceNumber(capture, value);
 }
-
-// OrvexDX8 as the chain sees it.
-class SoundCardAdapter final : public SoundCardPort {
-public:
-    explicit SoundCardAdapter(OrvexDX8& card) : m_card(card) {}
-    void Output(const std::int16_t* c1, const std::int16_t* c2, std::int32_t n) override {
-        m_card.Output(c1, c2, n);
-    }
-    void setOutputAttenuation(std::int32_t v) override { m_card.setOutputAttenuation(v); }
-    std::int32_t OutputAttenuation() const override { return m_card.OutputAttenuation(); }
-    bool Prepared() const override { return m_card.Prepared; }
-    void PrepareDevices() override { m_card.PrepareDevices(); }
-    void StartSound() override { m_card.StartSound(); }
-
-private:
-    OrvexDX8& m_card;
-};
 
 // The DDS controller as the chain sees it.
 class TunerAdapter final : public TunerPort {
@@ -290,8 +274,10 @@ int RunListen(const Args& args) {
         vfo = std::make_unique<ad9951>(*store, simReceiver->Ports());
         vfo->init();
         if (o.freqMHz) vfo->setTunedFreq(*o.freqMHz);
-        std::printf("%s\n%s\n", sim::SimSummaryLine(*simReceiver).c_str(), sim::SimTuningLine(*simReceiver).c_str());
-        for (const auto& line : sim::SimStationLines(*simReceiver)) std::printf("%s\n", line.c_str());
+        std::printf("%s\n%s\n", sim::SimSummaryLine(*simReceiver).c_str(),
+                    sim::SimTuningLine(*simReceiver).c_str());
+        for (const auto& line : sim::SimStationLines(*simReceiver))
+            std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
 
@@ -333,7 +319,7 @@ int RunListen(const Args& args) {
     card.setCurrentPlaybackDevice(playbackNumber);
 
     ReceiveChain chain;
-    SoundCardAdapter cardPort(card);
+    OrvexDX8ChainPort cardPort(card);
     StatsTimer stats(chain, eventLoop);
     chain.AttachSoundCard(&cardPort);
     chain.AttachTimers(&stats);
@@ -366,14 +352,17 @@ int RunListen(const Args& args) {
         card.ReleaseDevices();
         return 2;
     }
-    const std::string captureName = simReceiver  ? std::string(sim::kSimDeviceName)
-                                    : !o.in.empty() ? o.in
-                                                    : "ALSA device " + std::to_string(captureNumber);
-    const std::string playbackName = !clockedPlayback ? "ALSA device " + std::to_string(playbackNumber)
-                                     : o.noPlayback   ? std::string("none")
-                                                      : o.out;
+    const std::string captureName = simReceiver ? std::string(sim::kSimDeviceName)
+                                    : !o.in.empty()
+                                        ? o.in
+                                        : "ALSA device " + std::to_string(captureNumber);
+    const std::string playbackName = !clockedPlayback
+                                         ? "ALSA device " + std::to_string(playbackNumber)
+                                     : o.noPlayback ? std::string("none")
+                                                    : o.out;
     std::fprintf(stderr, "orvexsdr-cli listen: capture %s, playback %s, %s, %s back end\n",
-                 captureName.c_str(), playbackName.c_str(), eventLoop ? "real time" : "free-running",
+                 captureName.c_str(), playbackName.c_str(),
+                 eventLoop ? "real time" : "free-running",
                  vec::UseSPL() ? "optimised" : "portable");
 
     // Stop conditions, checked between blocks.
