@@ -63,8 +63,10 @@ std::vector<std::string> SimStationLines(const SimulatedReceiver& receiver) {
         char buf[256];
         // Whole hertz, and never "-0.000" for a station a word step off the tuned frequency.
         const double kHz = std::round(v.offsetHz) / 1e3 + 0.0;
-        std::snprintf(buf, sizeof buf, "  %+8.3f kHz  IF %5.0f Hz  %-7s %4.0f dBFS  %s", kHz,
-                      v.ifHz, ModeName(v.mode), v.levelDbfs, v.name.c_str());
+        // A station below 0 Hz on the IF is heard as its mirror image.
+        std::snprintf(buf, sizeof buf, "  %+8.3f kHz  IF %5.0f Hz  %-7s %4.0f dBFS  %s%s", kHz,
+                      std::fabs(v.ifHz), ModeName(v.mode), v.levelDbfs, v.name.c_str(),
+                      v.ifHz < 0.0 ? " (image)" : "");
         out.emplace_back(buf);
     }
     return out;
