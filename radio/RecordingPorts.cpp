@@ -87,15 +87,18 @@ private:
     std::string m_lastError;
 };
 
-std::unique_ptr<SerialLines> RecordingPorts::openSerial(const std::string& device,
-                                                        PortError& error) {
+bool RecordingPorts::takeInjectedError(const std::string& device, PortError& error) {
     error = {};
     m_lastDevice = device;
-    if (m_nextError.fault != PortFault::None) {
-        error = std::move(m_nextError);
-        m_nextError = {};
-        return nullptr;
-    }
+    if (m_nextError.fault == PortFault::None) return false;
+    error = std::move(m_nextError);
+    m_nextError = {};
+    return true;
+}
+
+std::unique_ptr<SerialLines> RecordingPorts::openSerial(const std::string& device,
+                                                        PortError& error) {
+    if (takeInjectedError(device, error)) return nullptr;
     std::unique_ptr<SerialLines> real;
     if (m_forward) {
         real = m_forward->openSerial(device, error);
@@ -106,13 +109,7 @@ std::unique_ptr<SerialLines> RecordingPorts::openSerial(const std::string& devic
 
 std::unique_ptr<ParallelLines> RecordingPorts::openParallel(const std::string& device,
                                                             PortError& error) {
-    error = {};
-    m_lastDevice = device;
-    if (m_nextError.fault != PortFault::None) {
-        error = std::move(m_nextError);
-        m_nextError = {};
-        return nullptr;
-    }
+    if (takeInjectedError(device, error)) return nullptr;
     std::unique_ptr<ParallelLines> real;
     if (m_forward) {
         real = m_forward->openParallel(device, error);

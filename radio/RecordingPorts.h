@@ -61,6 +61,9 @@ private:
     bool m_modemReadFails = false;
     bool m_linesFail = false;
     bool m_keepEvents = true;
+    /// Records the device asked for and hands out the one-shot failure, if one is set.
+    bool takeInjectedError(const std::string& device, PortError& error);
+
     PortError m_nextError;
     int m_openSerial = 0;
     int m_openParallel = 0;
