@@ -8,6 +8,7 @@
 #include "audio/RealTimePacer.h"
 #include "audio/WavDevices.h"
 #include "core/Error.h"
+#include "core/MessageSink.h"
 #include "dsp/ReceiveChain.h"
 #include "radio/LinuxPorts.h"
 #include "radio/ad9951.h"
@@ -254,9 +255,17 @@ std::string RadioSession::audioFileError() const {
 bool RadioSession::startStreaming(bool realTime, std::string& error) {
     if (streaming()) return true;
     m_card->setEventForm(m_events.get());
-    if (!m_card->PrepareDevices()) {
-        error = m_card->LastErrText();
-        if (error.empty()) error = kSoundCardOpenMessage;
+    // The sound card object's own message box is folded into the one error the caller shows.
+    RecordingMessageSink cardMessages;
+    bool prepared = false;
+    {
+        ScopedMessageSink scope(cardMessages);
+        prepared = m_card->PrepareDevices();
+    }
+    if (!prepared) {
+        error = cardMessages.messages().empty() ? std::string(kSoundCardOpenMessage)
+                                                : cardMessages.messages().front().text;
+        if (!m_card->LastErrText().empty()) error += "\n" + m_card->LastErrText();
         m_card->ReleaseDevices();
         return false;
     }

@@ -297,9 +297,9 @@ void ReceiverCore::powerOn() {
                        : "device " + std::to_string(n);
         };
         const OrvexDX8& card = m_session.soundCard();
-        const std::string text =
-            "Cannot start receiving (capture: " + name(captures, card.CurrentCaptureDevice()) +
-            ", playback: " + name(plays, card.CurrentPlaybackDevice()) + "): " + error;
+        const std::string text = error +
+                                 "\n(capture: " + name(captures, card.CurrentCaptureDevice()) +
+                                 "; playback: " + name(plays, card.CurrentPlaybackDevice()) + ")";
         m_panel.StatusText = text;
         log("optPwr_click : " + text);
         powerOff();
