@@ -1,6 +1,6 @@
 // A frame allocates nothing once the analyser is set up: every global allocation is counted
-// while frames are computed and drawn (Frequency mode with averaging, log scale, filter curve
-// and waterfall; Time mode with the trigger; Phase mode).
+// while frames are computed and drawn (Frequency mode with averaging, log scale, filter curve,
+// notch marker and waterfall; Time mode with the trigger; Phase mode).
 #include "display/Waterfall.h"
 #include "display/clsSpectrumAnalyser.h"
 #include "dsp/SplBackend.h"
@@ -53,6 +53,7 @@ TEST(DisplayFrame, NothingAllocatesPerFrame) {
         a.setReverseSpectrum(true);
         a.setFOffset(7088000);
         a.setShowFilter(true);
+        a.setShowNotch(true);
         a.LoadFilterCoeffs_T_S(taps.data());
         for (std::int32_t mode : {0, 1, 2}) {
             a.setMode(mode);
