@@ -3,6 +3,7 @@
 // marker.
 #include "core/Format.h"
 #include "core/Numeric.h"
+#include "display/LineRaster.h"
 #include "display/PanelPaint.h"
 #include "display/clsSpectrumAnalyser.h"
 
@@ -150,21 +151,21 @@ void clsSpectrumAnalyser::drawFrame(QImage& surface) {
                 static_cast<std::size_t>(m_graticule.sizeInBytes()));
     std::int32_t first = 0, last = 0;
     drawRange(first, last);
-    QPainter p(&surface);
     switch (m_mode) {
     case 0:
-        drawFrequencyTraces(p, first, last);
+        drawFrequencyTraces(surface, first, last);
         break;
     case 1:
-        drawTimeTraces(p, first, last);
+        drawTimeTraces(surface, first, last);
         break;
     default:
-        drawPhaseTrace(p, first, last);
+        drawPhaseTrace(surface, first, last);
         break;
     }
 }
 
-void clsSpectrumAnalyser::drawFrequencyTraces(QPainter& p, std::int32_t first, std::int32_t last) {
+void clsSpectrumAnalyser::drawFrequencyTraces(QImage& surface, std::int32_t first,
+                                              std::int32_t last) {
     const ModeSettings& s = cur();
     const BinAxis axis = Axis();
     const std::int32_t n = last - first;
@@ -176,8 +177,7 @@ void clsSpectrumAnalyser::drawFrequencyTraces(QPainter& p, std::int32_t first, s
         QPointF* pts = m_points1.data();
         for (std::int32_t k = 0; k <= n; ++k)
             pts[k] = QPointF(k * ppb, clampPx(yToPx(data[binOf(k)])));
-        p.setPen(ThinPen(colour));
-        p.drawPolyline(pts, n + 1);
+        DrawPolyline(surface, pts, n + 1, PanelColourToQColor(colour).rgb());
     };
     if (s.Chn1Enabled) trace(m_chn1.data(), kTrace1);
     if (s.Chn2Enabled) trace(m_chn2.data(), kTrace2);
@@ -191,24 +191,29 @@ void clsSpectrumAnalyser::drawFrequencyTraces(QPainter& p, std::int32_t first, s
                                 : m_filterPower[b] * s.Chn1Gain + s.Chn1Offset;
             pts[k] = QPointF(k * ppb, clampPx(yToPx(v)));
         }
-        p.setPen(ThinPen(kFilter));
-        p.drawPolyline(pts, n + 1);
+        DrawPolyline(surface, pts, n + 1, PanelColourToQColor(kFilter).rgb());
     }
 
     if (m_showNotch && m_hzPerBin > 0.0f) {
-        // A band as wide as the notch (at least one pixel), merged with what is under it.
+        // A band as wide as the notch (at least one pixel), merged with what is under it:
+        // each pixel ORed with the inverse of the marker colour.
         const double x = axis.XOfBin(m_notchCentre / m_hzPerBin);
         const double width = std::max(1.0, std::round(m_notchWidth / m_hzPerBin * ppb));
-        QPen pen(PanelColourToQColor(kNotch), width);
-        pen.setCapStyle(Qt::FlatCap);
-        p.setCompositionMode(QPainter::RasterOp_NotSourceOrDestination);
-        p.setPen(pen);
-        p.drawLine(QPointF(x, 0.0), QPointF(x, m_size.height()));
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        const double dpr = surface.devicePixelRatio();
+        const int w = surface.width();
+        const int x0 = std::clamp(static_cast<int>(std::lround((x - width / 2.0) * dpr)), 0, w);
+        const int x1 = std::clamp(static_cast<int>(std::lround((x + width / 2.0) * dpr)),
+                                  std::min(x0 + 1, w), w);
+        const QRgb notPen = ~PanelColourToQColor(kNotch).rgb() & 0x00FFFFFFu;
+        for (int y = 0; y < surface.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(surface.scanLine(y));
+            for (int px = x0; px < x1; ++px)
+                line[px] |= notPen;
+        }
     }
 }
 
-void clsSpectrumAnalyser::drawTimeTraces(QPainter& p, std::int32_t first, std::int32_t last) {
+void clsSpectrumAnalyser::drawTimeTraces(QImage& surface, std::int32_t first, std::int32_t last) {
     const ModeSettings& s = cur();
     const std::int32_t n = last - first;
     const double step = (m_size.width() - 1.0) / n;
@@ -216,14 +221,13 @@ void clsSpectrumAnalyser::drawTimeTraces(QPainter& p, std::int32_t first, std::i
         QPointF* pts = m_points1.data();
         for (std::int32_t k = 0; k <= n; ++k)
             pts[k] = QPointF(k * step, clampPx(yToPx(data[first + k])));
-        p.setPen(ThinPen(colour));
-        p.drawPolyline(pts, n + 1);
+        DrawPolyline(surface, pts, n + 1, PanelColourToQColor(colour).rgb());
     };
     if (s.Chn1Enabled) trace(m_chn1.data(), kTrace1);
     if (s.Chn2Enabled) trace(m_chn2.data(), kTrace2);
 }
 
-void clsSpectrumAnalyser::drawPhaseTrace(QPainter& p, std::int32_t first, std::int32_t last) {
+void clsSpectrumAnalyser::drawPhaseTrace(QImage& surface, std::int32_t first, std::int32_t last) {
     // Channel 2 across, channel 1 up, on a scale with one unit as long across as up.
     const double w = m_size.width();
     const double xPerUnit = (w - 1.0) / m_scaleWidth;
@@ -234,8 +238,7 @@ void clsSpectrumAnalyser::drawPhaseTrace(QPainter& p, std::int32_t first, std::i
         const double y = yToPx(m_chn1[static_cast<std::size_t>(first + k)]);
         pts[k] = QPointF(std::isnan(x) ? -w : std::clamp(x, -4.0 * w, 5.0 * w), clampPx(y));
     }
-    p.setPen(ThinPen(kTrace1));
-    p.drawPolyline(pts, n + 1);
+    DrawPolyline(surface, pts, n + 1, PanelColourToQColor(kTrace1).rgb());
 }
 
 } // namespace orvex

@@ -101,17 +101,18 @@ void Waterfall::setMaxDb(float db) {
 }
 
 void Waterfall::setAxis(const BinAxis& axis) {
-    if (axis == m_axis) return;
     const auto width = static_cast<std::int32_t>(std::lround(axis.WidthPx));
     const bool binsMoved = axis.StartBin != m_axis.StartBin || axis.StopBin != m_axis.StopBin ||
-                           axis.ReverseSpectrum != m_axis.ReverseSpectrum;
-    m_axis = axis;
+                           axis.ReverseSpectrum != m_axis.ReverseSpectrum ||
+                           axis.WidthPx != m_axis.WidthPx;
+    m_axis = axis; // a new frequency offset alone moves no column
+    if (!binsMoved) return;
     if (width != m_ring.width()) {
         resizeRing(width, m_height);
         return;
     }
     buildColumns();
-    if (binsMoved) Clear(); // old lines no longer sit under the trace's frequencies
+    Clear(); // old lines no longer sit under the trace's frequencies
 }
 
 void Waterfall::resizeRing(std::int32_t width, std::int32_t height) {

@@ -281,9 +281,9 @@ private:
     GraticuleKey graticuleKey() const;
     void renderGraticule();
     void drawFrame(QImage& surface);
-    void drawFrequencyTraces(QPainter& p, std::int32_t first, std::int32_t last);
-    void drawTimeTraces(QPainter& p, std::int32_t first, std::int32_t last);
-    void drawPhaseTrace(QPainter& p, std::int32_t first, std::int32_t last);
+    void drawFrequencyTraces(QImage& surface, std::int32_t first, std::int32_t last);
+    void drawTimeTraces(QImage& surface, std::int32_t first, std::int32_t last);
+    void drawPhaseTrace(QImage& surface, std::int32_t first, std::int32_t last);
     double yToPx(double y) const { return (m_scaleTop - y) * m_yPxPerUnit; }
     double clampPx(double py) const;
     void notify() const {
