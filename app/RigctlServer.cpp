@@ -86,6 +86,8 @@ void RigctlServer::accept() {
             continue;
         }
         socket->setReadBufferSize(kReadBufferBytes);
+        // Answers are small and awaited one by one: send each at once.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         Client& client = m_clients[socket];
         client.readyRead = QObject::connect(socket, &QTcpSocket::readyRead, socket,
                                             [this, socket] { serve(socket); });
