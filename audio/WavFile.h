@@ -15,6 +15,14 @@ struct WavFormat {
     std::int64_t Frames = 0;        ///< frames in the data chunk
 };
 
+/// The canonical 44-byte header of a 16-bit PCM file: RIFF, fmt, and the data chunk's header.
+inline constexpr std::int64_t kWavHeaderBytes = 44;
+/// The most data bytes a file can declare (RIFF sizes are 32-bit).
+inline constexpr std::int64_t kWavMaxDataBytes = 0xFFFFFFFFLL - 36;
+/// Fills header[0..43] for sampleRate Hz, channels 1..16, and dataBytes of samples.
+void MakeWavHeader(std::uint8_t* header, std::int32_t sampleRate, std::int32_t channels,
+                   std::uint32_t dataBytes);
+
 /// Reads a RIFF/WAVE file of 16-bit PCM (format tag 1, or the extensible format with the PCM
 /// sub-format), any rate and channel count. The constructor walks the chunks, checks every size
 /// against the file and throws OrvexError naming the fault and the file: ErrorKind::File when
