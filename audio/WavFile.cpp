@@ -248,18 +248,28 @@ void WavWriter::discard() noexcept {
     }
 }
 
-void WavWriter::writeAll(const void* data, std::size_t size, std::int64_t offset) {
+int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
+               std::int64_t& written) {
     const auto* p = static_cast<const std::uint8_t*>(data);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(m_fd, p + done, size - done,
+        const ssize_t n = ::pwrite(fd, p + done, size - done,
                                    static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw OrvexError(ErrorKind::File, ErrnoText("cannot write " + m_path, errno));
+            return errno;
         }
+        if (n == 0) return EIO;
         done += static_cast<std::size_t>(n);
+        written += n;
     }
+    return 0;
+}
+
+void WavWriter::writeAll(const void* data, std::size_t size, std::int64_t offset) {
+    std::int64_t written = 0;
+    if (const int err = WriteAllAt(m_fd, data, size, offset, written); err != 0)
+        throw OrvexError(ErrorKind::File, ErrnoText("cannot write " + m_path, err));
 }
 
 void WavWriter::write(const std::int16_t* frames, std::int64_t frameCount) {

@@ -2,6 +2,7 @@
 // command-line demodulator and by the sound card's WAV-file back end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ inline constexpr std::int64_t kWavMaxDataBytes = 0xFFFFFFFFLL - 36;
 /// Fills header[0..43] for sampleRate Hz, channels 1..16, and dataBytes of samples.
 void MakeWavHeader(std::uint8_t* header, std::int32_t sampleRate, std::int32_t channels,
                    std::uint32_t dataBytes);
+
+/// Writes all size bytes at offset of the open file fd, going on after short writes and
+/// interrupted calls, and adds each part written to `written` (also when a later part fails).
+/// Returns 0, or the errno of the failure.
+int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
+               std::int64_t& written);
 
 /// Reads a RIFF/WAVE file of 16-bit PCM (format tag 1, or the extensible format with the PCM
 /// sub-format), any rate and channel count. The constructor walks the chunks, checks every size

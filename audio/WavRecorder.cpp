@@ -24,26 +24,6 @@ std::string SecondsText(double seconds) {
     return std::string(buf, r.ptr);
 }
 
-// Writes all of size bytes at offset; adds what was written to `written` even on failure.
-// Returns 0 or the errno of the failure.
-int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
-               std::int64_t& written) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, p + done, size - done,
-                                   static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return EIO;
-        done += static_cast<std::size_t>(n);
-        written += n;
-    }
-    return 0;
-}
-
 } // namespace
 
 WavRecorder::WavRecorder() : WavRecorder(Config{}) {}
