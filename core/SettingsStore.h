@@ -38,6 +38,10 @@ public:
     void save(std::string_view section, std::string_view key, std::string_view value) override;
     bool contains(std::string_view section, std::string_view key) const override;
     std::size_t size() const { return m_values.size(); }
+    /// Every value by (section, key).
+    const std::map<std::pair<std::string, std::string>, std::string, std::less<>>& values() const {
+        return m_values;
+    }
     void clear() { m_values.clear(); }
 
 private:

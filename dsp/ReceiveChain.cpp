@@ -203,7 +203,10 @@ void ReceiveChain::RestoreDefaults() {
     SetLabel(ChainLabel::NotchW, 50.0f);
 }
 
-void ReceiveChain::CompleteStartup() {
+void ReceiveChain::CompleteStartup(const std::function<void(StartupStep)>& step) {
+    auto at = [&](StartupStep point) {
+        if (step) step(point);
+    };
     auto& s = m_s;
     ApplyLabel(ChainLabel::OutVol);
     // Switches take their restored values; a switch that changes runs its click handler.
@@ -219,11 +222,16 @@ void ReceiveChain::CompleteStartup() {
         lblIFHi_Wheel();
         lblIFLo_Wheel();
     }
+    at(StartupStep::Mode);
     optMode_Click(s.CurrentDemodMode);
+    at(StartupStep::Filter);
     optFilter_Click(s.CurrentFilterMode);
+    at(StartupStep::AfterFilter);
     ResetAGCHistory();
+    at(StartupStep::FilterEdges);
     lblFilterHi_Wheel();
     lblFilterLo_Wheel();
+    at(StartupStep::Statistics);
     tmrPerfStats_Timer();
 }
 

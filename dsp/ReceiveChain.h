@@ -19,35 +19,18 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace orvex {
 
-/// Check boxes whose click handler the chain owns.
-enum class ChainCheck {
-    AGC,
-    NotchOn,
-    NotchType,
-    NB,
-    IFFilter,
-    DynFilter,
-    Music,
-    Mute,
-    Image,
-    PerfStats
-};
-
-/// Wheel-adjustable labels whose apply procedure the chain owns.
-enum class ChainLabel {
-    FilterHi,
-    FilterLo,
-    IFHi,
-    IFLo,
-    NotchC,
-    NotchW,
-    NB,
-    OutVol,
-    AGCAttack,
-    AGCDecay
+/// Points of CompleteStartup where the caller's own start-up work goes (its trace lines, the
+/// band selection).
+enum class StartupStep {
+    Mode,        ///< before the mode is selected
+    Filter,      ///< before the filter preset is selected
+    AfterFilter, ///< after it, before the AGC history is filled
+    FilterEdges, ///< before the AF edge labels are applied
+    Statistics,  ///< before the statistics timer runs once
 };
 
 class ReceiveChain {
@@ -79,7 +62,7 @@ public:
     /// restored values, selects the mode and the filter preset, fills the AGC peak history so
     /// the first gain is 1, applies the AF edge labels and runs the statistics timer once
     /// (which designs the filters).
-    void CompleteStartup();
+    void CompleteStartup(const std::function<void(StartupStep)>& step = {});
 
     // ---- Block path -----------------------------------------------------------------------
     /// Handler of the sound card's DataReady: Channel1 and Channel2 hold one block (2048

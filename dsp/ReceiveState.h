@@ -23,6 +23,34 @@ enum DemodMode : std::int32_t {
     kModeBC = 5,
 };
 
+/// Check boxes whose click handler the chain owns.
+enum class ChainCheck {
+    AGC,
+    NotchOn,
+    NotchType,
+    NB,
+    IFFilter,
+    DynFilter,
+    Music,
+    Mute,
+    Image,
+    PerfStats
+};
+
+/// Wheel-adjustable labels whose apply procedure the chain owns.
+enum class ChainLabel {
+    FilterHi,
+    FilterLo,
+    IFHi,
+    IFLo,
+    NotchC,
+    NotchW,
+    NB,
+    OutVol,
+    AGCAttack,
+    AGCDecay
+};
+
 /// Block constants of the chain (not taken from the sound card object).
 inline constexpr std::int32_t kBlockSamples = 2048;       ///< samples per block
 inline constexpr std::int32_t kSegmentSamples = 4096;     ///< FFT length of every filter

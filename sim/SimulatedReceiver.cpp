@@ -115,6 +115,7 @@ void SimulatedReceiver::onTransfer(const ChipTransfer& t) {
     switch (t.kind) {
     case ChipTransfer::Kind::AD9951Write:
         if (t.address == 4) ++m_loads;
+        if (t.address == 0 || t.address == 1) ++m_controlWrites;
         break;
     case ChipTransfer::Kind::AD9850Load:
         m_ad9850Control = t.control;

@@ -93,6 +93,8 @@ public:
     int ChipFaults() const { return m_decoder.Faults(); }
     /// Tuning words the chip has taken (each completed frequency load).
     std::uint64_t TuningLoads() const { return m_loads; }
+    /// AD9951 control register writes (CFR1, CFR2) the chip has taken: each initialisation.
+    std::uint64_t ControlRegisterWrites() const { return m_controlWrites; }
     const SimReceiverConfig& Config() const { return m_config; }
     /// Changes the reference error while running (a crystal warming up).
     void setClockErrorPpm(double ppm);
@@ -121,6 +123,7 @@ private:
     std::optional<double> m_lo;
     std::uint8_t m_ad9850Control = 0;
     std::uint64_t m_loads = 0;
+    std::uint64_t m_controlWrites = 0;
 };
 
 } // namespace orvex::sim

@@ -1,0 +1,357 @@
+#include "RadioSession.h"
+
+#include "audio/AlsaDevices.h"
+#include "audio/ClockedDevices.h"
+#include "audio/CompositeDevices.h"
+#include "audio/OrvexDX8.h"
+#include "audio/OrvexDX8ChainPort.h"
+#include "audio/RealTimePacer.h"
+#include "audio/WavDevices.h"
+#include "core/Error.h"
+#include "core/MessageSink.h"
+#include "dsp/ReceiveChain.h"
+#include "radio/LinuxPorts.h"
+#include "radio/ad9951.h"
+#include "sim/SimCapture.h"
+#include "sim/SimulatedReceiver.h"
+
+#include <algorithm>
+
+namespace orvex::app {
+namespace {
+
+constexpr const char* kNoPlaybackName = "No playback";
+
+// An IF recording played over and over: at its end the file is opened again from the start.
+class LoopingWavSource final : public audio::CaptureSource {
+public:
+    LoopingWavSource(std::string path, bool loop)
+        : m_path(std::move(path)), m_loop(loop),
+          m_source(std::make_unique<audio::WavFileSource>(m_path, kChainSampleRate)) {}
+    void read(std::int16_t* interleaved, std::int64_t frames,
+              const audio::PcmFormat& format) override {
+        m_source->read(interleaved, frames, format);
+        if (m_loop && m_source->finished()) {
+            // The block that reached the end is padded with silence; the next starts again.
+            try {
+                m_source = std::make_unique<audio::WavFileSource>(m_path, kChainSampleRate);
+            } catch (const OrvexError&) {
+                m_loop = false; // the file went away: stay finished (silence)
+            }
+        }
+    }
+    bool finished() const override { return !m_loop && m_source->finished(); }
+
+private:
+    std::string m_path;
+    bool m_loop;
+    std::unique_ptr<audio::WavFileSource> m_source;
+};
+
+// Ports that hang on the simulated receiver's lines (a view, so the receiver keeps owning them).
+class PortsView final : public PortProvider {
+public:
+    explicit PortsView(PortProvider& p) : m_p(p) {}
+    std::unique_ptr<SerialLines> openSerial(const std::string& device, PortError& error) override {
+        return m_p.openSerial(device, error);
+    }
+    std::unique_ptr<ParallelLines> openParallel(const std::string& device,
+                                                PortError& error) override {
+        return m_p.openParallel(device, error);
+    }
+
+private:
+    PortProvider& m_p;
+};
+
+} // namespace
+
+// Notifications of the sound devices reach OrvexDX8 through the window in the receiver's
+// event model; here the session stands in for the window.
+class RadioSession::EventTarget final : public audio::DXEventTarget {
+public:
+    explicit EventTarget(RadioSession& s) : m_s(s), ch1(kBlockSamples), ch2(kBlockSamples) {}
+    void DirectXEvent8_DXCallback(int eventid) override {
+        m_s.m_card->EventHandler(eventid, ch1.data(), ch2.data());
+    }
+
+private:
+    RadioSession& m_s;
+    std::vector<std::int16_t> ch1, ch2;
+};
+
+// The DDS controller as the chain sees it.
+class RadioSession::Tuner final : public TunerPort {
+public:
+    explicit Tuner(ad9951& vfo) : m_vfo(vfo) {}
+    double TunedFreq() const override { return m_vfo.TunedFreq(); }
+    void setTunedFreq(double mhz) override { m_vfo.setTunedFreq(mhz); }
+    std::string FormattedTunedFreq() const override { return m_vfo.FormattedTunedFreq(); }
+
+private:
+    ad9951& m_vfo;
+};
+
+RadioSession::RadioSession() : m_clock(std::make_unique<audio::FrameClock>()) {
+    m_statsTimer.setSingleShot(true);
+    m_spectrumTimer.setSingleShot(true);
+    connect(&m_statsTimer, &QTimer::timeout, this, [this] {
+        m_chain->tmrPerfStats_Timer();
+        Q_EMIT statisticsUpdated();
+    });
+    connect(&m_spectrumTimer, &QTimer::timeout, this, [this] { Q_EMIT spectrumRedrawDue(); });
+}
+
+RadioSession::~RadioSession() {
+    stopStreaming();
+    // The controller's release saves its keys and closes its port; the ports it holds belong
+    // to the simulated receiver, which must go after it.
+    m_vfo.reset();
+    if (m_chain) m_chain->AttachSoundCard(nullptr);
+    m_cardPort.reset();
+    m_card.reset();
+    m_backend.reset();
+}
+
+void RadioSession::createChain() {
+    m_chain = std::make_unique<ReceiveChain>();
+    m_chain->AttachTimers(this);
+}
+
+bool RadioSession::createDevices(const SessionDevices& devices, std::string& error) {
+    auto capture = std::make_unique<audio::CompositeCaptureProvider>();
+    auto playback = std::make_unique<audio::CompositePlaybackProvider>();
+    m_capture = capture.get();
+    m_playback = playback.get();
+    bool ok = true;
+    if (devices.captureOverride) {
+        m_capture->add(devices.captureOverride(*m_clock));
+    } else {
+        m_sim = sim::MakeSimulatedReceiver(devices.sim, error);
+        if (m_sim) {
+            m_simDevice = m_capture->add(sim::MakeSimCaptureProvider(*m_sim, *m_clock));
+        } else {
+            ok = false;
+            m_simDevice = m_capture->add(
+                std::make_unique<audio::ClockedCaptureProvider>(*m_clock, sim::kSimDeviceName, [] {
+                    return std::make_unique<audio::SilenceSource>();
+                }));
+        }
+    }
+    if (devices.alsa && !m_alsa) {
+        m_alsa = std::make_unique<audio::AlsaContext>();
+        m_alsa->setDeviceLostHandler([this](const std::string& why) {
+            stopStreaming();
+            Q_EMIT deviceLost(QString::fromStdString(why));
+        });
+    }
+    if (devices.alsa && !devices.captureOverride)
+        m_capture->add(std::make_unique<audio::AlsaCaptureProvider>(*m_alsa));
+    if (!devices.ifFile.empty() && !devices.captureOverride) {
+        const std::string path = devices.ifFile;
+        const bool loop = devices.loopIFFile;
+        m_ifFileDevice = m_capture->add(std::make_unique<audio::ClockedCaptureProvider>(
+            *m_clock, "IF recording " + path,
+            [this, path, loop]() -> std::unique_ptr<audio::CaptureSource> {
+                auto source = std::make_unique<LoopingWavSource>(path, loop);
+                m_ifSource = source.get();
+                return source;
+            }));
+    }
+    if (devices.playbackOverride) {
+        m_playback->add(devices.playbackOverride(*m_clock));
+    } else {
+        if (devices.alsa) m_playback->add(std::make_unique<audio::AlsaPlaybackProvider>(*m_alsa));
+        if (!devices.audioFile.empty()) {
+            m_audioFile = devices.audioFile;
+            const std::string path = devices.audioFile;
+            m_audioFileDevice = m_playback->add(std::make_unique<audio::ClockedPlaybackProvider>(
+                *m_clock, "WAV file " + path, [path]() -> std::unique_ptr<audio::PlaybackSink> {
+                    return std::make_unique<audio::WavFileSink>(path, kChainSampleRate, 1);
+                }));
+        }
+        m_noPlaybackDevice = m_playback->add(std::make_unique<audio::ClockedPlaybackProvider>(
+            *m_clock, kNoPlaybackName, [] { return std::make_unique<audio::NullSink>(); }));
+    }
+    m_backend = std::make_unique<audio::AudioBackend>(std::move(capture), std::move(playback));
+    return ok;
+}
+
+void RadioSession::createSoundCard() {
+    m_card = std::make_unique<OrvexDX8>(*m_backend);
+    m_events = std::make_unique<EventTarget>(*this);
+    m_card->DataReady = [this](std::int16_t* a, std::int16_t* b, std::int32_t n) {
+        onBlock(a, b, n);
+    };
+    m_cardPort = std::make_unique<OrvexDX8ChainPort>(*m_card);
+    m_chain->AttachSoundCard(m_cardPort.get());
+}
+
+void RadioSession::createVFO(SettingsStore& store, std::int32_t captureDevice) {
+    const bool simulated = m_sim && captureDevice == m_simDevice;
+    if (simulated) {
+        m_simPorts = std::make_unique<PortsView>(m_sim->Ports());
+        m_vfo = std::make_unique<ad9951>(store, *m_simPorts);
+    } else {
+        m_vfo = std::make_unique<ad9951>(store);
+    }
+    m_tuner = std::make_unique<Tuner>(*m_vfo);
+    m_chain->AttachTuner(m_tuner.get());
+}
+
+std::vector<std::string> RadioSession::captureDeviceNames() {
+    return m_capture ? m_capture->deviceNames() : std::vector<std::string>{};
+}
+std::vector<std::string> RadioSession::playbackDeviceNames() {
+    return m_playback ? m_playback->deviceNames() : std::vector<std::string>{};
+}
+
+std::int32_t RadioSession::alsaDeviceNumber(bool capture, const std::string& name) {
+    if (!m_alsa) return 0;
+    // The ALSA back end's own number for the name (it lists a name its hints do not know at the
+    // end), then its place in the composite list.
+    const int local = m_alsa->deviceNumber(capture, name);
+    if (local < 1) return 0;
+    if (capture) {
+        int first = 1;
+        for (int n = 1;; n += 1) {
+            int inner = 0;
+            auto* p = m_capture->providerOf(n, &inner);
+            if (!p) return 0;
+            if (dynamic_cast<audio::AlsaCaptureProvider*>(p)) {
+                first = n;
+                break;
+            }
+        }
+        return first + local - 1;
+    }
+    return local; // the ALSA devices come first in the playback list
+}
+
+bool RadioSession::captureIsClocked() const {
+    int local = 0;
+    auto* p = m_capture ? m_capture->providerOf(m_card ? m_card->CurrentCaptureDevice() : 1, &local)
+                        : nullptr;
+    return p && dynamic_cast<audio::ClockedCaptureProvider*>(p) != nullptr;
+}
+
+bool RadioSession::playbackIsClocked() const {
+    int local = 0;
+    auto* p = m_playback
+                  ? m_playback->providerOf(m_card ? m_card->CurrentPlaybackDevice() : 1, &local)
+                  : nullptr;
+    return p && dynamic_cast<audio::ClockedPlaybackProvider*>(p) != nullptr;
+}
+
+bool RadioSession::ifFileFinished() const {
+    return m_ifSource && m_card && m_card->CurrentCaptureDevice() == m_ifFileDevice &&
+           m_ifSource->finished();
+}
+
+std::string RadioSession::audioFileError() const {
+    return m_audioFileError;
+}
+
+bool RadioSession::startStreaming(bool realTime, std::string& error) {
+    if (streaming()) return true;
+    m_card->setEventForm(m_events.get());
+    // The sound card object's own message box is folded into the one error the caller shows.
+    RecordingMessageSink cardMessages;
+    bool prepared = false;
+    {
+        ScopedMessageSink scope(cardMessages);
+        prepared = m_card->PrepareDevices();
+    }
+    if (!prepared) {
+        error = cardMessages.messages().empty() ? std::string(kSoundCardOpenMessage)
+                                                : cardMessages.messages().front().text;
+        if (!m_card->LastErrText().empty()) error += "\n" + m_card->LastErrText();
+        m_card->ReleaseDevices();
+        return false;
+    }
+    m_card->StartSound();
+    if (!m_card->InAction()) {
+        error = "the sound card did not start: " + m_card->LastErrText();
+        m_card->ReleaseDevices();
+        return false;
+    }
+    m_freeRunning = !realTime;
+    if (realTime && (captureIsClocked() || playbackIsClocked())) {
+        if (!m_pacer) m_pacer = std::make_unique<audio::RealTimePacer>(*m_clock, kChainSampleRate);
+        m_pacer->start();
+    }
+    return true;
+}
+
+void RadioSession::stopStreaming() {
+    if (m_pacer) m_pacer->stop();
+    if (!m_card) return;
+    if (m_card->InAction()) m_card->StopSound();
+    if (m_card->Prepared) {
+        m_card->ReleaseDevices();
+        if (m_playback && m_audioFileDevice != 0) {
+            int local = 0;
+            if (auto* p = dynamic_cast<audio::ClockedPlaybackProvider*>(
+                    m_playback->providerOf(m_audioFileDevice, &local)))
+                if (!p->lastError().empty()) m_audioFileError = p->lastError();
+        }
+    }
+    m_ifSource = m_card->CurrentCaptureDevice() == m_ifFileDevice ? nullptr : m_ifSource;
+    stopChainTimers();
+}
+
+bool RadioSession::streaming() const {
+    return m_card && m_card->InAction();
+}
+
+void RadioSession::advanceOneBlock() {
+    m_clock->advance(kBlockSamples);
+    if (m_statsArmed) {
+        m_statsArmed = false;
+        m_chain->tmrPerfStats_Timer();
+        Q_EMIT statisticsUpdated();
+    }
+}
+
+void RadioSession::attachSpectrum(SpectrumTap* tap) {
+    m_chain->AttachSpectrum(tap);
+}
+void RadioSession::attachMeter(MeterDisplay* meter) {
+    m_chain->AttachMeter(meter);
+}
+
+void RadioSession::stopChainTimers() {
+    m_statsTimer.stop();
+    m_spectrumTimer.stop();
+    m_statsArmed = false;
+}
+
+double RadioSession::blockSeconds() const {
+    return static_cast<double>(kBlockSamples) / kChainSampleRate;
+}
+
+void RadioSession::ArmSpectrumTimer(std::int32_t ms) {
+    if (!m_freeRunning) m_spectrumTimer.start(ms);
+}
+
+void RadioSession::ArmStatsTimer(std::int32_t ms) {
+    if (m_freeRunning)
+        m_statsArmed = true;
+    else
+        m_statsTimer.start(ms);
+}
+
+void RadioSession::onBlock(std::int16_t* channel1, std::int16_t* channel2,
+                           std::int32_t numSamples) {
+    m_chain->SoundCard_DataReady(channel1, channel2, numSamples);
+    const auto& st = m_chain->State();
+    for (BlockFigures* f : {&m_total, &m_second}) {
+        ++f->blocks;
+        f->loadSum += st.DSPLoad;
+        f->loadPeak = std::max(f->loadPeak, static_cast<double>(st.DSPLoad));
+        f->powerSum += st.SMeterPower[0];
+    }
+    if (m_afterBlock) m_afterBlock(channel1, channel2);
+}
+
+} // namespace orvex::app

@@ -1,0 +1,195 @@
+// The receiver's one wiring of chain, sound card, DDS controller and timers, used by the
+// window's core and by `orvexsdr-cli listen` alike.
+//
+// Sound devices. Capture and playback each have one numbered device list (OrvexDX8's
+// CurrentCaptureDevice / CurrentPlaybackDevice, 1-based):
+//   capture:  1 the simulated Brisko receiver, then every ALSA capture device, then the IF
+//             recording (a WAV file) when one is configured;
+//   playback: every ALSA playback device ("default" first), then a WAV file when one is
+//             configured, then "No playback".
+// The simulated receiver is device 1, so a fresh machine with no device configured hears the
+// simulated box, tuned by the DDS controller over the box's own control lines. With any other
+// capture device the DDS controller drives the real serial or parallel port.
+//
+// Time. ALSA devices notify from the sound card's clock through the Qt event loop; the
+// simulated receiver and files run on a frame clock that is paced in real time, or advanced
+// by the caller as fast as processing allows (free-running, files only).
+//
+// Everything runs on the one thread that owns the session.
+#pragma once
+
+#include "audio/AudioDevices.h"
+#include "dsp/ChainPorts.h"
+#include "sim/SimStatus.h"
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvex {
+class OrvexDX8;
+class OrvexDX8ChainPort;
+class ReceiveChain;
+class ad9951;
+class SettingsStore;
+class PortProvider;
+namespace audio {
+class AlsaContext;
+class FrameClock;
+class RealTimePacer;
+class CompositeCaptureProvider;
+class CompositePlaybackProvider;
+class CaptureSource;
+class PlaybackSink;
+} // namespace audio
+namespace sim {
+class SimulatedReceiver;
+}
+} // namespace orvex
+
+namespace orvex::app {
+
+/// What the session streams from and to, beyond the ALSA devices.
+struct SessionDevices {
+    /// The simulated receiver (capture device 1). Its scene and clock error.
+    sim::SimSetup sim;
+    /// An IF recording offered as the last capture device; empty for none. Played in a loop
+    /// when `loopIFFile`, else once (then silence, and ifFileFinished() turns true).
+    std::string ifFile;
+    bool loopIFFile = true;
+    /// A WAV file offered as a playback device before "No playback"; empty for none.
+    std::string audioFile;
+    /// List the ALSA devices (false in tests and for file-only runs).
+    bool alsa = true;
+    /// Replaces the lists above (tests): the capture and playback back ends to use as they are.
+    std::function<std::unique_ptr<audio::CaptureProvider>(audio::FrameClock&)> captureOverride;
+    std::function<std::unique_ptr<audio::PlaybackProvider>(audio::FrameClock&)> playbackOverride;
+};
+
+/// Figures of the blocks handled since start or the last resetSecond().
+struct BlockFigures {
+    std::int64_t blocks = 0;
+    double loadSum = 0, loadPeak = 0, powerSum = 0;
+};
+
+class RadioSession final : public QObject, private ChainTimers {
+    Q_OBJECT
+public:
+    RadioSession();
+    ~RadioSession() override;
+    RadioSession(const RadioSession&) = delete;
+    RadioSession& operator=(const RadioSession&) = delete;
+
+    // ---- set-up, in the order start-up runs it ---------------------------------------------
+    /// The receive chain and its filter objects (with their creation settings).
+    void createChain();
+    /// The sound device lists and the simulated receiver. Fills `error` and returns false
+    /// when the simulated receiver's scene cannot be loaded (then device 1 gives silence).
+    bool createDevices(const SessionDevices& devices, std::string& error);
+    /// The sound card object over the device lists (OrvexDX8 with the receiver's block format).
+    void createSoundCard();
+    /// The DDS controller "VFO1" over `store`, on the simulated receiver's lines when capture
+    /// device `captureDevice` is the simulated receiver, else on the real ports. Not yet init.
+    void createVFO(SettingsStore& store, std::int32_t captureDevice);
+
+    // ---- the objects ------------------------------------------------------------------------
+    ReceiveChain& chain() { return *m_chain; }
+    OrvexDX8& soundCard() { return *m_card; }
+    bool hasVFO() const { return m_vfo != nullptr; }
+    ad9951& vfo() { return *m_vfo; }
+    /// The simulated receiver, or nullptr when its scene could not be loaded.
+    sim::SimulatedReceiver* simulatedReceiver() { return m_sim.get(); }
+    audio::AlsaContext* alsa() { return m_alsa.get(); }
+    audio::FrameClock& clock() { return *m_clock; }
+    std::vector<std::string> captureDeviceNames();
+    std::vector<std::string> playbackDeviceNames();
+    /// Device numbers of the fixed entries (0 when not in the list).
+    std::int32_t simulatedCaptureDevice() const { return m_simDevice; }
+    std::int32_t ifFileCaptureDevice() const { return m_ifFileDevice; }
+    std::int32_t audioFilePlaybackDevice() const { return m_audioFileDevice; }
+    std::int32_t noPlaybackDevice() const { return m_noPlaybackDevice; }
+    /// Number of the ALSA device `name` in the capture or playback list (0: not listed).
+    std::int32_t alsaDeviceNumber(bool capture, const std::string& name);
+    /// True when the device streams on the frame clock (simulated receiver, files).
+    bool captureIsClocked() const;
+    bool playbackIsClocked() const;
+    /// The IF file capture reached its end (only when not looping).
+    bool ifFileFinished() const;
+    /// Why the WAV playback file could not be completed at release; empty when it could.
+    std::string audioFileError() const;
+
+    // ---- streaming ---------------------------------------------------------------------------
+    /// Opens the devices (CurrentCaptureDevice, CurrentPlaybackDevice) and starts streaming.
+    /// False with `error` naming the device and the reason when it cannot; nothing runs then.
+    bool startStreaming(bool realTime, std::string& error);
+    /// Stops streaming and releases the devices.
+    void stopStreaming();
+    bool streaming() const;
+    /// Free-running: moves the frame clock on by one block and runs the statistics timer's
+    /// work when the block armed it.
+    void advanceOneBlock();
+
+    /// Ports the chain calls that belong to the window (spectrum analyser, meter).
+    void attachSpectrum(SpectrumTap* tap);
+    void attachMeter(MeterDisplay* meter);
+
+    /// Disables the statistics and spectrum timers (power off, shutdown).
+    void stopChainTimers();
+
+    // ---- figures ------------------------------------------------------------------------------
+    const BlockFigures& total() const { return m_total; }
+    const BlockFigures& second() const { return m_second; }
+    void resetSecond() { m_second = {}; }
+    double blockSeconds() const;
+
+    /// Called right after each block's handler (recording, the rig server's level).
+    void
+    setAfterBlock(std::function<void(const std::int16_t* audio, const std::int16_t* input)> f) {
+        m_afterBlock = std::move(f);
+    }
+
+Q_SIGNALS:
+    /// The statistics timer ran its work (meter, statistics, filter rebuild) after a block.
+    void statisticsUpdated();
+    /// The spectrum redraw timer fired (at most once per block).
+    void spectrumRedrawDue();
+    /// A device stopped working while streaming (unplugged); streaming has been stopped.
+    void deviceLost(const QString& reason);
+
+private:
+    class EventTarget;
+    class Tuner;
+    void ArmSpectrumTimer(std::int32_t Milliseconds) override;
+    void ArmStatsTimer(std::int32_t Milliseconds) override;
+    void onBlock(std::int16_t* channel1, std::int16_t* channel2, std::int32_t numSamples);
+
+    std::unique_ptr<audio::AlsaContext> m_alsa;
+    std::unique_ptr<audio::FrameClock> m_clock;
+    std::unique_ptr<audio::RealTimePacer> m_pacer;
+    std::unique_ptr<sim::SimulatedReceiver> m_sim;
+    audio::CompositeCaptureProvider* m_capture = nullptr;
+    audio::CompositePlaybackProvider* m_playback = nullptr;
+    audio::CaptureSource* m_ifSource = nullptr;
+    std::unique_ptr<audio::AudioBackend> m_backend;
+    std::unique_ptr<OrvexDX8> m_card;
+    std::unique_ptr<OrvexDX8ChainPort> m_cardPort;
+    std::unique_ptr<ReceiveChain> m_chain;
+    std::unique_ptr<PortProvider> m_simPorts;
+    std::unique_ptr<ad9951> m_vfo;
+    std::unique_ptr<Tuner> m_tuner;
+    std::unique_ptr<EventTarget> m_events;
+    std::int32_t m_simDevice = 0, m_ifFileDevice = 0, m_audioFileDevice = 0, m_noPlaybackDevice = 0;
+    std::string m_audioFile;
+    std::string m_audioFileError;
+    QTimer m_statsTimer, m_spectrumTimer;
+    bool m_freeRunning = false;
+    bool m_statsArmed = false;
+    BlockFigures m_total, m_second;
+    std::function<void(const std::int16_t*, const std::int16_t*)> m_afterBlock;
+};
+
+} // namespace orvex::app

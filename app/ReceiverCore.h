@@ -1,0 +1,288 @@
+// The application core: the one object that owns the receiver (band plans, the receive chain
+// and its sound card, the DDS controller "VFO1", both profilers, the spectrum and meter
+// surfaces the window hands it) and runs its life: start-up (Form_Initialize, Form_Load),
+// power On/Off/Close, the timers, settings restore and save, statistics, the trace log, and
+// shutdown (Form_Unload). The window's panels forward their control events here and repaint
+// from changed(); they never reach the signal chain themselves.
+//
+// One thread: sound card notifications, timers and control events all run on the thread of
+// the Qt event loop, one at a time. QtCore only.
+#pragma once
+
+#include "app/RadioSession.h"
+#include "app/TraceLog.h"
+#include "app/TuningPanel.h"
+#include "app/ValueTable.h"
+#include "bandplan/modBandPlan.h"
+#include "core/Colours.h"
+#include "core/Profiler.h"
+#include "dsp/ReceiveState.h"
+
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvex {
+class SettingsStore;
+class ShaftEncoder;
+class TuningKnob;
+class SpectrumTap;
+class MeterDisplay;
+} // namespace orvex
+
+namespace orvex::app {
+
+/// What changed, for the panels' repaint (a bit set).
+enum Area : std::uint32_t {
+    kAreaFrequency = 1u << 0, ///< readout, rate caption, LO
+    kAreaChain = 1u << 1,     ///< mode, filters, notch, NB, AGC, level controls
+    kAreaMeter = 1u << 2,     ///< S-meter image and tool tip
+    kAreaStats = 1u << 3,     ///< statistics panel
+    kAreaPower = 1u << 4,     ///< power buttons
+    kAreaClock = 1u << 5,
+    kAreaLayout = 1u << 6,  ///< display size
+    kAreaHover = 1u << 7,   ///< highlights, wheel target, pop-ups to hide
+    kAreaCaption = 1u << 8, ///< window caption, clock and IF labels
+    kAreaBands = 1u << 9,   ///< band plans and presets
+    kAreaAll = 0xFFFFFFFFu,
+};
+
+/// Frames whose caption lights while the pointer is well inside.
+enum class PanelFrame {
+    frAF,
+    frDemod,
+    frFilters,
+    frFreqCtl,
+    frPower,
+    frDispMode,
+    frNotch,
+    frIFFilter,
+    frAGC,
+    frStats,
+    Count
+};
+
+/// Controls that take an index or a position, for Click / SliderChanged / SliderRightButton.
+enum class Control {
+    optMode,        ///< 0 AM .. 5 BC
+    optFilter,      ///< preset 0..4
+    optIFFilter,    ///< 0 Off, 1 Man, 2 Track
+    optNotch,       ///< 0 Man, 1 Auto
+    optAGC,         ///< 0 Off .. 3 Slow
+    optDisplaySize, ///< 0 Ext, 1 Std, 2 Comp, 3 Full
+    cmdCalibrateSMeter,
+    sldBW, ///< index 0 low edge, 1 high edge
+    sldNotch,
+    sldNotchWidth,
+    sldNB,
+    dialNB,
+    sldAGCAttack,
+    sldAGCDecay,
+    sldOutVolume,
+    dialOutVol,
+};
+
+/// Where the window takes over during start-up.
+struct FrontPanelHooks {
+    /// Shows text on the splash window's label; an empty text closes the splash.
+    std::function<void(const std::string&)> splash;
+    /// "Form_Load : New clsSpectrumAnalyser": the analyser the chain's taps feed.
+    std::function<std::unique_ptr<SpectrumTap>()> newSpectrumAnalyser;
+    /// "Form_Load : Draw SMeter": the meter, set up and drawn once at zero.
+    std::function<std::unique_ptr<MeterDisplay>()> setupSMeter;
+};
+
+struct CoreOptions {
+    /// The command line (the word "trace" turns the log on).
+    std::vector<std::string> arguments;
+    /// Folder of the trace log file.
+    std::string traceFolder = DefaultTraceFolder();
+    /// Band-plan folder from the command line; empty: the usual rule.
+    std::string bandPlanFolder;
+    /// Sound device lists beyond ALSA, and test overrides.
+    SessionDevices devices;
+    /// Pace clocked devices in real time (false: tests advance the clock themselves).
+    bool realTime = true;
+};
+
+class ReceiverCore final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kProductName = "OrvexSDR_Brisko";
+    static constexpr const char* kCaption = "OrvexSDR - Software Defined Radio for Brisko";
+    static constexpr const char* kVersion = "1.0.080";
+
+    /// `store` holds sections "frmMain" and "VFO1"; it must outlive the core.
+    ReceiverCore(SettingsStore& store, CoreOptions options);
+    ~ReceiverCore() override;
+
+    // ---- life cycle ------------------------------------------------------------------------
+    /// Trace switch, band plans, DSP objects, then Form_Load. False when the program cannot run
+    /// (no band plan: the message has been shown) and must end.
+    bool Form_Initialize(const FrontPanelHooks& hooks);
+    /// Power buttons: 0 On, 1 Off, 2 Close (shuts down; closeRequested() then fires).
+    void optPwr_Click(std::int32_t index);
+    /// The shutdown: timers, hook, sound card, band plans, settings, objects. Once only.
+    void Form_Unload();
+    bool unloaded() const { return m_unloaded; }
+
+    // ---- the objects (read by the window's panels) -------------------------------------------
+    const ReceiveState& state() const;
+    TuningPanel& tuning() { return *m_tuning; }
+    ValueTable& values() { return m_values; }
+    TraceLog& trace() { return m_trace; }
+    BandPlanModel& bands() { return m_bands; }
+    RadioSession& session() { return m_session; }
+    ad9951& vfo();
+    ShaftEncoder& encoder() { return *m_encoder; }
+    SpectrumTap* spectrum() { return m_spectrum.get(); }
+    MeterDisplay* meter() { return m_meter.get(); }
+    SettingsStore& store() { return m_store; }
+    Profiler& wheelProfiler() { return m_wheelProfiler; }
+
+    // ---- front-panel state the core keeps --------------------------------------------------
+    struct Panel {
+        std::string Caption = kCaption;
+        std::string lblCLKINFreq, lblIFFreq, lblClock;
+        bool PowerOn = false;
+        bool PowerEnabled = false;
+        PanelColour OnColour = kColourGreen, OffColour = kColourDarkRed;
+        bool CloseVisible = true;
+        std::array<bool, 4> optDisplaySize{};
+        std::array<PanelColour, 4> optDisplaySizeColour{kColourResting, kColourResting,
+                                                        kColourResting, kColourResting};
+        std::int32_t DisplaySize = 1; ///< the size shown (Std when none is chosen)
+        std::array<PanelColour, static_cast<int>(PanelFrame::Count)> FrameColour{};
+        std::array<std::string, 6> lblStatsVal;
+        PanelColour CPUColour = kColourGreen;
+        std::string MeterToolTip;
+        bool chkSpectrumAnalyser = false;
+        bool EnableShaftEncoder = false;
+        bool ShaftAutoRate = false;
+        bool ScrollWheelEnableOverScope = false;
+        double LastTunedFrequency = 0.0; ///< MHz
+        std::int32_t CurrentMainBandIndex = 0;
+        std::string StatusText; ///< last device or port problem, for the status line
+    };
+    const Panel& panel() const { return m_panel; }
+
+    // ---- control events ----------------------------------------------------------------------
+    void Click(Control control, std::int32_t index = 0);
+    void SliderChanged(Control control, std::int32_t index, std::int32_t position);
+    void SliderRightButton(Control control, std::int32_t index = 0);
+    /// Pointer over variable-filter slider i at y of a slider `length` long (captions light).
+    void SliderMouseMove(std::int32_t index, std::int32_t y, std::int32_t length);
+    void SliderLostFocus(std::int32_t index);
+    /// A check box of the chain set as the user would (its click handler runs on a change).
+    void SetCheck(ChainCheck box, bool ticked);
+    void setSpectrumAnalyserOn(bool on);
+    void setEnableShaftEncoder(bool on);
+    void setShaftAutoRate(bool on);
+    void setScrollWheelEnableOverScope(bool on);
+    void setAutoDDSRefresh(bool on);
+    /// The spectrum display runs: its switch is on and the display size shows it.
+    bool spectrumRuns() const;
+
+    /// Wheel-adjustable values: the pointer over entry n's label (0: left it), a wheel message
+    /// that passed the gear, a right click, a typed value.
+    void ValueHover(std::int32_t n);
+    void ValueWheel(std::int32_t n, const WheelMessage& message);
+    void ValueRightClick(std::int32_t n);
+    void ValueSet(std::int32_t n, float value);
+    /// A wheel message from the application-wide hook: thinned by the DDS controller's
+    /// MouseWheelGearRatio, then applied to the wheel target (nothing without one). True when
+    /// it acted.
+    bool WheelHook(const WheelMessage& message);
+
+    /// The frequency readout (forwarded to the tuning panel; each refreshes the panels).
+    void DigitHover(std::int32_t i);
+    void DigitClick(std::int32_t i);
+    void DigitDoubleClick(std::int32_t i);
+    void VFOMenu(std::int32_t digit, std::int32_t item);
+    void TuningRateClick();
+    void DialRateClick();
+    void ReadoutHover(); ///< pointer over the readout's background: wheel target cleared
+    void ReadoutKeyPress(std::int32_t keyCode);
+    void ReadoutKeyRelease();
+    void ReadoutMouseUp(bool leftButton);
+    void ScaleClick(std::int32_t k);
+    void KnobChanged(std::int32_t position);
+    /// Tunes to `mhz` (typed entry, click-to-tune, presets, remote control). False, with the
+    /// reason, when it is outside what the synthesiser can reach; nothing changes then.
+    bool TuneTo(double mhz, std::string* why = nullptr);
+    /// Lowest and highest frequency the synthesiser can be tuned to now, MHz.
+    double MinFreq() const { return 0.0; }
+    double MaxTunableFreq();
+
+    /// Hover highlights: the pointer at (x, y) pixels inside frame f of w x h pixels.
+    void FrameHover(PanelFrame f, int x, int y, int w, int h);
+    /// The hover reset: highlights off, pop-ups hidden, wheel target cleared.
+    void DarkenControls();
+
+    // ---- timers (run by the core's QTimers; public for tests) -------------------------------
+    void tmrTune_Timer();
+    void tmrVFOUpdate_Timer();
+    void tmrShaft_Timer();
+    void tmrClock_Timer();
+    /// The statistics timer's panel part after a block (the chain's work has run).
+    void StatisticsUpdated();
+
+    /// Restores the main window's keys (section "frmMain") and applies them.
+    void RestoreSettings();
+    /// Saves them.
+    void SaveSettings();
+
+    /// Runs pending tuning steps now and keeps tmrTune's interval (tests run ticks by hand).
+    QTimer& timer(const char* name);
+
+Q_SIGNALS:
+    void changed(unsigned areas);
+    /// The spectrum display should draw one frame (at most once per block).
+    void spectrumRedrawDue();
+    /// Close has shut everything down: the program ends.
+    void closeRequested();
+    /// A message the user must see (devices, ports); the window shows it.
+    void statusMessage(const QString& text);
+
+private:
+    void log(const std::string& line) { m_trace.add(line); }
+    void Form_Load(const FrontPanelHooks& hooks);
+    void setUpValueTable();
+    void powerOn();
+    void powerOff();
+    void applyDisplaySize(std::int32_t index);
+    void refreshVFOLabels();
+    void updateStatsTexts();
+    void emitChanged(unsigned areas) { Q_EMIT changed(areas); }
+    void raisePriority();
+    void restorePriority();
+
+    SettingsStore& m_store;
+    CoreOptions m_options;
+    TraceLog m_trace;
+    BandPlanModel m_bands;
+    RadioSession m_session;
+    std::unique_ptr<SpectrumTap> m_spectrum;
+    std::unique_ptr<MeterDisplay> m_meter;
+    std::unique_ptr<TuningKnob> m_knob;
+    std::unique_ptr<ShaftEncoder> m_encoder;
+    std::unique_ptr<TuningPanel> m_tuning;
+    ValueTable m_values;
+    WheelGear m_gear;
+    Profiler m_wheelProfiler;
+    Panel m_panel;
+    QTimer m_tmrTune, m_tmrVFOUpdate, m_tmrShaft, m_tmrClock;
+    bool m_initialising = false;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    bool m_wheelBusy = false;
+    int m_startNice = 0;
+    bool m_niceRaised = false;
+};
+
+} // namespace orvex::app

@@ -1,0 +1,82 @@
+#include "TraceLog.h"
+
+#include "core/Error.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace orvex::app {
+
+bool CommandLineHasTrace(const std::vector<std::string>& arguments) {
+    for (const auto& a : arguments)
+        if (a.find("trace") != std::string::npos) return true;
+    return false;
+}
+
+std::string DefaultTraceFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/') return std::string(state) + "/OrvexSDR";
+    const char* home = std::getenv("HOME");
+    return std::string(home && home[0] ? home : ".") + "/.local/state/OrvexSDR";
+}
+
+namespace {
+
+// Writes `lines` to `path`, emptying it first (append == false) or at its end.
+bool WriteLines(const std::string& path, const std::vector<std::string>& lines, bool append,
+                std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
+    if (!f) {
+        error = ErrnoText("cannot open the log file " + path, errno);
+        return false;
+    }
+    bool ok = true;
+    for (const auto& line : lines)
+        ok = ok && std::fputs(line.c_str(), f) >= 0 && std::fputc('\n', f) != EOF;
+    const int savedErrno = errno;
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok) error = ErrnoText("cannot write the log file " + path, errno ? errno : savedErrno);
+    return ok;
+}
+
+} // namespace
+
+void TraceLog::start(bool on, const std::string& folder) {
+    if (m_on || !on) return;
+    m_on = true;
+    m_path = folder + "/" + kFileName;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    const std::string header =
+        "OrvexSDR_Brisko Log File Started at Date=" +
+        locale.toString(now.date(), QLocale::ShortFormat).toStdString() +
+        " Time=" + locale.toString(now.time(), QLocale::ShortFormat).toStdString();
+    m_error.clear();
+    WriteLines(m_path, {header}, false, m_error);
+}
+
+bool TraceLog::add(const std::string& text) {
+    if (!m_on || m_busy) return true;
+    m_busy = true;
+    m_lines.push_back(text);
+    if (m_lineAdded) m_lineAdded(text);
+    std::string error;
+    const bool ok = WriteLines(m_path, {text}, true, error);
+    m_error = error;
+    m_busy = false;
+    return ok;
+}
+
+bool TraceLog::save() {
+    if (!m_on) return true;
+    m_error.clear();
+    return WriteLines(m_path, m_lines, false, m_error);
+}
+
+} // namespace orvex::app

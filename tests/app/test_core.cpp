@@ -1,0 +1,311 @@
+// The application core on the simulated receiver: start-up and its trace, settings restore and
+// save, power, shutdown, the wheel table and the statistics texts.
+#include "CoreRig.h"
+#include "audio/OrvexDX8.h"
+#include "dsp/ReceiveChain.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+namespace orvex::test {
+namespace {
+
+std::vector<std::string> FileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly)) return lines;
+    QTextStream in(&f);
+    while (!in.atEnd())
+        lines.push_back(in.readLine().toStdString());
+    return lines;
+}
+
+std::string LogPath(const CoreRig& rig) {
+    return rig.path("state/OrvexSDR_Brisko.log");
+}
+
+TEST(CoreStartup, TracedStartWritesEveryStepInOrderAndEmptiesTheFileEachTime) {
+    CoreRig first({"orvexsdr", "/trace"});
+    ASSERT_TRUE(first.start());
+    first.core->Form_Unload();
+    CoreRig rig({"orvexsdr", "trace"});
+    rig.options.traceFolder = first.path("state"); // the same log file
+    ASSERT_TRUE(rig.start());
+    const auto lines = FileLines(LogPath(first));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].rfind("OrvexSDR_Brisko Log File Started at Date=", 0), 0u);
+    // The file holds exactly this start's lines: the header, then the list of the log window.
+    const auto& list = rig.core->trace().lines();
+    ASSERT_EQ(lines.size(), list.size() + 1);
+    EXPECT_TRUE(std::equal(list.begin(), list.end(), lines.begin() + 1));
+    // Each step is logged before it runs, in start-up order.
+    const std::vector<std::string> milestones = {
+        "Form_Initialize : Start",
+        "Form_Load : Start",
+        "Form_Load : New clsSpectrumAnalyser",
+        "Form_Load : Draw SMeter",
+        "Form_Load : Initialising CtlArray(1)",
+        "Form_Load : Initialising dialtuner",
+        "Form_Load : Initialising ctlArray(19)",
+        "Form_Load : New OrvexDX8",
+        "Form_Load : Initialising SoundCard",
+        "Form_Load : Initialising VFO1",
+        "Form_Load : Calling RestoreSettings",
+        "RestoreSettings : Start",
+        "RestoreSettings : End",
+        "Form_Load : Call optMode_Click CInt(0)",
+        "Form_Load : Call optFilter_Click CInt(0)",
+        "Form_Load : Select Band in use last time",
+        "Form_Load : Call Orvex.SetMemory_S",
+        "Form_Load : Call tmrPerfStats_Timer",
+        "Form_Load : Enable TmrClock",
+        "Form_Load : Call DarkenControls",
+        "Form_Load : End",
+        "Form_Initialize : End",
+    };
+    auto at = list.begin();
+    for (const auto& m : milestones) {
+        at = std::find(at, list.end(), m);
+        ASSERT_NE(at, list.end()) << "missing or out of order: " << m;
+    }
+    EXPECT_EQ(list.back(), "Form_Initialize : End");
+
+    // Power switching is traced too; Save then writes exactly the list.
+    rig.core->optPwr_Click(1);
+    EXPECT_EQ(rig.core->trace().lines().back(), "optPwr_click : End");
+    EXPECT_TRUE(rig.core->trace().save());
+    EXPECT_EQ(FileLines(LogPath(first)), rig.core->trace().lines());
+}
+
+TEST(CoreStartup, WithoutTraceNoLogFileAndTheWordIsCaseSensitive) {
+    EXPECT_TRUE(app::CommandLineHasTrace({"orvexsdr", "-x", "/trace", "y"}));
+    EXPECT_TRUE(app::CommandLineHasTrace({"orvexsdr", "retraced"}));
+    EXPECT_FALSE(app::CommandLineHasTrace({"orvexsdr", "TRACE", "Trace"}));
+    CoreRig rig({"orvexsdr", "TRACE"});
+    ASSERT_TRUE(rig.start());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(LogPath(rig))));
+}
+
+TEST(CoreStartup, NoBandPlanShowsTheMessageAndCannotRun) {
+    CoreRig rig({"orvexsdr"}, /*bandPlans=*/false);
+    EXPECT_FALSE(rig.start());
+    EXPECT_TRUE(rig.messages.contains("No Bandplan (.bpl) files found"));
+}
+
+TEST(CoreSettings, AnEmptyStoreRestoresTheStartupDefaults) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    const auto& s = rig.core->state();
+    EXPECT_EQ(s.lblNotchC.Value, 1000.0f);
+    EXPECT_EQ(s.lblNotchW.Value, 50.0f);
+    EXPECT_EQ(s.FilterLo, 50);
+    EXPECT_EQ(s.FilterHi, 5000);
+    EXPECT_EQ(rig.core->session().soundCard().CurrentCaptureDevice(), 1);
+    EXPECT_EQ(rig.core->session().soundCard().CurrentPlaybackDevice(), 1);
+    for (bool size : rig.core->panel().optDisplaySize)
+        EXPECT_FALSE(size);
+    // Device 1 is the simulated receiver, tuned by the controller over its own lines.
+    EXPECT_TRUE(rig.receiver().TuningWord().has_value());
+}
+
+TEST(CoreSettings, StoredTextsAreReadWithTheirEncodings) {
+    CoreRig rig;
+    rig.store.save("frmMain", "NoiseFloor", "2500000");
+    rig.store.save("frmMain", "LastTunedFrequency", "0");
+    rig.store.save("frmMain", "NBOn", "True");
+    rig.store.save("frmMain", "NB", "5000");
+    rig.store.save("frmMain", "AGCON", "FALSE");
+    rig.store.save("frmMain", "NotchActive", "0");
+    rig.store.save("frmMain", "IFFilterActive", "False");
+    rig.store.save("frmMain", "FilterHi", "not a number");
+    rig.store.save("frmMain", "CurrentDemodMode", "17"); // no such mode: keeps AM
+    rig.store.save("VFO1", "TunedFreq", "7050000");
+    ASSERT_TRUE(rig.start());
+    const auto& s = rig.core->state();
+    EXPECT_DOUBLE_EQ(s.MeterReference, 25.0);
+    EXPECT_DOUBLE_EQ(rig.core->panel().LastTunedFrequency, rig.core->vfo().TunedFreq());
+    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 7.05, 1e-9);
+    EXPECT_FALSE(s.chkNB.Value);
+    EXPECT_EQ(s.NB, 0.0f);
+    EXPECT_FALSE(s.AGCON);
+    EXPECT_FALSE(s.NotchActive);
+    EXPECT_FALSE(s.IFFilterActive);
+    EXPECT_EQ(s.FilterHi, 5000);
+    EXPECT_EQ(s.CurrentDemodMode, kModeAM);
+}
+
+TEST(CoreSettings, SaveThenRestoreRoundTripsEveryKey) {
+    CoreRig a;
+    ASSERT_TRUE(a.start());
+    app::ReceiverCore& c = *a.core;
+    c.Click(app::Control::optMode, kModeUSB);
+    c.Click(app::Control::optFilter, 2);
+    c.SetCheck(ChainCheck::AGC, true);
+    c.Click(app::Control::optAGC, 3);
+    c.ValueSet(13, 60);
+    c.ValueSet(14, 120);
+    c.SetCheck(ChainCheck::NotchOn, true);
+    c.SetCheck(ChainCheck::NotchType, true);
+    c.ValueSet(11, -700);
+    c.ValueSet(12, 300);
+    c.SetCheck(ChainCheck::IFFilter, true);
+    c.ValueSet(17, 2500);
+    c.ValueSet(10, 1000);
+    c.SetCheck(ChainCheck::Music, true);
+    c.Click(app::Control::optDisplaySize, 3);
+    c.SetCheck(ChainCheck::PerfStats, true);
+    c.setSpectrumAnalyserOn(true);
+    c.setEnableShaftEncoder(true);
+    c.setShaftAutoRate(true);
+    c.setScrollWheelEnableOverScope(true);
+    c.setAutoDDSRefresh(true);
+    ASSERT_TRUE(c.TuneTo(14.2));
+    c.session().chain().State().MeterReference = 3.5;
+    c.Form_Unload();
+    const auto saved = a.store.values();
+    EXPECT_GE(saved.size(), 50u);
+
+    CoreRig b;
+    for (const auto& [key, value] : saved)
+        b.store.save(key.first, key.second, value);
+    ASSERT_TRUE(b.start());
+    b.core->Form_Unload();
+    for (const auto& [key, value] : saved)
+        EXPECT_EQ(b.store.get(key.first, key.second, "<absent>"), value)
+            << key.first << "/" << key.second;
+    EXPECT_EQ(b.store.values().size(), saved.size());
+}
+
+TEST(CorePower, OnOffOnInitialisesTheSynthesiserEachTimeAndStreams) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    const auto atStart = rig.receiver().ControlRegisterWrites();
+    EXPECT_GT(atStart, 0u); // init programmed the chip
+    rig.core->optPwr_Click(0);
+    ASSERT_TRUE(rig.core->panel().PowerOn) << rig.core->panel().StatusText;
+    const auto afterOn = rig.receiver().ControlRegisterWrites();
+    EXPECT_GT(afterOn, atStart);
+    EXPECT_FALSE(rig.core->panel().CloseVisible);
+    rig.run(12);
+    ASSERT_NE(rig.played, nullptr);
+    EXPECT_GT(rig.played->samples().size(), 2048u);
+    rig.core->optPwr_Click(1);
+    EXPECT_FALSE(rig.core->session().streaming());
+    EXPECT_TRUE(rig.core->panel().CloseVisible);
+    rig.core->optPwr_Click(0);
+    EXPECT_GT(rig.receiver().ControlRegisterWrites(), afterOn);
+    EXPECT_TRUE(rig.core->session().streaming());
+}
+
+TEST(CorePower, ADeviceThatCannotOpenIsNamedAndTheReceiverStaysOff) {
+    CoreRig rig;
+    rig.store.save("frmMain", "CurrentCaptureDevice", "9");
+    ASSERT_TRUE(rig.start());
+    rig.core->optPwr_Click(0);
+    EXPECT_FALSE(rig.core->panel().PowerOn);
+    EXPECT_FALSE(rig.core->session().streaming());
+    ASSERT_FALSE(rig.messages.messages().empty());
+    const std::string& text = rig.messages.messages().back().text;
+    EXPECT_NE(text.find("capture device 9"), std::string::npos) << text;
+}
+
+TEST(CorePower, CloseWhileOnStopsSavesSettingsAndWritesTheBandPlans) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    bool closed = false;
+    QObject::connect(rig.core.get(), &app::ReceiverCore::closeRequested, [&] { closed = true; });
+    auto& band = rig.core->bands().MainBands.at(0);
+    band.Description = "Changed before close";
+    rig.core->optPwr_Click(0);
+    rig.run(4);
+    rig.core->optPwr_Click(2);
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(rig.core->session().streaming());
+    EXPECT_TRUE(rig.store.contains("frmMain", "CurrentDemodMode"));
+    EXPECT_TRUE(rig.store.contains("VFO1", "TunedFreq"));
+    QFile f(QString::fromStdString(band.FileName));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("Changed before close"));
+}
+
+TEST(CorePanel, WheelRuleStepsLimitsAndTheGearRatio) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    app::ReceiverCore& c = *rig.core;
+    app::ValueTable& t = c.values();
+    app::WheelMessage fine{true, false, true, 0, 0};
+    t.entry(2).Label->Value = 98.95f;
+    c.ValueWheel(2, fine);
+    EXPECT_NEAR(t.entry(2).Label->Value, 98.96f, 1e-4);
+    t.entry(2).Label->Value = 99.0f;
+    c.ValueWheel(2, fine);
+    EXPECT_EQ(t.entry(2).Label->Value, 99.0f);
+    c.ValueWheel(19, {false, false, false, 0, 0});
+    c.ValueWheel(19, {false, true, false, 0, 0}); // Shift: 7 - 4
+    EXPECT_EQ(t.entry(19).Label->Value, 3.0f);
+    t.entry(19).Label->Value = 1.0f;
+    c.ValueWheel(19, {false, true, true, 0, 0}); // both: fine, held at the minimum
+    EXPECT_EQ(t.entry(19).Label->Value, 1.0f);
+    int applied = 0;
+    t.entry(5).Apply = [&] { ++applied; };
+    t.entry(5).Label->Value = 40.0f;
+    c.ValueRightClick(5);
+    EXPECT_EQ(t.entry(5).Label->Value, 0.0f);
+    EXPECT_EQ(applied, 1);
+
+    // The gear: with ratio N one wheel message in N + 1 acts; no target, nothing acts.
+    auto acted = [&](int ratio, int messages) {
+        c.vfo().setMouseWheelGearRatio(ratio);
+        int n = 0;
+        for (int i = 0; i < messages; ++i)
+            n += c.WheelHook({true, false, false, 0, 0});
+        return n;
+    };
+    c.ValueHover(0);
+    EXPECT_EQ(acted(0, 5), 0);
+    c.ValueHover(7);
+    const float hi = c.state().lblFilterHi.Value;
+    EXPECT_EQ(acted(0, 5), 5);
+    EXPECT_EQ(acted(3, 8), 2);
+    EXPECT_EQ(c.state().lblFilterHi.Value, hi + 70.0f);
+    EXPECT_EQ(c.state().FilterHi, static_cast<std::int32_t>(hi) + 70);
+}
+
+TEST(CorePanel, StatisticsShowTheLoadInGreenUpTo90PerCentAndRedAbove) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    rig.core->SetCheck(ChainCheck::PerfStats, true);
+    auto& s = rig.core->session().chain().State();
+    for (std::int32_t us : {38000, 39000}) {
+        s.BlockTimeRing.fill(us);
+        rig.core->session().chain().tmrPerfStats_Timer();
+        rig.core->StatisticsUpdated();
+        const auto& p = rig.core->panel();
+        EXPECT_EQ(p.lblStatsVal[4], us == 38000 ? "89%" : "91%");
+        EXPECT_EQ(p.CPUColour, us == 38000 ? kColourGreen : kColourRed);
+        EXPECT_EQ(p.lblStatsVal[5], us == 38000 ? "38,000 uS" : "39,000 uS");
+    }
+}
+
+TEST(CorePanel, TuningOutsideTheSynthesisersReachIsRefused) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    const double before = rig.core->vfo().TunedFreq();
+    std::string why;
+    EXPECT_FALSE(rig.core->TuneTo(5000.0, &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(rig.core->vfo().TunedFreq(), before);
+    EXPECT_TRUE(rig.core->TuneTo(10.0));
+    EXPECT_NEAR(*rig.receiver().TunedHz(), 10e6, 1.0);
+}
+
+} // namespace
+} // namespace orvex::test
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,202 @@
+// The front panel on the simulated receiver, driven with synthetic mouse, key and wheel events
+// on the real widgets (offscreen).
+#include "../app/CoreRig.h"
+#include "ui/DisplaySizePanel.h"
+#include "ui/FilterPanel.h"
+#include "ui/FrequencyPanel.h"
+#include "ui/PanelWidgets.h"
+#include "ui/PowerPanel.h"
+#include "ui/frmMain.h"
+
+#include <QAbstractSlider>
+#include <QAccessible>
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace orvex::test {
+namespace {
+
+struct PanelRig : CoreRig {
+    PanelRig() {
+        core = std::make_unique<app::ReceiverCore>(store, options);
+        window = std::make_unique<ui::frmMain>(*core);
+        ok = window->start();
+        if (ok) core->vfo().Lines().setBitPeriodNs(0);
+        window->show();
+    }
+    ui::FrequencyDisplay* readout() { return window->frequency()->display(); }
+    void hoverDigit(int i) { QTest::mouseMove(readout(), readout()->digitRect(i).center()); }
+    std::unique_ptr<ui::frmMain> window; // before the core goes
+    bool ok = false;
+};
+
+// One wheel notch at the widget's centre, as the window system would deliver it.
+void Wheel(QWidget* w, bool forward, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QPoint at = w->rect().center();
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, forward ? 120 : -120), Qt::NoButton,
+                  modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
+    PanelRig rig;
+    ASSERT_TRUE(rig.ok);
+    app::ReceiverCore& core = *rig.core;
+    ad9951& vfo = core.vfo();
+
+    rig.hoverDigit(2); // the third digit: 100 kHz
+    EXPECT_DOUBLE_EQ(vfo.TuneStep(), 0.1);
+    EXPECT_EQ(rig.window->frequency()->rateCaption()->text(), "x 100 KHz");
+
+    // The arrows move the selected digit between 1 kHz and 1 Hz, never further.
+    rig.readout()->setFocus();
+    for (int i = 0; i < 6; ++i)
+        QTest::keyClick(rig.readout(), Qt::Key_Left);
+    EXPECT_EQ(core.tuning().Highlighted, 4);
+    for (int i = 0; i < 6; ++i)
+        QTest::keyClick(rig.readout(), Qt::Key_Right);
+    EXPECT_EQ(core.tuning().Highlighted, 7);
+    EXPECT_DOUBLE_EQ(vfo.TuneStep(), 0.000001);
+
+    // A key held across two timer ticks tunes exactly one step.
+    ASSERT_TRUE(core.TuneTo(7.0));
+    QTest::keyClick(rig.readout(), Qt::Key_Left); // 10 Hz
+    QTest::keyPress(rig.readout(), Qt::Key_Up);
+    core.tmrTune_Timer();
+    core.tmrTune_Timer();
+    QTest::keyRelease(rig.readout(), Qt::Key_Up);
+    core.tmrTune_Timer();
+    EXPECT_NEAR(vfo.TunedFreq(), 7.00001, 1e-9);
+    EXPECT_EQ(core.tuning().lbl7Seg[0] + core.tuning().lbl7Seg[1], "07");
+
+    // Ten clicks through the knob's rate presets come back to 1 kHz.
+    for (int i = 0; i < 10; ++i)
+        QTest::mouseClick(rig.window->frequency()->dialRate(), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(vfo.TuneStep(), 0.001);
+    EXPECT_EQ(rig.window->frequency()->rateCaption()->text(), "x 1 KHz");
+
+    // Zeroing the Hz digits keeps the tenths.
+    ASSERT_TRUE(core.TuneTo(14.2345678));
+    QTest::mouseClick(rig.window->frequency()->scale(2), Qt::LeftButton);
+    EXPECT_NEAR(vfo.TunedFreq(), 14.2340008, 1e-9);
+    EXPECT_NEAR(*rig.receiver().TunedHz(), 14234000.8, 0.5);
+}
+
+TEST(FrontPanelTuning, TheWheelOverADigitTunesByItsStepThroughTheGear) {
+    PanelRig rig;
+    ASSERT_TRUE(rig.ok);
+    ASSERT_TRUE(rig.core->TuneTo(7.1));
+    rig.core->vfo().setMouseWheelGearRatio(0);
+    rig.hoverDigit(4); // 1 kHz
+    for (int i = 0; i < 3; ++i)
+        Wheel(rig.readout(), true);
+    Wheel(rig.readout(), false);
+    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 7.102, 1e-9);
+}
+
+TEST(FrontPanelTuning, TypedFrequenciesTuneAndBadOnesAreRefused) {
+    EXPECT_DOUBLE_EQ(ui::ParseTypedFrequency("7050"), 7.05);
+    EXPECT_DOUBLE_EQ(ui::ParseTypedFrequency("7.05"), 7.05);
+    EXPECT_DOUBLE_EQ(ui::ParseTypedFrequency("7050 kHz"), 7.05);
+    EXPECT_DOUBLE_EQ(ui::ParseTypedFrequency(" 14,2 MHz"), 14.2);
+    EXPECT_LT(ui::ParseTypedFrequency("seven"), 0.0);
+    PanelRig rig;
+    ASSERT_TRUE(rig.ok);
+    rig.readout()->setFocus();
+    QTest::keyClicks(rig.readout(), "9");
+    ui::FrequencyPanel* f = rig.window->frequency();
+    ASSERT_TRUE(f->entry()->isVisible());
+    QTest::keyClicks(f->entry(), "580");
+    QTest::keyClick(f->entry(), Qt::Key_Return);
+    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 9.58, 1e-9);
+    EXPECT_FALSE(f->entry()->isVisible());
+    QTest::keyClick(rig.readout(), Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClicks(f->entry(), "900 MHz");
+    QTest::keyClick(f->entry(), Qt::Key_Return);
+    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 9.58, 1e-9);
+    EXPECT_TRUE(rig.messages.contains("The receiver tunes from 0 to"));
+    QTest::keyClick(f->entry(), Qt::Key_Escape);
+    EXPECT_FALSE(f->entry()->isVisible());
+}
+
+TEST(FrontPanelValues, WheelAndRightClickOnAValueLabel) {
+    PanelRig rig;
+    ASSERT_TRUE(rig.ok);
+    ui::ValueLabelWidget* hi = rig.window->filters()->filterHi();
+    QTest::mouseMove(hi);
+    EXPECT_EQ(rig.core->values().Target(), 7);
+    // Gear ratio 1 (the start-up value): every second notch acts.
+    for (int i = 0; i < 4; ++i)
+        Wheel(hi, false, Qt::ControlModifier);
+    EXPECT_EQ(rig.core->state().FilterHi, 4998);
+    EXPECT_EQ(hi->text(), "4998");
+    QTest::mouseClick(hi, Qt::RightButton);
+    EXPECT_EQ(rig.core->state().FilterHi, 5000);
+    // Leaving the label for its frame clears the wheel target: the wheel then does nothing.
+    QTest::mouseMove(rig.window->filters(), QPoint(2, rig.window->filters()->height() - 3));
+    EXPECT_EQ(rig.core->values().Target(), 0);
+    for (int i = 0; i < 4; ++i)
+        Wheel(hi, true);
+    EXPECT_EQ(rig.core->state().FilterHi, 5000);
+}
+
+TEST(FrontPanelWindow, EveryControlHasAnAccessibleNameAndTheReadoutSpeaksTheFrequency) {
+    PanelRig rig;
+    ASSERT_TRUE(rig.ok);
+    int checked = 0;
+    for (QWidget* w : rig.window->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) ||
+                             qobject_cast<QAbstractSlider*>(w) ||
+                             qobject_cast<ui::ValueLabelWidget*>(w);
+        if (!control || !w->isVisibleTo(rig.window.get())) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
+            << w->objectName().toStdString();
+        ++checked;
+    }
+    EXPECT_GT(checked, 50);
+    ASSERT_TRUE(rig.core->TuneTo(7.05));
+    QAccessibleInterface* f = QAccessible::queryAccessibleInterface(rig.readout());
+    EXPECT_EQ(f->text(QAccessible::Name), "Frequency");
+    EXPECT_EQ(f->text(QAccessible::Description), "7.0500000 MHz");
+    QAccessibleInterface* v =
+        QAccessible::queryAccessibleInterface(rig.window->filters()->filterLo());
+    ASSERT_NE(v->valueInterface(), nullptr);
+    EXPECT_EQ(v->valueInterface()->currentValue().toDouble(), 50.0);
+}
+
+TEST(FrontPanelWindow, DisplaySizesAndTheCloseBoxShutDownLikeClose) {
+    PanelRig rig;
+    ASSERT_TRUE(rig.ok);
+    QTest::mouseClick(rig.window->displaySize()->option(1), Qt::LeftButton); // Std
+    QApplication::processEvents();
+    const QSize standard = rig.window->size();
+    EXPECT_LE(standard.width(), 1366);
+    EXPECT_LE(standard.height(), 768 - 40); // room for a desktop panel
+    QTest::mouseClick(rig.window->displaySize()->option(2), Qt::LeftButton); // Comp
+    QApplication::processEvents();
+    EXPECT_LT(rig.window->size().height(), standard.height() / 2);
+
+    QTest::mouseClick(rig.window->power()->button(0), Qt::LeftButton);
+    ASSERT_TRUE(rig.core->panel().PowerOn);
+    EXPECT_TRUE(rig.window->power()->button(2)->isHidden());
+    rig.window->close();
+    EXPECT_TRUE(rig.core->unloaded());
+    EXPECT_FALSE(rig.core->session().streaming());
+    EXPECT_EQ(rig.store.get("frmMain", "CompactDisplay", ""), "True");
+}
+
+} // namespace
+} // namespace orvex::test
+
+int main(int argc, char** argv) {
+    // Windows are drawn off screen (CTest sets this too; a direct run needs no display).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

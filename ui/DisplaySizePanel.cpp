@@ -1,0 +1,44 @@
+#include "DisplaySizePanel.h"
+
+#include "app/ReceiverCore.h"
+
+#include <QGridLayout>
+#include <QRadioButton>
+
+namespace orvex::ui {
+
+DisplaySizePanel::DisplaySizePanel(app::ReceiverCore& core, QWidget* parent)
+    : HoverFrame("Display", core, app::PanelFrame::frDispMode, parent), m_core(core) {
+    setObjectName("frDispMode");
+    setToolTip("Set Display Size");
+    const char* captions[4] = {"Ext", "Std", "Comp", "Full"};
+    const char* tips[4] = {"Spectrum Display & Configuration Buttons", "All the controls",
+                           "Just VFO & S Meter", "Everything + Config Button"};
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 2, 4, 4);
+    grid->setSpacing(2);
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QRadioButton(captions[i], this);
+        b->setObjectName(QString("optDisplaySize%1").arg(i));
+        b->setToolTip(tips[i]);
+        b->setAccessibleName(QString("Display size ") + captions[i]);
+        b->setAutoExclusive(false);
+        connect(b, &QRadioButton::clicked, this,
+                [this, i] { m_core.Click(app::Control::optDisplaySize, i); });
+        grid->addWidget(b, i / 2, i % 2);
+        m_options[static_cast<std::size_t>(i)] = b;
+    }
+    refresh(app::kAreaAll);
+}
+
+void DisplaySizePanel::refresh(unsigned areas) {
+    if (areas & app::kAreaHover) refreshColour();
+    if (!(areas & app::kAreaLayout)) return;
+    const auto& p = m_core.panel();
+    for (std::size_t i = 0; i < 4; ++i) {
+        SetChecked(m_options[i], p.optDisplaySize[i]);
+        SetTextColour(m_options[i], p.optDisplaySizeColour[i]);
+    }
+}
+
+} // namespace orvex::ui

@@ -1,0 +1,92 @@
+// The frequency readout and its tuning controls (frame "VFO"): the nine digits (picFreqDisp
+// with lbl7Seg), the zeroing buttons lblScale, the tuning-rate caption, the dial-rate preset
+// button, the tuning knob, the "VFO Control" menu, and a direct frequency entry.
+#pragma once
+
+#include "PanelWidgets.h"
+
+#include <QDial>
+#include <QLineEdit>
+#include <QWidget>
+#include <array>
+
+class QMenu;
+
+namespace orvex::ui {
+
+/// The nine digits drawn as one widget, one accessible object named "Frequency" whose
+/// description is the tuned frequency. Hovering a digit chooses the tuning step; clicks lock
+/// and unlock it; the keyboard tunes (arrows, A/Z) and digits open the frequency entry.
+class FrequencyDisplay final : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrequencyDisplay(app::ReceiverCore& core, QWidget* parent = nullptr);
+    /// Where digit i is drawn (for the pointer, and for tests).
+    QRect digitRect(int i) const;
+    void refresh();
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    /// A digit key or Ctrl+G: open the entry, pre-filled with `text`.
+    void entryRequested(const QString& text);
+    /// Right button on digit i: the "VFO Control" menu.
+    void menuRequested(int digit, const QPoint& globalPos);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    int digitAt(const QPoint& p) const;
+    void layoutDigits();
+    app::ReceiverCore& m_core;
+    std::array<QRect, 9> m_rects;
+    QFont m_font;
+    QString m_spoken;
+};
+
+class FrequencyPanel final : public HoverFrame {
+    Q_OBJECT
+public:
+    explicit FrequencyPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
+    void refresh(unsigned areas);
+    FrequencyDisplay* display() const { return m_display; }
+    QDial* knob() const { return m_knob; }
+    QLabel* rateCaption() const { return m_rate; }
+    QLabel* dialRate() const { return m_dialRate; }
+    QLabel* scale(int k) const { return m_scale[static_cast<std::size_t>(k)]; }
+    QLineEdit* entry() const { return m_entry; }
+    QMenu* vfoMenu() const { return m_menu; }
+    /// Opens the direct entry with `text` already typed.
+    void openEntry(const QString& text);
+
+private:
+    void submitEntry();
+    void knobMoved(int value);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    app::ReceiverCore& m_core;
+    FrequencyDisplay* m_display;
+    std::array<QLabel*, 3> m_scale{};
+    QLabel* m_rate;
+    QLabel* m_dialRate;
+    QDial* m_knob;
+    QLineEdit* m_entry;
+    QMenu* m_menu;
+    int m_menuDigit = 0;
+    int m_knobLast = 0;
+    int m_knobCount = 0;
+};
+
+/// A typed frequency: "7050" (kHz when 1000 or more, else MHz), "7.05", "7050 kHz",
+/// "7.05 MHz", "7050k", "7.05M". Returns MHz, or a negative value when the text is not a
+/// frequency.
+double ParseTypedFrequency(const QString& text);
+
+} // namespace orvex::ui

@@ -1,0 +1,54 @@
+#include "SMeterPanel.h"
+
+#include "app/ReceiverCore.h"
+#include "display/SMeter.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPushButton>
+
+namespace orvex::ui {
+
+SMeterView::SMeterView(SMeter& meter, QWidget* parent) : QWidget(parent), m_meter(meter) {
+    setObjectName("picSMeter");
+    setAccessibleName("Signal strength");
+    setMinimumSize(180, 26);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void SMeterView::resizeEvent(QResizeEvent* event) {
+    m_meter.setSurfaceSize(size(), devicePixelRatioF());
+    QWidget::resizeEvent(event);
+}
+
+void SMeterView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.drawImage(QPoint(0, 0), m_meter.VisibleImage());
+}
+
+SMeterPanel::SMeterPanel(app::ReceiverCore& core, SMeter& meter, QWidget* parent)
+    : HoverFrame("S Meter", core, app::PanelFrame::Count, parent), m_core(core), m_meter(meter) {
+    setObjectName("frSMeter");
+    m_view = new SMeterView(meter, this);
+    m_zero = new QPushButton("ZeroS", this);
+    m_zero->setObjectName("cmdCalibrateSMeter");
+    m_zero->setToolTip("Take the present signal level as the meter's zero");
+    m_zero->setAccessibleName("ZeroS");
+    connect(m_zero, &QPushButton::clicked, this,
+            [this] { m_core.Click(app::Control::cmdCalibrateSMeter); });
+    auto* box = new QHBoxLayout(this);
+    box->setContentsMargins(4, 2, 4, 4);
+    box->addWidget(m_view, 1);
+    box->addWidget(m_zero);
+    m_meter.setChangedHandler([this] { m_view->update(); });
+}
+
+void SMeterPanel::refresh(unsigned areas) {
+    if (!(areas & app::kAreaMeter)) return;
+    SetToolTip(m_view, m_meter.ToolTip());
+    const QString level =
+        QString::number(m_meter.LevelDb() - 20.0 * std::log10(512.0), 'f', 0) + " dB over S9";
+    if (m_view->accessibleDescription() != level) m_view->setAccessibleDescription(level);
+}
+
+} // namespace orvex::ui

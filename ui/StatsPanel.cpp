@@ -1,0 +1,51 @@
+#include "StatsPanel.h"
+
+#include "app/ReceiverCore.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+
+namespace orvex::ui {
+
+StatsPanel::StatsPanel(app::ReceiverCore& core, QWidget* parent)
+    : HoverFrame("Radio Stats", core, app::PanelFrame::frStats, parent), m_core(core) {
+    setObjectName("frStats");
+    m_on = MakeCheck(this, "chkPerfStatsOn",
+                     [this](bool on) { m_core.SetCheck(ChainCheck::PerfStats, on); });
+    // lblStatsVal index -> its caption; value 5 (block time) sits under the load.
+    const char* captions[6] = {"Peak In", "Peak Out", "AGC Gain", "LO", "CPU Util", ""};
+    const char* names[6] = {"Peak in",      "Peak out", "AGC gain",
+                            "LO frequency", "CPU use",  "Block time"};
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 2, 4, 4);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(1);
+    grid->addWidget(m_on, 0, 0, 1, 2);
+    for (int i = 0; i < 6; ++i) {
+        auto* v = new QLabel(this);
+        v->setObjectName(QString("lblStatsVal%1").arg(i));
+        v->setAccessibleName(names[i]);
+        v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        v->setMinimumWidth(120);
+        m_values[static_cast<std::size_t>(i)] = v;
+        grid->addWidget(new QLabel(captions[i], this), i + 1, 0);
+        grid->addWidget(v, i + 1, 1);
+    }
+    refresh(app::kAreaAll);
+}
+
+void StatsPanel::refresh(unsigned areas) {
+    if (areas & app::kAreaHover) refreshColour();
+    const auto& p = m_core.panel();
+    if (areas & app::kAreaChain) RefreshCheck(m_on, m_core.state().chkPerfStatsOn);
+    if (areas & app::kAreaFrequency) SetText(m_values[3], m_core.tuning().LOText);
+    if (!(areas & app::kAreaStats)) return;
+    RefreshCheck(m_on, m_core.state().chkPerfStatsOn);
+    for (int i : {0, 1, 2, 4, 5})
+        SetText(m_values[static_cast<std::size_t>(i)], p.lblStatsVal[static_cast<std::size_t>(i)]);
+    SetTextColour(m_values[4], p.CPUColour);
+    for (QLabel* v : m_values)
+        if (v->accessibleDescription() != v->text()) v->setAccessibleDescription(v->text());
+}
+
+} // namespace orvex::ui

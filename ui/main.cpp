@@ -1,0 +1,75 @@
+// orvexsdr: the receiver's front panel.
+//
+//   orvexsdr [trace] [--bandplans DIR] [--settings FILE]
+//
+// With no receiver configured it listens to the simulated Brisko receiver. SIGTERM and SIGINT
+// (a desktop logout, Ctrl-C in the terminal) shut down as the Close button does.
+#include "MessageBoxSink.h"
+#include "app/ReceiverCore.h"
+#include "core/QtSettingsStore.h"
+#include "core/YieldHook.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char c = 1;
+    // Only an async-signal-safe write; the event loop does the rest.
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &c, 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("OrvexSDR");
+    QApplication::setOrganizationName("OrvexSDR");
+
+    std::vector<std::string> arguments(argv, argv + argc);
+    orvex::app::CoreOptions options;
+    options.arguments = arguments;
+    std::string settingsFile;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if ((a == "--bandplans" || a == "--settings") && i + 1 < arguments.size()) {
+            (a == "--bandplans" ? options.bandPlanFolder : settingsFile) = arguments[++i];
+        } else if (a == "--help" || a == "-h") {
+            std::printf("usage: orvexsdr [trace] [--bandplans DIR] [--settings FILE]\n"
+                        "The OrvexSDR front panel for the Brisko receiver. \"trace\" logs "
+                        "start-up to a log window and to\n"
+                        "~/.local/state/OrvexSDR/OrvexSDR_Brisko.log.\n");
+            return 0;
+        }
+    }
+
+    orvex::ui::MessageBoxSink sink;
+    orvex::ScopedMessageSink scopedSink(sink);
+    orvex::ScopedYieldHook yield([] { QCoreApplication::processEvents(); });
+    orvex::QtSettingsStore store(settingsFile);
+    orvex::app::ReceiverCore core(store, options);
+    orvex::ui::frmMain window(core);
+
+    if (::pipe(g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
+            char c;
+            [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &c, 1);
+            window.close();
+        });
+        std::signal(SIGTERM, OnSignal);
+        std::signal(SIGINT, OnSignal);
+    }
+
+    if (!window.start()) return 1;
+    window.show();
+    return app.exec();
+}
