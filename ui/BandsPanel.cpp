@@ -11,7 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -77,19 +77,6 @@ void SetItems(QComboBox* box, const QStringList& items, int index) {
     }
     if (box->currentIndex() != index) box->setCurrentIndex(index);
     box->blockSignals(blocked);
-}
-
-void SetItems(QListWidget* list, const QStringList& items, int index) {
-    const bool blocked = list->blockSignals(true);
-    bool same = list->count() == items.size();
-    for (int i = 0; same && i < items.size(); ++i)
-        same = list->item(i)->text() == items[i];
-    if (!same) {
-        list->clear();
-        list->addItems(items);
-    }
-    if (list->currentRow() != index) list->setCurrentRow(index);
-    list->blockSignals(blocked);
 }
 
 void ShowButton(QPushButton* b, const ButtonView& view, const QString& toolTip,
@@ -170,17 +157,18 @@ BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     connect(m_subBandSelect, &QComboBox::activated, this,
             [this](int i) { m_core.SubBandList_Click(i); });
 
-    m_subBandList = new QListWidget(m_frame);
+    // The list box shows the sub-band picker's own list.
+    m_subBandList = new QListView(m_frame);
     m_subBandList->setObjectName("lstSubBandSelect");
     m_subBandList->setAccessibleName("Sub-band list");
+    m_subBandList->setModel(m_subBandSelect->model());
+    m_subBandList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_subBandList->setMaximumHeight(58);
     m_subBandList->viewport()->setMouseTracking(true);
     m_subBandList->viewport()->installEventFilter(this);
-    auto pick = [this](QListWidgetItem* item) {
-        m_core.SubBandList_Click(m_subBandList->row(item));
-    };
-    connect(m_subBandList, &QListWidget::itemClicked, this, pick);
-    connect(m_subBandList, &QListWidget::itemActivated, this, pick);
+    auto pick = [this](const QModelIndex& item) { m_core.SubBandList_Click(item.row()); };
+    connect(m_subBandList, &QListView::clicked, this, pick);
+    connect(m_subBandList, &QListView::activated, this, pick);
 
     for (QWidget* w :
          {static_cast<QWidget*>(m_bandSelect), static_cast<QWidget*>(m_subBandLabel),
@@ -288,9 +276,9 @@ void BandsPanel::refreshButtons() {
         ShowButton(m_subBands[s], v, Q(v.toolTip), "Sub-band " + Q(v.caption),
                    b.optSubBandColour[s], b.SelectedSubBand == static_cast<std::int32_t>(s));
     }
-    const QStringList subBands = Texts(b.SubBandList);
-    SetItems(m_subBandSelect, subBands, b.SubBandListIndex);
-    SetItems(m_subBandList, subBands, b.SubBandListIndex);
+    SetItems(m_subBandSelect, Texts(b.SubBandList), b.SubBandListIndex);
+    const QModelIndex current = m_subBandSelect->model()->index(b.SubBandListIndex, 0);
+    if (m_subBandList->currentIndex() != current) m_subBandList->setCurrentIndex(current);
     SetText(m_subBandLabel, b.lblSubBand);
     if (m_subBandLabel->accessibleDescription() != m_subBandLabel->text().trimmed())
         m_subBandLabel->setAccessibleDescription(m_subBandLabel->text().trimmed());

@@ -17,7 +17,7 @@ class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QMenu;
 class QMouseEvent;
 class QPushButton;
@@ -44,7 +44,7 @@ public:
     QComboBox* bandSelect() const { return m_bandSelect; }       // cboBandSelect
     QLabel* subBandLabel() const { return m_subBandLabel; }      // lblSubBand
     QComboBox* subBandSelect() const { return m_subBandSelect; } // cboSubBandSelect
-    QListWidget* subBandList() const { return m_subBandList; }   // lstSubBandSelect
+    QListView* subBandList() const { return m_subBandList; }     // lstSubBandSelect
     QPushButton* preset(int p) const { return m_presets[static_cast<std::size_t>(p)]; }
     QMenu* userPresets() const { return m_menu; }    // mnuUserPresets
     QAction* saveToPreset() const { return m_save; } // mnuUserPresets_Save
@@ -69,7 +69,7 @@ private:
     QComboBox* m_bandSelect = nullptr;
     QLabel* m_subBandLabel = nullptr;
     QComboBox* m_subBandSelect = nullptr;
-    QListWidget* m_subBandList = nullptr;
+    QListView* m_subBandList = nullptr;
     std::array<QPushButton*, 12> m_presets{};
     QMenu* m_menu = nullptr;
     QAction* m_save = nullptr;

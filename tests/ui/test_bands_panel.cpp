@@ -30,7 +30,11 @@ namespace {
 using app::Control;
 
 struct BandsRig : CoreRig {
-    BandsRig() : CoreRig({"orvexsdr"}, false) {}
+    /// The rig's band-plan folder holds the shipped amateur HF plan only.
+    BandsRig() : CoreRig({"orvexsdr"}, false) {
+        QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Amateur-HF.bpl",
+                    dir.filePath("bandplans/Amateur-HF.bpl"));
+    }
     /// Starts a core and its window on the rig's store and band-plan folder.
     bool open() {
         core = std::make_unique<app::ReceiverCore>(store, options);
@@ -93,8 +97,6 @@ void WriteTestPlan(const std::string& path) {
 
 TEST(BandsPanel, ABandShowsItsSubBandsAndPresetsAndANegativeActivePresetClearsThem) {
     BandsRig rig;
-    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Amateur-HF.bpl",
-                rig.dir.filePath("bandplans/Amateur-HF.bpl"));
     WriteTestPlan(rig.path("bandplans/Test.bpl"));
     ASSERT_TRUE(rig.open());
     ui::BandsPanel& panel = rig.panel();
@@ -132,8 +134,6 @@ TEST(BandsPanel, ABandShowsItsSubBandsAndPresetsAndANegativeActivePresetClearsTh
 
 TEST(BandsPanel, PresetsRecallStoreAndTheEmptyOneRecallsTheLastUsed) {
     BandsRig rig;
-    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Amateur-HF.bpl",
-                rig.dir.filePath("bandplans/Amateur-HF.bpl"));
     ASSERT_TRUE(rig.open());
     ui::BandsPanel& panel = rig.panel();
     rig.core->Click(Control::optAGC, 2); // the listener's AGC: Normal
@@ -181,8 +181,6 @@ TEST(BandsPanel, PresetsRecallStoreAndTheEmptyOneRecallsTheLastUsed) {
 
 TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
     BandsRig rig;
-    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Amateur-HF.bpl",
-                rig.dir.filePath("bandplans/Amateur-HF.bpl"));
     ASSERT_TRUE(rig.open());
     ui::BandsPanel& panel = rig.panel();
     QTest::mouseClick(panel.subBand(3), Qt::LeftButton);
@@ -261,8 +259,6 @@ TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
 
 TEST(BandsPanel, HoverShowsThePickersAndTheDetailsPopUp) {
     BandsRig rig;
-    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Amateur-HF.bpl",
-                rig.dir.filePath("bandplans/Amateur-HF.bpl"));
     ASSERT_TRUE(rig.open());
     ui::BandsPanel& panel = rig.panel();
 
@@ -298,8 +294,6 @@ TEST(BandsPanel, HoverShowsThePickersAndTheDetailsPopUp) {
 
 TEST(BandsPanel, AStationStoredBeforeCloseIsRecalledAfterTheNextStart) {
     BandsRig rig;
-    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Amateur-HF.bpl",
-                rig.dir.filePath("bandplans/Amateur-HF.bpl"));
     ASSERT_TRUE(rig.open());
     // The simulated receiver's 40 m LSB test tone, stored in an empty 40 m preset.
     QTest::mouseClick(rig.panel().subBand(3), Qt::LeftButton);
