@@ -224,11 +224,15 @@ OptionButtons::OptionButtons(const ButtonGroup& group, const QString& objectPref
         b->setCheckable(true);
         b->setObjectName(objectPrefix + QString::number(i));
         b->setFocusPolicy(Qt::StrongFocus);
+        // Option buttons keep their size when a panel grows; sliders take the room.
+        if (orientation == Qt::Horizontal)
+            b->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
         const int index = static_cast<int>(i);
         connect(b, &QPushButton::clicked, this, [onClick, index] { onClick(index); });
         box->addWidget(b);
         m_buttons.push_back(b);
     }
+    if (orientation == Qt::Horizontal) box->addStretch(1);
     refresh(group);
 }
 
