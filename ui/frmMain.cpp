@@ -2,6 +2,7 @@
 
 #include "AGCPanel.h"
 #include "ClockPanel.h"
+#include "ConfigPanel.h"
 #include "DisplaySizePanel.h"
 #include "FilterPanel.h"
 #include "FrequencyPanel.h"
@@ -138,7 +139,8 @@ void frmMain::buildPanels() {
     m_row[2] = Row(
         this, {m_stats, m_displaySize, ReservedFrame("Bands and Presets", "frBands", 140, this)});
     m_row[3] = ReservedFrame("Spectrum", "frSpectrum", 260, this);
-    m_row[4] = ReservedFrame("Configuration", "frConfig", 40, this);
+    m_config = new ConfigPanel(m_core, this);
+    m_row[4] = m_config;
 
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(4, 4, 4, 4);

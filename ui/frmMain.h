@@ -36,6 +36,7 @@ class StatsPanel;
 class SMeterPanel;
 class DisplaySizePanel;
 class ClockPanel;
+class ConfigPanel;
 class frmLog;
 
 class frmMain final : public QWidget {
@@ -61,6 +62,7 @@ public:
     SMeterPanel* meter() const { return m_meter; }
     DisplaySizePanel* displaySize() const { return m_displaySize; }
     ClockPanel* clock() const { return m_clock; }
+    ConfigPanel* config() const { return m_config; }
     frmLog* log() const { return m_log; }
     SMeter* meterEngine() const { return m_meterEngine; }
 
@@ -93,6 +95,7 @@ private:
     SMeterPanel* m_meter = nullptr;
     DisplaySizePanel* m_displaySize = nullptr;
     ClockPanel* m_clock = nullptr;
+    ConfigPanel* m_config = nullptr;
     qint64 m_lastWheelTime = -1;
     QPointF m_lastWheelAt;
     QPoint m_lastWheelDelta;
