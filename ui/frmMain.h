@@ -25,6 +25,7 @@ class ReceiverCore;
 namespace orvex::ui {
 
 class FrequencyPanel;
+class ConfigPanel;
 class PowerPanel;
 class ModePanel;
 class FilterPanel;
@@ -36,7 +37,6 @@ class StatsPanel;
 class SMeterPanel;
 class DisplaySizePanel;
 class ClockPanel;
-class ConfigPanel;
 class frmLog;
 
 class frmMain final : public QWidget {
@@ -51,6 +51,7 @@ public:
 
     app::ReceiverCore& core() { return m_core; }
     FrequencyPanel* frequency() const { return m_frequency; }
+    ConfigPanel* config() const { return m_config; }
     PowerPanel* power() const { return m_power; }
     ModePanel* mode() const { return m_mode; }
     FilterPanel* filters() const { return m_filters; }
@@ -62,7 +63,6 @@ public:
     SMeterPanel* meter() const { return m_meter; }
     DisplaySizePanel* displaySize() const { return m_displaySize; }
     ClockPanel* clock() const { return m_clock; }
-    ConfigPanel* config() const { return m_config; }
     frmLog* log() const { return m_log; }
     SMeter* meterEngine() const { return m_meterEngine; }
 
@@ -84,6 +84,7 @@ private:
     QVBoxLayout* m_layout = nullptr;
     QWidget* m_row[5] = {};
     FrequencyPanel* m_frequency = nullptr;
+    ConfigPanel* m_config = nullptr;
     PowerPanel* m_power = nullptr;
     ModePanel* m_mode = nullptr;
     FilterPanel* m_filters = nullptr;
@@ -95,7 +96,6 @@ private:
     SMeterPanel* m_meter = nullptr;
     DisplaySizePanel* m_displaySize = nullptr;
     ClockPanel* m_clock = nullptr;
-    ConfigPanel* m_config = nullptr;
     qint64 m_lastWheelTime = -1;
     QPointF m_lastWheelAt;
     QPoint m_lastWheelDelta;
