@@ -329,23 +329,23 @@ void frmConfig::cmdCalDDS_Click() {
     showControls();
 }
 
+// Apply switches sound devices: never underneath a block in progress (a wait inside the block
+// let the click through), but as soon as that block is done. True when put off.
+bool frmConfig::putOffPastBlock(void (frmConfig::*handler)()) {
+    if (!m_core.session().inNotification()) return false;
+    QTimer::singleShot(0, this, handler);
+    return true;
+}
+
 void frmConfig::cmdApply_Click() {
-    // Apply switches sound devices: never underneath a block in progress (a wait inside the
-    // block let this click through), but as soon as that block is done.
-    if (m_core.session().inNotification()) {
-        QTimer::singleShot(0, this, &frmConfig::cmdApply_Click);
-        return;
-    }
+    if (putOffPastBlock(&frmConfig::cmdApply_Click)) return;
     readControls();
     m_form.cmdApply_Click();
     showControls();
 }
 
 void frmConfig::cmdOK_Click() {
-    if (m_core.session().inNotification()) {
-        QTimer::singleShot(0, this, &frmConfig::cmdOK_Click);
-        return;
-    }
+    if (putOffPastBlock(&frmConfig::cmdOK_Click)) return;
     readControls();
     if (!m_form.cmdOK_Click()) {
         showControls(); // a refused value: the dialog stays

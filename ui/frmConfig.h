@@ -59,6 +59,7 @@ private:
     void showControls();
     void cboCapDevices_Activated(int index);
     void chooseScene();
+    bool putOffPastBlock(void (frmConfig::*handler)());
 
     app::ReceiverCore& m_core;
     app::ConfigForm m_form;
