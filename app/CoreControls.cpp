@@ -388,7 +388,8 @@ void ReceiverCore::DarkenControls() {
     s.lblFLoColour = s.lblFHiColour = s.lblFloDescColour = s.lblFHiDescColour = kColourResting;
     m_panel.FrameColour.fill(kColourResting);
     m_values.setTarget(0);
-    emitChanged(kAreaHover | kAreaChain);
+    const bool bands = hideBandPickers();
+    emitChanged(kAreaHover | kAreaChain | (bands ? kAreaBands : 0u));
 }
 
 void ReceiverCore::FrameHover(PanelFrame f, int x, int y, int w, int h) {

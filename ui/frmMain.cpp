@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "AGCPanel.h"
+#include "BandsPanel.h"
 #include "ClockPanel.h"
 #include "ConfigPanel.h"
 #include "DisplaySizePanel.h"
@@ -127,6 +128,7 @@ void frmMain::buildPanels() {
     m_level = new LevelPanel(m_core, this);
     m_stats = new StatsPanel(m_core, this);
     m_displaySize = new DisplaySizePanel(m_core, this);
+    m_bands = new BandsPanel(m_core, this);
 
     auto* meterColumn = new QWidget(this);
     auto* meterBox = new QVBoxLayout(meterColumn);
@@ -136,8 +138,7 @@ void frmMain::buildPanels() {
 
     m_row[0] = Row(this, {m_power, m_frequency, meterColumn});
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
-    m_row[2] = Row(
-        this, {m_stats, m_displaySize, ReservedFrame("Bands and Presets", "frBands", 140, this)});
+    m_row[2] = Row(this, {m_stats, m_displaySize, m_bands});
     m_row[3] = ReservedFrame("Spectrum", "frSpectrum", 260, this);
     m_config = new ConfigPanel(m_core, this);
     m_row[4] = m_config;
@@ -169,6 +170,7 @@ void frmMain::refresh(unsigned areas) {
     m_level->refresh(areas);
     m_stats->refresh(areas);
     m_displaySize->refresh(areas);
+    m_bands->refresh(areas);
 }
 
 // The display sizes: the window ends after the row that closes each size.

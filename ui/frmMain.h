@@ -37,6 +37,7 @@ class StatsPanel;
 class SMeterPanel;
 class DisplaySizePanel;
 class ClockPanel;
+class BandsPanel;
 class frmLog;
 
 class frmMain final : public QWidget {
@@ -63,6 +64,7 @@ public:
     SMeterPanel* meter() const { return m_meter; }
     DisplaySizePanel* displaySize() const { return m_displaySize; }
     ClockPanel* clock() const { return m_clock; }
+    BandsPanel* bands() const { return m_bands; }
     frmLog* log() const { return m_log; }
     SMeter* meterEngine() const { return m_meterEngine; }
 
@@ -96,6 +98,7 @@ private:
     SMeterPanel* m_meter = nullptr;
     DisplaySizePanel* m_displaySize = nullptr;
     ClockPanel* m_clock = nullptr;
+    BandsPanel* m_bands = nullptr;
     qint64 m_lastWheelTime = -1;
     QPointF m_lastWheelAt;
     QPoint m_lastWheelDelta;
