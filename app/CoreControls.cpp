@@ -174,6 +174,8 @@ void ReceiverCore::SetCheck(ChainCheck box, bool ticked) {
     m_session.chain().SetCheck(box, ticked);
     unsigned areas = kAreaChain;
     if (box == ChainCheck::Image) {
+        // The controller keeps the image setting (saved, and used by the calibration).
+        m_session.vfo().setTuneImage(m_session.chain().State().chkImage.Value);
         m_tuning->ShowTunedFreq();
         areas |= kAreaFrequency;
     }

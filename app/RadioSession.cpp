@@ -51,23 +51,30 @@ private:
     std::unique_ptr<audio::WavFileSource> m_source;
 };
 
-// Ports that hang on the simulated receiver's lines (a view, so the receiver keeps owning them).
-class PortsView final : public PortProvider {
+} // namespace
+
+// The DDS controller's ports: the simulated receiver's lines or the real ports, whichever the
+// session points it at. Ports already open stay with the side that opened them, so the
+// controller closes its port before the side changes.
+class RadioSession::SwitchablePorts final : public PortProvider {
 public:
-    explicit PortsView(PortProvider& p) : m_p(p) {}
+    PortProvider* target() const { return m_target; }
+    void setTarget(PortProvider* target) { m_target = target; }
     std::unique_ptr<SerialLines> openSerial(const std::string& device, PortError& error) override {
-        return m_p.openSerial(device, error);
+        if (m_target) return m_target->openSerial(device, error);
+        error = {PortFault::NotFound, "cannot use " + device + ": no ports"};
+        return nullptr;
     }
     std::unique_ptr<ParallelLines> openParallel(const std::string& device,
                                                 PortError& error) override {
-        return m_p.openParallel(device, error);
+        if (m_target) return m_target->openParallel(device, error);
+        error = {PortFault::NotFound, "cannot use " + device + ": no ports"};
+        return nullptr;
     }
 
 private:
-    PortProvider& m_p;
+    PortProvider* m_target = nullptr;
 };
-
-} // namespace
 
 // Notifications of the sound devices reach OrvexDX8 through the window in the receiver's
 // event model; here the session stands in for the window.
@@ -75,7 +82,9 @@ class RadioSession::EventTarget final : public audio::DXEventTarget {
 public:
     explicit EventTarget(RadioSession& s) : m_s(s), ch1(kBlockSamples), ch2(kBlockSamples) {}
     void DirectXEvent8_DXCallback(int eventid) override {
+        ++m_s.m_notificationDepth;
         m_s.m_card->EventHandler(eventid, ch1.data(), ch2.data());
+        --m_s.m_notificationDepth;
     }
 
 private:
@@ -127,19 +136,20 @@ bool RadioSession::createDevices(const SessionDevices& devices, std::string& err
     m_capture = capture.get();
     m_playback = playback.get();
     bool ok = true;
+    m_hardware = devices.hardwarePorts ? devices.hardwarePorts : &DefaultPorts();
+    m_simSetup = devices.sim;
     if (devices.captureOverride) {
         m_capture->add(devices.captureOverride(*m_clock));
     } else {
         m_sim = sim::MakeSimulatedReceiver(devices.sim, error);
-        if (m_sim) {
-            m_simDevice = m_capture->add(sim::MakeSimCaptureProvider(*m_sim, *m_clock));
-        } else {
-            ok = false;
-            m_simDevice = m_capture->add(
-                std::make_unique<audio::ClockedCaptureProvider>(*m_clock, sim::kSimDeviceName, [] {
-                    return std::make_unique<audio::SilenceSource>();
-                }));
-        }
+        ok = m_sim != nullptr;
+        // The device reads whichever simulated receiver is in place when it opens (the box can
+        // be rebuilt with another scene); without one it gives silence.
+        m_simDevice = m_capture->add(std::make_unique<audio::ClockedCaptureProvider>(
+            *m_clock, sim::kSimDeviceName, [this]() -> std::unique_ptr<audio::CaptureSource> {
+                if (m_sim) return std::make_unique<sim::SimCaptureSource>(*m_sim);
+                return std::make_unique<audio::SilenceSource>();
+            }));
     }
     if (devices.alsa && !m_alsa) {
         m_alsa = std::make_unique<audio::AlsaContext>();
@@ -150,13 +160,15 @@ bool RadioSession::createDevices(const SessionDevices& devices, std::string& err
     }
     if (devices.alsa && !devices.captureOverride)
         m_capture->add(std::make_unique<audio::AlsaCaptureProvider>(*m_alsa));
-    if (!devices.ifFile.empty() && !devices.captureOverride) {
-        const std::string path = devices.ifFile;
+    if ((!devices.ifFile.empty() || devices.offerIFFile) && !devices.captureOverride) {
+        m_ifFile = devices.ifFile;
         const bool loop = devices.loopIFFile;
+        const std::string name =
+            devices.offerIFFile ? std::string(kIFFileDeviceName) : "IF recording " + m_ifFile;
         m_ifFileDevice = m_capture->add(std::make_unique<audio::ClockedCaptureProvider>(
-            *m_clock, "IF recording " + path,
-            [this, path, loop]() -> std::unique_ptr<audio::CaptureSource> {
-                auto source = std::make_unique<LoopingWavSource>(path, loop);
+            *m_clock, name, [this, loop]() -> std::unique_ptr<audio::CaptureSource> {
+                if (m_ifFile.empty()) throw audio::AudioError("no IF recording has been chosen");
+                auto source = std::make_unique<LoopingWavSource>(m_ifFile, loop);
                 m_ifSource = source.get();
                 return source;
             }));
@@ -191,13 +203,10 @@ void RadioSession::createSoundCard() {
 }
 
 void RadioSession::createVFO(SettingsStore& store, std::int32_t captureDevice) {
-    const bool simulated = m_sim && captureDevice == m_simDevice;
-    if (simulated) {
-        m_simPorts = std::make_unique<PortsView>(m_sim->Ports());
-        m_vfo = std::make_unique<ad9951>(store, *m_simPorts);
-    } else {
-        m_vfo = std::make_unique<ad9951>(store);
-    }
+    if (!m_hardware) m_hardware = &DefaultPorts();
+    m_vfoPorts = std::make_unique<SwitchablePorts>();
+    m_vfoPorts->setTarget(m_sim && captureDevice == m_simDevice ? &m_sim->Ports() : m_hardware);
+    m_vfo = std::make_unique<ad9951>(store, *m_vfoPorts);
     m_tuner = std::make_unique<Tuner>(*m_vfo);
     m_chain->AttachTuner(m_tuner.get());
 }
@@ -255,8 +264,7 @@ std::string RadioSession::audioFileError() const {
     return m_audioFileError;
 }
 
-bool RadioSession::startStreaming(bool realTime, std::string& error) {
-    if (streaming()) return true;
+bool RadioSession::prepareCard(std::string& error) {
     m_card->setEventForm(m_events.get());
     // The sound card object's own message box is folded into the one error the caller shows.
     RecordingMessageSink cardMessages;
@@ -270,8 +278,20 @@ bool RadioSession::startStreaming(bool realTime, std::string& error) {
                                                 : cardMessages.messages().front().text;
         if (!m_card->LastErrText().empty()) error += "\n" + m_card->LastErrText();
         m_card->ReleaseDevices();
-        return false;
     }
+    return prepared;
+}
+
+bool RadioSession::probeDevices(std::string& error) {
+    if (streaming()) return true;
+    const bool ok = prepareCard(error);
+    m_card->ReleaseDevices();
+    return ok;
+}
+
+bool RadioSession::startStreaming(bool realTime, std::string& error) {
+    if (streaming()) return true;
+    if (!prepareCard(error)) return false;
     m_card->StartSound();
     if (!m_card->InAction()) {
         error = "the sound card did not start: " + m_card->LastErrText();
@@ -357,6 +377,53 @@ void RadioSession::onBlock(std::int16_t* channel1, std::int16_t* channel2,
         f->powerSum += st.SMeterPower[0];
     }
     if (m_afterBlock) m_afterBlock(channel1, channel2);
+}
+
+// ---- changes while the program runs -------------------------------------------------------------
+
+bool RadioSession::replaceSimulatedReceiver(const sim::SimSetup& setup, std::string& error) {
+    auto fresh = sim::MakeSimulatedReceiver(setup, error);
+    if (!fresh) return false;
+    const bool onSim = m_vfo && m_sim && m_vfoPorts->target() == &m_sim->Ports();
+    if (onSim) {
+        // The controller's port belongs to the old box: close it before the box goes.
+        m_vfo->SerialClose();
+        m_vfo->ParallelClose();
+    }
+    m_sim = std::move(fresh);
+    m_simSetup = setup;
+    if (onSim) {
+        m_vfoPorts->setTarget(&m_sim->Ports());
+        reopenVFOPort();
+    }
+    return true;
+}
+
+void RadioSession::setSimulatedClockErrorPpm(double ppm) {
+    m_simSetup.clockErrorPpm = ppm;
+    if (m_sim) m_sim->setClockErrorPpm(ppm);
+}
+
+bool RadioSession::routeVFOLines(bool simulated) {
+    if (!m_vfo) return false;
+    PortProvider* target = simulated && m_sim ? &m_sim->Ports() : m_hardware;
+    if (m_vfoPorts->target() == target) return false;
+    m_vfo->SerialClose();
+    m_vfo->ParallelClose();
+    m_vfoPorts->setTarget(target);
+    reopenVFOPort();
+    return true;
+}
+
+bool RadioSession::vfoOnSimulatedLines() const {
+    return m_vfoPorts && m_sim && m_vfoPorts->target() == &m_sim->Ports();
+}
+
+void RadioSession::reopenVFOPort() {
+    if (m_vfo->IFType() == 1)
+        m_vfo->SerialOpen();
+    else if (m_vfo->IFType() == 2)
+        m_vfo->ParallelOpen();
 }
 
 } // namespace orvex::app

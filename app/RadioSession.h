@@ -4,12 +4,13 @@
 // Sound devices. Capture and playback each have one numbered device list (OrvexDX8's
 // CurrentCaptureDevice / CurrentPlaybackDevice, 1-based):
 //   capture:  1 the simulated Brisko receiver, then every ALSA capture device, then the IF
-//             recording (a WAV file) when one is configured;
+//             recording (a WAV file) when one is configured or offered;
 //   playback: every ALSA playback device ("default" first), then a WAV file when one is
 //             configured, then "No playback".
 // The simulated receiver is device 1, so a fresh machine with no device configured hears the
 // simulated box, tuned by the DDS controller over the box's own control lines. With any other
-// capture device the DDS controller drives the real serial or parallel port.
+// capture device the DDS controller drives the real serial or parallel port; routeVFOLines
+// moves it between the two while the program runs.
 //
 // Time. ALSA devices notify from the sound card's clock through the Qt event loop; the
 // simulated receiver and files run on a frame clock that is paced in real time, or advanced
@@ -53,6 +54,9 @@ class SimulatedReceiver;
 
 namespace orvex::app {
 
+/// The capture device of an IF recording chosen while the program runs.
+inline constexpr const char* kIFFileDeviceName = "IF recording (WAV file)...";
+
 /// What the session streams from and to, beyond the ALSA devices.
 struct SessionDevices {
     /// The simulated receiver (capture device 1). Its scene and clock error.
@@ -61,6 +65,12 @@ struct SessionDevices {
     /// when `loopIFFile`, else once (then silence, and ifFileFinished() turns true).
     std::string ifFile;
     bool loopIFFile = true;
+    /// Offer the IF recording device (kIFFileDeviceName) even with no file yet: the window
+    /// chooses the file later (setIFFile).
+    bool offerIFFile = false;
+    /// The real serial and parallel ports the DDS controller drives when the capture device is
+    /// not the simulated receiver (nullptr: the Linux ports). Tests put a recorder here.
+    PortProvider* hardwarePorts = nullptr;
     /// A WAV file offered as a playback device before "No playback"; empty for none.
     std::string audioFile;
     /// List the ALSA devices (false in tests and for file-only runs).
@@ -140,6 +150,32 @@ public:
     /// Disables the statistics and spectrum timers (power off, shutdown).
     void stopChainTimers();
 
+    // ---- changes while the program runs (the configuration dialog) --------------------------
+    /// True while a sound card notification is being handled (a block is in progress).
+    bool inNotification() const { return m_notificationDepth > 0; }
+    /// Opens the chosen devices and releases them again: false with `error` (as
+    /// startStreaming gives it) when they cannot be opened. Only while not streaming.
+    bool probeDevices(std::string& error);
+    /// The IF recording the IF-file device plays (empty: none chosen). A new file is opened
+    /// at the device's next open.
+    const std::string& ifFile() const { return m_ifFile; }
+    void setIFFile(std::string path) { m_ifFile = std::move(path); }
+    /// The simulated receiver's scene and clock error in use.
+    const sim::SimSetup& simulatedSetup() const { return m_simSetup; }
+    /// Builds a simulated receiver for `setup` in place of the one in use; the controller's
+    /// lines move to the new box when they were on the old one (the caller programs it). False
+    /// with `error` (every problem of the scene) when it cannot be built: the old one stays.
+    /// The caller stops streaming from the simulated receiver first.
+    bool replaceSimulatedReceiver(const sim::SimSetup& setup, std::string& error);
+    /// Changes the simulated reference's error while it runs, ppm (-1000 to 1000).
+    void setSimulatedClockErrorPpm(double ppm);
+    /// Puts the DDS controller's lines on the simulated receiver (`simulated`, when there is
+    /// one) or on the real ports: closes its port and opens the configured one on the new side
+    /// (SerialOpen or ParallelOpen, which say why a real port will not open). True when the
+    /// lines moved; the caller then programs the synthesiser on them.
+    bool routeVFOLines(bool simulated);
+    bool vfoOnSimulatedLines() const;
+
     // ---- figures ------------------------------------------------------------------------------
     const BlockFigures& total() const { return m_total; }
     const BlockFigures& second() const { return m_second; }
@@ -163,6 +199,9 @@ Q_SIGNALS:
 private:
     class EventTarget;
     class Tuner;
+    class SwitchablePorts;
+    bool prepareCard(std::string& error);
+    void reopenVFOPort();
     void ArmSpectrumTimer(std::int32_t Milliseconds) override;
     void ArmStatsTimer(std::int32_t Milliseconds) override;
     void onBlock(std::int16_t* channel1, std::int16_t* channel2, std::int32_t numSamples);
@@ -178,12 +217,16 @@ private:
     std::unique_ptr<OrvexDX8> m_card;
     std::unique_ptr<OrvexDX8ChainPort> m_cardPort;
     std::unique_ptr<ReceiveChain> m_chain;
-    std::unique_ptr<PortProvider> m_simPorts;
+    std::unique_ptr<SwitchablePorts> m_vfoPorts;
+    PortProvider* m_hardware = nullptr;
     std::unique_ptr<ad9951> m_vfo;
     std::unique_ptr<Tuner> m_tuner;
     std::unique_ptr<EventTarget> m_events;
     std::int32_t m_simDevice = 0, m_ifFileDevice = 0, m_audioFileDevice = 0, m_noPlaybackDevice = 0;
     std::string m_audioFile;
+    std::string m_ifFile;
+    sim::SimSetup m_simSetup;
+    int m_notificationDepth = 0;
     std::string m_audioFileError;
     QTimer m_statsTimer, m_spectrumTimer;
     bool m_freeRunning = false;

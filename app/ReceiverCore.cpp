@@ -139,6 +139,7 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     log("Form_Load : Initialising optPreset");
 
     log("Form_Load : New OrvexDX8");
+    RestoreDeviceOptions();
     std::string simError;
     if (!m_session.createDevices(m_options.devices, simError)) {
         m_panel.StatusText = simError;
@@ -164,8 +165,8 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     log("Form_Load : New ad9951");
     // The controller drives the simulated box's lines when the capture device is the
     // simulated receiver (the default), the real port otherwise.
-    const std::int32_t captureDevice =
-        ParseInt32(m_store.get("frmMain", "CurrentCaptureDevice", "1")).value_or(1);
+    const auto storedCapture = ParseInt32(m_store.get("frmMain", "CurrentCaptureDevice", "1"));
+    const std::int32_t captureDevice = storedCapture && *storedCapture >= 1 ? *storedCapture : 1;
     m_session.createVFO(m_store, captureDevice);
     log("Form_Load : Initialising VFO1");
     ad9951& v = m_session.vfo();
@@ -288,17 +289,7 @@ void ReceiverCore::powerOn() {
     std::string error;
     if (!m_session.streaming() && !m_session.startStreaming(m_options.realTime, error)) {
         // The receiver stays off; the window goes on.
-        const auto captures = m_session.captureDeviceNames();
-        const auto plays = m_session.playbackDeviceNames();
-        auto name = [](const std::vector<std::string>& list, std::int32_t n) {
-            return n >= 1 && n <= static_cast<std::int32_t>(list.size())
-                       ? list[static_cast<std::size_t>(n - 1)]
-                       : "device " + std::to_string(n);
-        };
-        const OrvexDX8& card = m_session.soundCard();
-        const std::string text = error +
-                                 "\n(capture: " + name(captures, card.CurrentCaptureDevice()) +
-                                 "; playback: " + name(plays, card.CurrentPlaybackDevice()) + ")";
+        const std::string text = error + "\n(" + SoundDevicesText() + ")";
         m_panel.StatusText = text;
         log("optPwr_click : " + text);
         powerOff();

@@ -241,6 +241,33 @@ public:
     /// Runs pending tuning steps now and keeps tmrTune's interval (tests run ticks by hand).
     QTimer& timer(const char* name);
 
+    // ---- configuration: the hardware choices of frmConfig and frmCalibrate ------------------
+    /// Section of the store with the capture side's own options: "SimSceneFile" (the simulated
+    /// receiver's scene; empty: the built-in one), "SimClockErrorPpm" (its reference error,
+    /// -1000 to 1000) and "IFRecordingFile" (the WAV file the IF recording device plays).
+    static constexpr const char* kDevicesSection = "Devices";
+    /// Changes the capture and playback devices (1-based) and the IF recording. While streaming
+    /// the sound card stops, switches and starts again; otherwise the new devices are opened
+    /// once to check them. A device that cannot open leaves the previous ones in use (running
+    /// again when they ran) and says why. The DDS controller's lines follow the capture device:
+    /// the simulated receiver's own lines for it, the real port for any other. False when the
+    /// previous devices stayed.
+    bool SwitchSoundDevices(std::int32_t capture, std::int32_t playback, const std::string& ifFile);
+    /// The simulated receiver's scene file (empty: built-in) and clock error (ppm), kept in
+    /// section "Devices". A new clock error applies at once; a new scene builds the box anew
+    /// (streaming from it stops and starts again). A scene that cannot be loaded is refused
+    /// with every problem listed and the old one stays; false then.
+    bool setSimulatedReceiverOptions(const std::string& sceneFile, double clockErrorPpm);
+    /// After the synthesiser's chip, interface or port changed: the AD9951 control registers
+    /// (serial interface) and the tuned frequency are sent again, so the chip on the new lines
+    /// runs where the readout says.
+    void ReprogramSynthesiser();
+    /// "Caption Bar ?": the main window's caption shown (the product's) or empty.
+    void setMainCaptionShown(bool shown);
+    /// The configuration dialog closed: the IF and clock labels and the digits show what the
+    /// DDS controller now uses.
+    void ConfigClosed();
+
 Q_SIGNALS:
     void changed(unsigned areas);
     /// The spectrum display should draw one frame (at most once per block).
@@ -251,6 +278,12 @@ Q_SIGNALS:
     void statusMessage(const QString& text);
 
 private:
+    // ---- configuration (CoreConfig.cpp) ------------------------------------------------------
+    /// Start-up: the options of section "Devices" into the device set-up.
+    void RestoreDeviceOptions();
+    /// "capture: NAME; playback: NAME" of the devices the sound card is set to.
+    std::string SoundDevicesText();
+
     void log(const std::string& line) { m_trace.add(line); }
     void Form_Load(const FrontPanelHooks& hooks);
     void setUpValueTable();

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace orvex {
 namespace {
@@ -330,6 +331,31 @@ void ad9951::ReadSettings() {
     if (m_store.contains(m_name, "ComDevice")) m_comDevice = m_store.get(m_name, "ComDevice", "");
 }
 
+// The clock, IF, chip and image setting of the last run, which termination wrote: a
+// calibration or configuration made then comes back. A key that is absent, cannot be read or
+// holds a value no receiver runs with keeps the value in force (the creation default): a
+// clock above 1 MHz and up to 1000 MHz, an IF (either sign) below half that clock, a chip type
+// 1 to 3. The final retune of init clamps the saved frequency to the clock and IF read here.
+void ad9951::ReadSynthesiserSettings() {
+    const auto mhz = [this](const char* key) -> std::optional<double> {
+        if (!m_store.contains(m_name, key)) return std::nullopt;
+        const auto hz = ParseNumber(m_store.get(m_name, key, ""));
+        if (!hz || !std::isfinite(*hz)) return std::nullopt;
+        return *hz / 1000000.0;
+    };
+    if (const auto clock = mhz("CLKIn"); clock && *clock > 1.0 && *clock <= 1000.0)
+        setClkIn(*clock);
+    if (const auto ifMHz = mhz("IFFreq"); ifMHz && std::fabs(*ifMHz) < m_clkIn / 2.0)
+        setIFFreq(*ifMHz);
+    if (m_store.contains(m_name, "DDSType"))
+        if (const auto type = ParseInt32(m_store.get(m_name, "DDSType", ""));
+            type && *type >= 1 && *type <= 3)
+            setDDSType(*type);
+    if (m_store.contains(m_name, "TuneImage"))
+        if (const auto image = ParseBool(m_store.get(m_name, "TuneImage", "")))
+            setTuneImage(*image);
+}
+
 void ad9951::init() {
     if (m_name.empty()) m_name = "VFO1";
     if (m_ddsType == 0) m_ddsType = 3;
@@ -348,6 +374,7 @@ void ad9951::init() {
     m_tuneImage = false;
 
     ReadSettings();
+    ReadSynthesiserSettings();
     OpenPort();
     InitAD9951();
     setAutoUpDate(true);       // sends the current FreqOut

@@ -177,6 +177,7 @@ private:
     bool OpenSerialPort(std::string& reason);
     bool OpenParallelPort(std::string& reason);
     void ReadSettings();
+    void ReadSynthesiserSettings();
 
     SettingsStore& m_store;
     RsOutputs m_lines;

@@ -3,6 +3,7 @@
 #include "AGCPanel.h"
 #include "BandsPanel.h"
 #include "ClockPanel.h"
+#include "ConfigPanel.h"
 #include "DisplaySizePanel.h"
 #include "FilterPanel.h"
 #include "FrequencyPanel.h"
@@ -139,7 +140,8 @@ void frmMain::buildPanels() {
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
     m_row[2] = Row(this, {m_stats, m_displaySize, m_bands});
     m_row[3] = ReservedFrame("Spectrum", "frSpectrum", 260, this);
-    m_row[4] = ReservedFrame("Configuration", "frConfig", 40, this);
+    m_config = new ConfigPanel(m_core, this);
+    m_row[4] = m_config;
 
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(4, 4, 4, 4);

@@ -25,6 +25,7 @@ class ReceiverCore;
 namespace orvex::ui {
 
 class FrequencyPanel;
+class ConfigPanel;
 class PowerPanel;
 class ModePanel;
 class FilterPanel;
@@ -51,6 +52,7 @@ public:
 
     app::ReceiverCore& core() { return m_core; }
     FrequencyPanel* frequency() const { return m_frequency; }
+    ConfigPanel* config() const { return m_config; }
     PowerPanel* power() const { return m_power; }
     ModePanel* mode() const { return m_mode; }
     FilterPanel* filters() const { return m_filters; }
@@ -84,6 +86,7 @@ private:
     QVBoxLayout* m_layout = nullptr;
     QWidget* m_row[5] = {};
     FrequencyPanel* m_frequency = nullptr;
+    ConfigPanel* m_config = nullptr;
     PowerPanel* m_power = nullptr;
     ModePanel* m_mode = nullptr;
     FilterPanel* m_filters = nullptr;

@@ -297,11 +297,42 @@ TEST(ad9951, KeysWrittenAtTerminationAreReadByTheNextInit) {
     EXPECT_EQ(next.Bit_Data(), 3);
     EXPECT_EQ(next.ComPort(), 7);
     EXPECT_EQ(ports.lastDevice(), "/dev/ttyUSB2");
-    // Not read back: these start from the creation defaults.
-    EXPECT_EQ(next.IFFreq(), 45.0);
-    EXPECT_EQ(next.ClkIn(), 360.096);
-    EXPECT_EQ(next.DDSType(), 3);
-    EXPECT_FALSE(next.TuneImage());
+    // The configuration and calibration of the last run come back.
+    EXPECT_DOUBLE_EQ(next.IFFreq(), -10.7);
+    EXPECT_DOUBLE_EQ(next.ClkIn(), 359.9);
+    EXPECT_DOUBLE_EQ(next.MaxFreq(), 179.95);
+    EXPECT_EQ(next.DDSType(), 2);
+    EXPECT_TRUE(next.TuneImage());
+}
+
+TEST(ad9951, SavedClockIFAndChipOutsideWhatAReceiverRunsWithKeepTheDefaults) {
+    const char* bad[][4] = {
+        // CLKIn, IFFreq, DDSType, TuneImage
+        {"1000000", "180048000", "0", "maybe"}, // clock not above 1 MHz; IF at half the clock
+        {"2000000000", "-200000000", "4", ""},  // beyond 1000 MHz; |IF| above half the clock
+        {"nan", "inf", "three", "2x"},
+    };
+    for (const auto& keys : bad) {
+        RecordedVfo r;
+        r.store.save("VFO1", "CLKIn", keys[0]);
+        r.store.save("VFO1", "IFFreq", keys[1]);
+        r.store.save("VFO1", "DDSType", keys[2]);
+        r.store.save("VFO1", "TuneImage", keys[3]);
+        r.vfo->init();
+        EXPECT_EQ(r.vfo->ClkIn(), 360.096) << keys[0];
+        EXPECT_EQ(r.vfo->IFFreq(), 45.0) << keys[1];
+        EXPECT_EQ(r.vfo->DDSType(), 3) << keys[2];
+        EXPECT_FALSE(r.vfo->TuneImage()) << keys[3];
+    }
+    // A saved IF that only fits the saved clock is taken with it; the saved frequency is then
+    // clamped to what that clock reaches.
+    RecordedVfo r;
+    r.store.save("VFO1", "CLKIn", "50000000");
+    r.store.save("VFO1", "IFFreq", "-4915000");
+    r.store.save("VFO1", "TunedFreq", "30000000");
+    r.vfo->init();
+    EXPECT_DOUBLE_EQ(r.vfo->IFFreq(), -4.915);
+    EXPECT_NEAR(r.vfo->TunedFreq(), 25.0 + 4.915 - 0.000001, 1e-9);
 }
 
 TEST(ad9951, UnreadableKeysKeepTheDefaults) {

@@ -1,6 +1,7 @@
 // The real Linux drivers, exercised without hardware: a pseudo-terminal (a tty without modem
 // lines), /dev/null, missing devices, a port held by another program.
 #include "radio/LinuxPorts.h"
+#include "radio/PortDiscovery.h"
 #include "radio/RsOutputs.h"
 
 #include <cerrno>
@@ -118,4 +119,49 @@ TEST(LinuxPorts, TheControllerLinesOverAFailedRealOpenStayQuiet) {
     EXPECT_FALSE(lines.ParallelPortOpen("/dev/orvex-no-such-parport"));
     lines.Out32(0xFF); // nothing open: nothing happens
     EXPECT_EQ(lines.LineFaults(), 0u);
+}
+
+// The ports the configuration dialog offers, from a sysfs and /dev tree of the test's own.
+TEST(PortDiscovery, SerialPortsThatExistAndTheParallelPortsProblem) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("orvex-ports-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    const auto touch = [](const fs::path& p, const std::string& text = {}) {
+        fs::create_directories(p.parent_path());
+        std::FILE* f = std::fopen(p.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    };
+    // ttyS1 has no UART (type 0), ttyS10 and ttyUSB3 have no device node, tty0 and ttyAMA0
+    // belong to no family the receiver uses.
+    for (const char* s : {"ttyS0", "ttyS1", "ttyS2", "ttyS10"})
+        touch(root / "sys" / s / "type", std::string(s) == "ttyS1" ? "0\n" : "4\n");
+    for (const char* s : {"ttyUSB1", "ttyUSB10", "ttyUSB3", "ttyACM0", "tty0", "ttyAMA0"})
+        fs::create_directories(root / "sys" / s);
+    for (const char* s : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB1", "ttyUSB10", "ttyACM0", "tty0"})
+        touch(root / "dev" / s);
+    const std::string dev = (root / "dev").string();
+    EXPECT_EQ(ListSerialDevices((root / "sys").string(), dev),
+              (std::vector<std::string>{dev + "/ttyS0", dev + "/ttyS2", dev + "/ttyUSB1",
+                                        dev + "/ttyUSB10", dev + "/ttyACM0"}));
+    EXPECT_TRUE(ListSerialDevices((root / "nothing").string(), dev).empty());
+
+    EXPECT_EQ(ComPortForDevice("/dev/ttyUSB1"), 6);
+    EXPECT_EQ(ComPortForDevice("/dev/ttyACM3"), 12);
+    EXPECT_EQ(ComPortForDevice("/dev/serial/by-id/usb-FTDI-if00"), 0);
+
+    const std::string parport = (root / "dev" / "parport0").string();
+    const std::string sysParport = (root / "sys" / "parport").string();
+    EXPECT_NE(ParallelPortProblem(parport, sysParport).find("no parallel port"), std::string::npos);
+    fs::create_directories(root / "sys" / "parport" / "parport0");
+    EXPECT_NE(ParallelPortProblem(parport, sysParport).find("ppdev module is not loaded"),
+              std::string::npos);
+    touch(parport);
+    EXPECT_EQ(ParallelPortProblem(parport, sysParport), "");
+    if (::geteuid() != 0) { // root may open anything
+        fs::permissions(parport, fs::perms::none);
+        EXPECT_NE(ParallelPortProblem(parport, sysParport).find("'lp' group"), std::string::npos);
+    }
+    fs::remove_all(root);
 }

@@ -1,0 +1,236 @@
+#include "ConfigForm.h"
+
+#include "ReceiverCore.h"
+#include "audio/OrvexDX8.h"
+#include "core/Format.h"
+#include "core/MessageSink.h"
+#include "core/SettingsStore.h"
+#include "dsp/SplBackend.h"
+#include "dsp/VectorOps.h"
+#include "radio/PortDiscovery.h"
+#include "radio/PortNames.h"
+#include "radio/ad9951.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvex::app {
+namespace {
+
+// A typed number of hertz. Blanks grouping the digits are skipped; a text that is not a
+// number counts as 0.
+double NumberIn(const std::string& text) {
+    std::string compact;
+    for (const char c : text)
+        if (c != ' ' && c != '\t') compact += c;
+    const auto v = ParseNumber(compact);
+    return v && std::isfinite(*v) ? *v : 0.0;
+}
+
+std::string Trimmed(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// A port the numbers reach is kept as the number (so "ComPort" means it); any other device as
+// its path ("ComDevice").
+void UseSerialDevice(ad9951& vfo, const std::string& path) {
+    if (const int n = ComPortForDevice(path); n > 0) {
+        vfo.setComPort(n);
+        vfo.setComDevice({});
+    } else {
+        vfo.setComDevice(path);
+    }
+}
+
+} // namespace
+
+std::int32_t ConfigForm::SimulatedEntry() const {
+    return m_core.session().simulatedCaptureDevice() - 1;
+}
+
+std::int32_t ConfigForm::IFRecordingEntry() const {
+    return m_core.session().ifFileCaptureDevice() - 1;
+}
+
+void ConfigForm::Form_Load() {
+    DialogOpen = true;
+    Caption = std::string(kApplicationName) + " - Configuration";
+    RadioSession& session = m_core.session();
+    const OrvexDX8& card = session.soundCard();
+    cboPlayDevices = session.playbackDeviceNames();
+    InitialPlaybackDevice = card.CurrentPlaybackDevice();
+    cboPlayIndex = InitialPlaybackDevice - 1;
+    cboCapDevices = session.captureDeviceNames();
+    InitialCaptureDevice = card.CurrentCaptureDevice();
+    cboCapIndex = InitialCaptureDevice - 1;
+
+    ad9951& v = m_core.vfo();
+    txtDDSClkin = FormatNumber(std::fabs(v.ClkIn()) * 1000000.0, "#0");
+    txtIFFrequency = FormatNumber(std::fabs(v.IFFreq()) * 1000000.0, "#0");
+    chkIFHigh = v.IFFreq() >= 0.0;
+    DDSType = v.DDSType();
+    const std::string parallelProblem = ParallelPortProblem(kParallelDevice);
+    ParallelStatus = parallelProblem.empty() ? std::string(kParallelDevice) : parallelProblem;
+    optIF = v.IFType() == 2 ? 0 : 1;
+    optIF_Click(optIF);
+
+    chkUseSPLEnabled = spl::IsAvailable();
+    chkUseSPL = chkUseSPLEnabled && vec::UseSPL();
+    const ReceiverCore::Panel& p = m_core.panel();
+    chkEnableEncoder = p.EnableShaftEncoder;
+    chkShaftAutoRateEnabled = p.EnableShaftEncoder;
+    chkShaftAutoRate = p.ShaftAutoRate;
+    chkScrollWheelEnableOverScope = p.ScrollWheelEnableOverScope;
+    chkAutoDDSRefresh = m_core.tuning().AutoDDSRefresh;
+    chkfrmMainCaption = !p.Caption.empty();
+
+    IFRecordingFile = session.ifFile();
+    SimSceneFile = session.simulatedSetup().sceneFile;
+    SimClockErrorPpm = session.simulatedSetup().clockErrorPpm;
+    cboCapDevices_Click();
+}
+
+void ConfigForm::optIF_Click(std::int32_t index) {
+    optIF = index == 0 ? 0 : 1;
+    AD9850Allowed = optIF == 0;
+    cboComPortEnabled = optIF == 1;
+    if (optIF == 0) return;
+    cboComPortItems = ListSerialDevices();
+    cboComPort = m_core.vfo().SerialDevice();
+    // The configured port stays on offer even while it is not plugged in.
+    if (!cboComPort.empty() && std::find(cboComPortItems.begin(), cboComPortItems.end(),
+                                         cboComPort) == cboComPortItems.end())
+        cboComPortItems.push_back(cboComPort);
+}
+
+void ConfigForm::chkEnableEncoder_Click() {
+    chkShaftAutoRateEnabled = chkEnableEncoder;
+}
+
+void ConfigForm::chkfrmMainCaption_Click() {
+    m_core.setMainCaptionShown(chkfrmMainCaption);
+}
+
+void ConfigForm::cboCapDevices_Click() {
+    SimOptionsEnabled = cboCapIndex >= 0 && cboCapIndex == SimulatedEntry();
+}
+
+void ConfigForm::CalibrationClosed(bool applyChanges) {
+    if (applyChanges) txtDDSClkin = FormatNumber(std::fabs(m_core.vfo().ClkIn()) * 1000000.0, "#0");
+}
+
+bool ConfigForm::cmdApply_Click() {
+    if (m_core.unloaded()) return false;
+    ad9951& v = m_core.vfo();
+    const std::string title = Caption + " CLKIN - ERROR";
+    if (DDSType == 1 && optIF != 0) {
+        ShowMessage("The AD9850 is driven over the parallel port only: choose \"Par\" or another "
+                    "chip",
+                    MessageIcon::None, Caption + " - ERROR");
+        return false;
+    }
+    // The IF: any from 0 upwards (low IFs of a few kilohertz included); its sign is the side.
+    const double ifMHz = NumberIn(txtIFFrequency) / 1000000.0;
+    if (ifMHz < 0.0) {
+        ShowMessage("IF Frequency must be greater than 0.4 MHZ", MessageIcon::None, title);
+        return false;
+    }
+    const double previousIF = v.IFFreq();
+    v.setIFFreq(chkIFHigh ? ifMHz : -ifMHz);
+    const double clock = NumberIn(txtDDSClkin) / 1000000.0;
+    if (!(clock > 1.0)) {
+        ShowMessage("CLKIN must be greater than 1.0000 MHZ", MessageIcon::None, title);
+        return false; // the new IF stays applied
+    }
+    // An IF at or above half the clock leaves nothing the synthesiser can tune to.
+    if (ifMHz >= clock / 2.0) {
+        v.setIFFreq(previousIF);
+        ShowMessage("IF Frequency must be below half the DDS clock (" +
+                        FormatNumber(clock / 2.0, "#0.000 000") + " MHz)",
+                    MessageIcon::None, title);
+        return false;
+    }
+    v.setClkIn(clock);
+    v.setTunedFreq(v.TunedFreq()); // retunes with the new IF and clock
+
+    // The simulated receiver's options, then the sound devices (which may switch to it).
+    m_core.setSimulatedReceiverOptions(SimSceneFile, SimClockErrorPpm);
+    RadioSession& session = m_core.session();
+    // A list with no entry chosen (a saved device number beyond the list) keeps the device.
+    const std::int32_t capture = cboCapIndex >= 0 ? cboCapIndex + 1 : InitialCaptureDevice;
+    const std::int32_t playback = cboPlayIndex >= 0 ? cboPlayIndex + 1 : InitialPlaybackDevice;
+    if (capture != InitialCaptureDevice || playback != InitialPlaybackDevice ||
+        IFRecordingFile != session.ifFile()) {
+        m_core.SwitchSoundDevices(capture, playback, IFRecordingFile);
+        // What is in use now (the previous devices when the new ones would not open).
+        InitialCaptureDevice = session.soundCard().CurrentCaptureDevice();
+        InitialPlaybackDevice = session.soundCard().CurrentPlaybackDevice();
+        cboCapIndex = InitialCaptureDevice - 1;
+        cboPlayIndex = InitialPlaybackDevice - 1;
+        IFRecordingFile = session.ifFile();
+        cboCapDevices_Click();
+    }
+    if (m_core.unloaded()) return false;
+
+    applyInterface();
+
+    if (spl::IsAvailable()) vec::SetUseSPL(chkUseSPL);
+    m_core.setShaftAutoRate(chkShaftAutoRate);
+    m_core.setEnableShaftEncoder(chkEnableEncoder);
+    m_core.setAutoDDSRefresh(chkAutoDDSRefresh);
+    m_core.setScrollWheelEnableOverScope(chkScrollWheelEnableOverScope);
+    return true;
+}
+
+// The chip, then the interface and port. A port opened anew gets the chip's set-up and the
+// tuned frequency at once, so the synthesiser on it runs where the readout says.
+void ConfigForm::applyInterface() {
+    ad9951& v = m_core.vfo();
+    bool changed = false;
+    if (DDSType != v.DDSType()) {
+        v.setDDSType(DDSType);
+        changed = true;
+    }
+    if (optIF == 0) {
+        if (v.IFType() != 2) {
+            v.SerialClose();
+            v.ParallelOpen();
+            changed = true;
+        }
+        v.setIFType(2);
+    } else {
+        const std::string chosen = cboComPortEnabled ? Trimmed(cboComPort) : std::string();
+        const bool differs = !chosen.empty() && chosen != v.SerialDevice();
+        if (v.IFType() == 1) {
+            if (differs) {
+                v.SerialClose();
+                UseSerialDevice(v, chosen);
+                v.SerialOpen();
+                changed = true;
+            }
+        } else {
+            v.ParallelClose();
+            if (differs) UseSerialDevice(v, chosen);
+            v.SerialOpen();
+            changed = true;
+        }
+        v.setIFType(1);
+    }
+    if (changed) m_core.ReprogramSynthesiser();
+}
+
+bool ConfigForm::cmdOK_Click() {
+    if (!cmdApply_Click()) return false;
+    Cancel = false;
+    DialogOpen = false;
+    return true;
+}
+
+void ConfigForm::cmdCancel_Click() {
+    Cancel = true;
+    DialogOpen = false;
+}
+
+} // namespace orvex::app
