@@ -25,51 +25,8 @@ std::string Env(const char* name) {
     return v ? std::string(v) : std::string();
 }
 
-std::string HomeFolder() {
-    std::string home = Env("HOME");
-    if (!home.empty()) return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-    return {};
-}
 
-// mkdir -p with mode 0755 for the folders it makes.
-bool MakeFolders(const std::string& path, int& err) {
-    if (path.empty()) {
-        err = ENOENT;
-        return false;
-    }
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/') continue;
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-            err = errno;
-            return false;
-        }
-    }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        err = ENOTDIR;
-        return false;
-    }
-    return true;
-}
 
-bool ReadWholeFile(const std::string& path, std::string& out, int& err) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        err = errno;
-        return false;
-    }
-    out.clear();
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    if (!ok) err = EIO;
-    std::fclose(f);
-    return ok;
-}
 
 std::string FileNameOf(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
@@ -154,18 +111,18 @@ BandPlanFolderChoice ChooseBandPlanFolder(const BandPlanFolderRule& rule) {
         choice.source = "user folder";
         return choice;
     } else {
-        int err = 0;
-        bool ok = MakeFolders(rule.userFolder, err);
-        if (!ok) choice.notes.push_back(ErrnoText("creating " + rule.userFolder, err));
+        FileError made;
+        const bool ok = MakeFolders(rule.userFolder, &made);
+        if (!ok) choice.notes.push_back(made.describe());
         for (const auto& path : ok ? ListBandPlanFiles(shipped) : std::vector<std::string>{}) {
             std::string content;
-            IniFileError error;
-            if (!ReadWholeFile(path, content, err)) {
-                choice.notes.push_back(ErrnoText("reading " + path, err));
+            FileError error;
+            if (!ReadWholeFile(path, content, kMaxIniFileSize, &error)) {
+                choice.notes.push_back("reading " + path + ": " + error.describe());
                 continue;
             }
             const std::string name = FileNameOf(path);
-            if (!WriteFileAtomically(rule.userFolder + "/" + name, content, &error)) {
+            if (!WriteWholeFile(rule.userFolder + "/" + name, content, &error)) {
                 choice.notes.push_back("copying " + name + ": " + error.describe());
                 continue;
             }

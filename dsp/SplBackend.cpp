@@ -2,12 +2,11 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/SafeFile.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 #include <cstring>
 #include <fftw3.h>
 #include <string>
@@ -58,12 +57,18 @@ bool TrialTransform() {
 
 // FFTW measures each transform size once to choose its fastest plan (a few hundred
 // milliseconds); the choice is kept in a per-user cache file and read back at the next start.
-// ORVEX_FFTW_WISDOM names another file, or "off" to measure every run.
+// ORVEX_FFTW_WISDOM names another file, or "off" to measure every run. The file is read only
+// when it is a regular file and written through the safe writer, like every file the receiver
+// keeps.
+constexpr std::uint64_t kMaxWisdomBytes = 4u << 20;
+
 std::string WisdomPath() {
-    if (const char* env = std::getenv("ORVEX_FFTW_WISDOM")) return std::strcmp(env, "off") == 0 ? std::string() : env;
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache)
+    if (const char* env = std::getenv("ORVEX_FFTW_WISDOM"))
+        return std::strcmp(env, "off") == 0 ? std::string() : env;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
         return std::string(cache) + "/OrvexSDR/fftw-wisdom";
-    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.cache/OrvexSDR/fftw-wisdom";
+    if (const std::string home = HomeFolder(); !home.empty())
+        return home + "/.cache/OrvexSDR/fftw-wisdom";
     return {};
 }
 
@@ -73,19 +78,21 @@ void LoadWisdom() {
     if (g_wisdomLoaded) return;
     g_wisdomLoaded = true;
     const std::string path = WisdomPath();
-    // A missing or damaged cache only means measuring again.
-    if (!path.empty()) fftwf_import_wisdom_from_filename(path.c_str());
+    std::string text;
+    // A missing, unreadable or damaged cache only means measuring again.
+    if (!path.empty() && ReadWholeFile(path, text, kMaxWisdomBytes))
+        fftwf_import_wisdom_from_string(text.c_str());
 }
 
 void SaveWisdom() {
     const std::string path = WisdomPath();
     if (path.empty()) return;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    if (fftwf_export_wisdom_to_filename(temp.c_str()))
-        std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
+    char* text = fftwf_export_wisdom_to_string();
+    if (!text) return;
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0 || MakeFolders(path.substr(0, slash)))
+        WriteWholeFile(path, text); // a cache that cannot be written is measured again
+    std::free(text);
 }
 
 } // namespace
