@@ -4,27 +4,7 @@
 #include "SimTestSupport.h"
 #include "sim/IFSynthesiser.h"
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<long> g_allocations{0};
-std::atomic<bool> g_counting{false};
-} // namespace
-
-// Out of line, so the compiler does not pair the inlined free() with its own idea of new.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    if (g_counting) ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "support/AllocationCounter.h"
 
 using namespace orvex;
 using namespace orvex::test;
@@ -184,11 +164,9 @@ TEST(IFSynthesiser, StreamingAllocatesNothingOnceStationsAreInView) {
     IFSynthesiser s(sim::DefaultScene());
     s.setTuning(5.505e6); // the stations come into view and are prepared here
     std::vector<std::int16_t> block(2048);
-    g_allocations = 0;
-    g_counting = true;
+    test::AllocationCounter counter;
     for (int i = 0; i < 50; ++i)
         s.render(block.data(), 2048, 1);
-    g_counting = false;
-    EXPECT_EQ(g_allocations.load(), 0);
+    EXPECT_EQ(counter.count(), 0);
     EXPECT_EQ(s.stationsInView().size(), 4u);
 }

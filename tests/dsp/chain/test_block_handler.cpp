@@ -1,6 +1,6 @@
 // The block handler: display taps, dropped blocks, statistics records and timers, the meter,
 // the statistics timer's order of work, and the mode and image switches' effects outside.
-#include "AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "ChainHarness.h"
 #include "core/YieldHook.h"
 
