@@ -1,9 +1,9 @@
 #include "ClockedDevices.h"
 
 #include <algorithm>
-#include <exception>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 namespace orvex::audio {
 

@@ -212,9 +212,9 @@ WavData ReadWavFile(const std::string& path) {
     std::vector<std::int16_t> chunk(static_cast<std::size_t>(kChunkFrames) * channels);
     std::int64_t got = 0;
     while ((got = reader.read(chunk.data(), kChunkFrames)) > 0)
-        data.samples.insert(data.samples.end(), chunk.begin(),
-                            chunk.begin() + static_cast<std::ptrdiff_t>(
-                                                static_cast<std::size_t>(got) * channels));
+        data.samples.insert(
+            data.samples.end(), chunk.begin(),
+            chunk.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(got) * channels));
     data.format.Frames = static_cast<std::int64_t>(data.samples.size() / channels);
     return data;
 }

@@ -55,7 +55,7 @@ private:
 
     std::string m_path;
     InputFile m_file;
-    int m_fd = -1;              // m_file's descriptor, or the standard input's
+    int m_fd = -1;                // m_file's descriptor, or the standard input's
     std::int64_t m_fileSize = -1; // bytes, -1 for a stream
     WavFormat m_format;
     std::int64_t m_remaining = 0;

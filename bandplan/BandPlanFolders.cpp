@@ -25,9 +25,6 @@ std::string Env(const char* name) {
     return v ? std::string(v) : std::string();
 }
 
-
-
-
 std::string FileNameOf(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
 }

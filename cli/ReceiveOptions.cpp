@@ -134,8 +134,8 @@ void CheckReceiveOptions(const ReceiveOptions& o) {
                   FormatOptionNumber(*o.ifHi) +
                   " leave no IF band (it runs from 12000 - LO to 12000 + HI Hz)");
     if (o.filterLo && o.filterHi && *o.filterLo >= *o.filterHi)
-        BadOption("--filter-lo " + FormatOptionNumber(*o.filterLo) +
-                  " must be below --filter-hi " + FormatOptionNumber(*o.filterHi));
+        BadOption("--filter-lo " + FormatOptionNumber(*o.filterLo) + " must be below --filter-hi " +
+                  FormatOptionNumber(*o.filterHi));
 }
 
 void ApplyReceiveOptions(ReceiveChain& chain, const ReceiveOptions& o) {

@@ -10,9 +10,9 @@
 #include "audio/RealTimePacer.h"
 #include "audio/WavDevices.h"
 #include "core/Error.h"
-#include "core/Numeric.h"
 #include "core/IniSettingsStore.h"
 #include "core/MessageSink.h"
+#include "core/Numeric.h"
 #include "core/SafeFile.h"
 #include "core/SettingsStore.h"
 #include "dsp/ReceiveChain.h"
@@ -475,7 +475,8 @@ int RunListen(const Args& args) {
         return 2;
     }
     int status = 0;
-    for (const std::string* error : {&sourceError, static_cast<const std::string*>(&finishError), static_cast<const std::string*>(&saveError)})
+    for (const std::string* error : {&sourceError, static_cast<const std::string*>(&finishError),
+                                     static_cast<const std::string*>(&saveError)})
         if (!error->empty()) {
             std::fprintf(stderr, "orvexsdr-cli listen: %s\n", error->c_str());
             status = 2;

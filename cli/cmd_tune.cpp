@@ -5,8 +5,8 @@
 // recorder sits between the controller and the port, and a chip decoder reads the recorded
 // line changes back, so "sent:" shows what the chip latched, not what we meant to send.
 #include "Commands.h"
-#include "core/MessageSink.h"
 #include "core/IniSettingsStore.h"
+#include "core/MessageSink.h"
 #include "core/Numeric.h"
 #include "core/SettingsStore.h"
 #include "radio/LineDecoder.h"

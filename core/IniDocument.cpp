@@ -37,9 +37,6 @@ bool HasLineBreak(std::string_view s) {
     return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
 }
 
-
-
-
 } // namespace
 
 bool IniNameEquals(std::string_view a, std::string_view b) {

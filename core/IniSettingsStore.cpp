@@ -36,14 +36,30 @@ std::size_t Unescape(std::string_view text, std::size_t i, std::string& out) {
     }
     const char c = text[i + 1];
     switch (c) {
-    case 'a': out += '\a'; return i + 2;
-    case 'b': out += '\b'; return i + 2;
-    case 'f': out += '\f'; return i + 2;
-    case 'n': out += '\n'; return i + 2;
-    case 'r': out += '\r'; return i + 2;
-    case 't': out += '\t'; return i + 2;
-    case 'v': out += '\v'; return i + 2;
-    case '0': out += '\0'; return i + 2;
+    case 'a':
+        out += '\a';
+        return i + 2;
+    case 'b':
+        out += '\b';
+        return i + 2;
+    case 'f':
+        out += '\f';
+        return i + 2;
+    case 'n':
+        out += '\n';
+        return i + 2;
+    case 'r':
+        out += '\r';
+        return i + 2;
+    case 't':
+        out += '\t';
+        return i + 2;
+    case 'v':
+        out += '\v';
+        return i + 2;
+    case '0':
+        out += '\0';
+        return i + 2;
     case 'x': {
         unsigned cp = 0;
         std::size_t j = i + 2;
@@ -56,7 +72,9 @@ std::size_t Unescape(std::string_view text, std::size_t i, std::string& out) {
         AppendUtf8(out, cp);
         return j;
     }
-    default: out += c; return i + 2;
+    default:
+        out += c;
+        return i + 2;
     }
 }
 
@@ -122,11 +140,20 @@ std::string IniValueForWriting(std::string_view value) {
     std::string out = "\"";
     for (const char c : value) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     return out + "\"";
@@ -226,8 +253,8 @@ bool IniSettingsStore::contains(std::string_view section, std::string_view key) 
 bool IniSettingsStore::flush(std::string* error) {
     if (!m_loaded) {
         if (error)
-            *error = m_refusal.empty() ? "the settings file " + m_path + " was not read"
-                                       : m_refusal;
+            *error =
+                m_refusal.empty() ? "the settings file " + m_path + " was not read" : m_refusal;
         return false;
     }
     std::string text = m_doc.text();
@@ -239,8 +266,7 @@ bool IniSettingsStore::flush(std::string* error) {
         ok = MakeFolders(m_path.substr(0, slash), &failure);
     ok = ok && WriteWholeFile(m_path, text, &failure);
     if (!ok) {
-        if (error)
-            *error = "cannot write the settings file " + m_path + ": " + failure.describe();
+        if (error) *error = "cannot write the settings file " + m_path + ": " + failure.describe();
         return false;
     }
     m_savedText = std::move(text);

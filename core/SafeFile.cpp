@@ -195,8 +195,7 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::uint64_t max
     InputFile file;
     if (!file.open(path, error, missing)) return false;
     const auto tooLarge = [&] {
-        return Fail(error, EFBIG,
-                    path + " is larger than " + std::to_string(maxBytes) + " bytes");
+        return Fail(error, EFBIG, path + " is larger than " + std::to_string(maxBytes) + " bytes");
     };
     if (static_cast<std::uint64_t>(file.size()) > maxBytes) return tooLarge();
     text.reserve(static_cast<std::size_t>(file.size()));

@@ -111,8 +111,8 @@ struct ComplexFFT::Impl {
 
 ComplexFFT::ComplexFFT(std::int32_t n) : m_n(n), m_impl(std::make_unique<Impl>()) {
     if (!IsPowerOfTwo(n) || n > 16384)
-        throw OrvexError(ErrorKind::InvalidArgument,
-                         "FFTW transform size " + std::to_string(n) + " is not a power of two up to 16384");
+        throw OrvexError(ErrorKind::InvalidArgument, "FFTW transform size " + std::to_string(n) +
+                                                         " is not a power of two up to 16384");
     // The four vectors share one block at fixed distances: FFTW keys its remembered plans
     // (wisdom) on the distances between the split parts, so every transform of a size after the
     // first is planned at once instead of being measured again.
@@ -132,7 +132,8 @@ ComplexFFT::ComplexFFT(std::int32_t n) : m_n(n), m_impl(std::make_unique<Impl>()
     m_impl->plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, m_impl->ri, m_impl->ii,
                                              m_impl->ro, m_impl->io, FFTW_MEASURE);
     // A plan that took measuring is worth remembering for the next start.
-    if (m_impl->plan && std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(5)) SaveWisdom();
+    if (m_impl->plan && std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(5))
+        SaveWisdom();
     if (!m_impl->plan)
         throw OrvexError(ErrorKind::InvalidArgument,
                          "FFTW could not plan a transform of " + std::to_string(n) + " points");

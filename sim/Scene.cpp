@@ -491,7 +491,7 @@ SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName)
     scene.source = sourceName;
     Parser parser(sourceName, scene, result.errors);
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3); // a UTF-8 byte order mark
-    LineReader lines(text); // LF, CR LF or CR alone
+    LineReader lines(text);                                      // LF, CR LF or CR alone
     std::string_view line;
     while (lines.next(line))
         parser.line(lines.number(), line);
@@ -509,11 +509,10 @@ SceneLoadResult LoadSceneFile(const std::string& path) {
     std::string text;
     FileError error;
     if (!ReadWholeFile(path, text, kMaxSceneFileBytes, &error)) {
-        result.errors.push_back(
-            error.number == EFBIG
-                ? path + ": larger than " + std::to_string(kMaxSceneFileBytes) +
-                      " bytes; not a scene file"
-                : "cannot read scene file " + path + ": " + error.describe());
+        result.errors.push_back(error.number == EFBIG
+                                    ? path + ": larger than " + std::to_string(kMaxSceneFileBytes) +
+                                          " bytes; not a scene file"
+                                    : "cannot read scene file " + path + ": " + error.describe());
         return result;
     }
     return ParseScene(text, path);

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sstream>
 #include <string>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>

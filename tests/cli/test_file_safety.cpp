@@ -55,8 +55,8 @@ TEST_F(FileSafety, AnOutputOverItsOwnInputIsRefusedAndTheInputKept) {
         {"demod", "--in " + path("if.wav") + " --out " + m_dir.string() + "/./if.wav --mode usb"},
         {"demod", "--in " + path("if.wav") + " --out " + sub + "/../if.wav --mode usb"},
         {"listen", "--in " + path("if.wav") + " --out " + path("if.wav") + " --free-running"},
-        {"sim-if", "--freq 7 --seconds 0.1 --scene " + path("s.scene") + " --out " +
-                       path("s.scene")},
+        {"sim-if",
+         "--freq 7 --seconds 0.1 --scene " + path("s.scene") + " --out " + path("s.scene")},
     };
     for (const auto& [command, args] : cases) {
         const auto r = runCli(command, args);
@@ -177,8 +177,8 @@ TEST_F(FileSafety, DemodStreamsStandardInputAndASignalLeavesNothingBehind) {
 }
 
 TEST_F(FileSafety, SimIfStoppedByCtrlCLeavesNoTemporaryFile) {
-    const Running simIf = spawnCli({"sim-if", "--freq", "5.505", "--seconds", "3600", "--out",
-                                    path("long.wav")});
+    const Running simIf =
+        spawnCli({"sim-if", "--freq", "5.505", "--seconds", "3600", "--out", path("long.wav")});
     ASSERT_GT(simIf.pid, 0);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (hidden().empty() && std::chrono::steady_clock::now() < until)

@@ -149,7 +149,8 @@ TEST_F(ListenCommand, ListsTheDevices) {
 // With no capture device named, listen tunes the simulated receiver through the DDS controller
 // and demodulates what it hears: the default scene's 1 kHz AM test station.
 TEST_F(ListenCommand, TheSimulatedReceiverIsTheDefault) {
-    const auto r = run("--freq 6.015 --mode am --agc normal --seconds 3 --free-running --out " + path("af.wav"));
+    const auto r = run("--freq 6.015 --mode am --agc normal --seconds 3 --free-running --out " +
+                       path("af.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("simulated receiver: scene"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("tuned 6.015000 MHz"), std::string::npos) << r.out;

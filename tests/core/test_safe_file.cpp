@@ -52,8 +52,7 @@ bool IsCharDevice(const char* p) {
 
 TEST_F(SafeFileTest, DeviceNodesAreWrittenInPlaceAndKeptWithTheirErrorsReported) {
     FileError error;
-    ASSERT_TRUE(WriteWholeFile("/dev/null", std::string(3 << 20, 'x'), &error))
-        << error.describe();
+    ASSERT_TRUE(WriteWholeFile("/dev/null", std::string(3 << 20, 'x'), &error)) << error.describe();
     EXPECT_TRUE(IsCharDevice("/dev/null"));
 
     // The device accepts nothing: the failure is told, and the node stays.
@@ -99,9 +98,9 @@ TEST_F(SafeFileTest, AnOutputThatIsAnInputIsRefusedUnderAnySpelling) {
     ASSERT_EQ(inputs.size(), 1u);
     const fs::path cwd = fs::current_path();
     fs::current_path(m_dir);
-    for (const std::string& out : {in, std::string("sub/if.wav"), std::string("./sub/if.wav"),
-                                  std::string("sub/../sub/if.wav"), std::string("hard.wav"),
-                                  std::string("soft.wav")}) {
+    for (const std::string& out :
+         {in, std::string("sub/if.wav"), std::string("./sub/if.wav"),
+          std::string("sub/../sub/if.wav"), std::string("hard.wav"), std::string("soft.wav")}) {
         FileError error;
         EXPECT_FALSE(WriteWholeFile(out, "audio", &error, inputs)) << out;
         EXPECT_NE(error.describe().find("same file as the input"), std::string::npos) << out;

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
+#include <sys/stat.h>
 
 using namespace orvex;
 
@@ -85,8 +85,8 @@ TEST(QtSettingsStore, UnwritableFileIsReported) {
 namespace {
 
 struct TempFolder {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("orvex_ini_store_" + std::to_string(::getpid()));
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("orvex_ini_store_" + std::to_string(::getpid()));
     TempFolder() {
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
@@ -108,9 +108,11 @@ std::string Slurp(const std::string& path) {
 TEST(IniSettingsStore, ReadsAndWritesWhatQSettingsDoes) {
     TempFolder t;
     const std::string file = t.file("s.ini");
-    const std::pair<const char*, const char*> values[] = {
-        {"IFFilterSettings(1).CurrentHi", "3000"}, {"Caption", "a, b; c"},
-        {"Path", "C:\\dir \"x\""}, {"At", "@home"}, {"Blank", "  padded "}};
+    const std::pair<const char*, const char*> values[] = {{"IFFilterSettings(1).CurrentHi", "3000"},
+                                                          {"Caption", "a, b; c"},
+                                                          {"Path", "C:\\dir \"x\""},
+                                                          {"At", "@home"},
+                                                          {"Blank", "  padded "}};
     {
         QtSettingsStore qt(file);
         for (const auto& [key, value] : values)

@@ -5,7 +5,6 @@
 #include "dsp/clHilbert.h"
 #include "dsp/clsFFT.h"
 #include "dsp/clsFFTFilter.h"
-
 #include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>

@@ -140,8 +140,7 @@ TEST(Scene, BadFilesAreRefusedWithTheReasonAndMangledOnesNeverCrash) {
     };
     EXPECT_NE(LoadSceneFile((dir / "none").string()).errorText().find("No such file"),
               std::string::npos);
-    EXPECT_NE(LoadSceneFile(dir.string()).errorText().find("Is a directory"),
-              std::string::npos);
+    EXPECT_NE(LoadSceneFile(dir.string()).errorText().find("Is a directory"), std::string::npos);
     EXPECT_NE(load("nul", std::string("noise -80\n\0\n", 12)).find("NUL"), std::string::npos);
     EXPECT_NE(load("big", std::string(kMaxSceneFileBytes + 1, '#')).find("larger than"),
               std::string::npos);

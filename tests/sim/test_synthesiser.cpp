@@ -3,7 +3,6 @@
 // and retuning; 16-bit output; no allocation while streaming.
 #include "SimTestSupport.h"
 #include "sim/IFSynthesiser.h"
-
 #include "support/AllocationCounter.h"
 
 using namespace orvex;
@@ -81,7 +80,7 @@ TEST(IFSynthesiser, TheBandHasSoftEdgesAndImagesFoldIn) {
                               "station 10.0130 MHz carrier level=-20\n" // IF 25000: filtered out
                               "station 9.9881 MHz carrier level=-20\n"  // IF 100: in the roll-off
                               "station 9.9850 MHz carrier level=-26\n"  // IF -3000: image at 3000
-                              "station 9.9700 MHz carrier level=-20\n"  // IF -18000: beyond the band
+                              "station 9.9700 MHz carrier level=-20\n" // IF -18000: beyond the band
                               "station 10.0050 MHz carrier level=-20\n")); // IF 17000: passed
     s.setTuning(10.000e6);
     EXPECT_EQ(s.stationsInView().size(), 4u);
@@ -92,7 +91,7 @@ TEST(IFSynthesiser, TheBandHasSoftEdgesAndImagesFoldIn) {
     EXPECT_LT(high, 0.5 * Amp(-20));
     EXPECT_LT(ToneAmplitude(x, 100), 0.3 * Amp(-20));
     EXPECT_NEAR(ToneAmplitude(x, 3000), Amp(-26), Amp(-26) * 0.005); // the image
-    EXPECT_LT(ToneAmplitude(x, 23000), 0.02 * Amp(-20)); // nothing aliased from 25000
+    EXPECT_LT(ToneAmplitude(x, 23000), 0.02 * Amp(-20));             // nothing aliased from 25000
     // No tuning (no oscillator): only noise, here none at all.
     s.setTuning(std::nullopt);
     EXPECT_TRUE(s.stationsInView().empty());
