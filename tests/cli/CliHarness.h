@@ -36,12 +36,18 @@ protected:
     void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::string path(const std::string& name) const { return (m_dir / name).string(); }
 
-    /// Runs `orvexsdr-cli <command> <args>` with `env` (NAME=value ...) before it.
+    /// Runs `orvexsdr-cli <command> <args>` with `env` (NAME=value ...) before it. Unprivileged,
+    /// a run as root drops to the user "nobody" first: for cases aimed at device nodes, so that
+    /// a fault could never replace /dev/null on the machine running the tests.
     CliResult runCli(const std::string& command, const std::string& args,
-                     const std::string& env = {}) const {
+                     const std::string& env = {}, bool unprivileged = false) const {
         const std::string outFile = path("stdout.txt"), errFile = path("stderr.txt");
-        const std::string cmd = env + (env.empty() ? "" : " ") + std::string(ORVEX_CLI_PATH) + " " +
-                                command + " " + args + " >" + outFile + " 2>" + errFile;
+        const std::string drop = unprivileged && ::geteuid() == 0
+                                     ? "setpriv --reuid=65534 --regid=65534 --clear-groups "
+                                     : "";
+        const std::string cmd = env + (env.empty() ? "" : " ") + drop +
+                                std::string(ORVEX_CLI_PATH) + " " + command + " " + args + " >" +
+                                outFile + " 2>" + errFile;
         CliResult r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
