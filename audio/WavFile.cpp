@@ -3,6 +3,7 @@
 #include "core/Error.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -187,8 +188,10 @@ std::int64_t WavReader::read(std::int16_t* dst, std::int64_t maxFrames) {
     if (frames <= 0) return 0;
     const std::size_t frameBytes = 2u * static_cast<std::size_t>(m_format.Channels);
     const std::size_t bytes = static_cast<std::size_t>(frames) * frameBytes;
-    if (m_bytes.size() < bytes) m_bytes.resize(bytes);
-    const std::size_t got = readBytes(m_bytes.data(), bytes);
+    // On a little-endian machine the file's samples are read straight into place.
+    constexpr bool kDirect = std::endian::native == std::endian::little;
+    if (!kDirect && m_bytes.size() < bytes) m_bytes.resize(bytes);
+    const std::size_t got = readBytes(kDirect ? static_cast<void*>(dst) : m_bytes.data(), bytes);
     if (got < bytes && m_remaining >= 0)
         FormatFault(m_path, "truncated data: the file ended early");
     const auto whole = static_cast<std::int64_t>(got / frameBytes);
@@ -197,8 +200,9 @@ std::int64_t WavReader::read(std::int16_t* dst, std::int64_t maxFrames) {
     else if (got < bytes)
         m_remaining = 0; // a stream has ended (a part frame at its end is dropped)
     const std::size_t count = got / frameBytes * static_cast<std::size_t>(m_format.Channels);
-    for (std::size_t i = 0; i < count; ++i)
-        dst[i] = static_cast<std::int16_t>(Le16(m_bytes.data() + 2 * i));
+    if constexpr (!kDirect)
+        for (std::size_t i = 0; i < count; ++i)
+            dst[i] = static_cast<std::int16_t>(Le16(m_bytes.data() + 2 * i));
     return whole;
 }
 
@@ -257,11 +261,15 @@ void WavWriter::write(const std::int16_t* frames, std::int64_t frameCount) {
         throw OrvexError(ErrorKind::File, m_path + ": more audio than a WAV file can hold (4 GiB)");
     }
     const auto count = static_cast<std::size_t>(frameCount * m_channels);
-    if (m_bytes.size() < 2 * count) m_bytes.resize(2 * count);
-    for (std::size_t i = 0; i < count; ++i)
-        Put16(m_bytes.data() + 2 * i, static_cast<std::uint16_t>(frames[i]));
+    const void* bytes = frames; // the file's byte order already on a little-endian machine
+    if constexpr (std::endian::native != std::endian::little) {
+        if (m_bytes.size() < 2 * count) m_bytes.resize(2 * count);
+        for (std::size_t i = 0; i < count; ++i)
+            Put16(m_bytes.data() + 2 * i, static_cast<std::uint16_t>(frames[i]));
+        bytes = m_bytes.data();
+    }
     FileError error;
-    if (!m_file.append(m_bytes.data(), 2 * count, &error)) fail(error);
+    if (!m_file.append(bytes, 2 * count, &error)) fail(error);
     m_frames += frameCount;
 }
 

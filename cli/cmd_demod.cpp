@@ -130,8 +130,9 @@ int RunDemod(const Args& args) {
     // written.
     audio::WavWriter writer(o.out, kChainSampleRate, 1, inputs);
 
-    // Large reads and writes: 64 blocks (2.7 s of IF) at a time.
-    constexpr std::int64_t kChunkFrames = 64 * kBlockSamples;
+    // Large reads and writes: 256 blocks (11 s of IF, 1 MiB of audio) at a time, so the audio
+    // goes from this buffer to the file with no copy in between.
+    constexpr std::int64_t kChunkFrames = 256 * kBlockSamples;
     const std::int32_t channels = f.Channels;
     std::vector<std::int16_t> raw(static_cast<std::size_t>(kChunkFrames * channels)),
         out(static_cast<std::size_t>(kChunkFrames)), ch1(kBlockSamples), ch2(kBlockSamples);

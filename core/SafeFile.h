@@ -143,6 +143,7 @@ public:
 
 private:
     bool flushBuffer(FileError* error);
+    void startWriteBack(std::int64_t offset, std::int64_t size);
     bool fail(FileError* error, int number, std::string what);
 
     int m_fd = -1;
