@@ -1,11 +1,17 @@
 #include "IniSettingsStore.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <utility>
 
 namespace orvex {
 namespace {
 
 constexpr const char* kHexDigits = "0123456789ABCDEF";
+// QSettings' backslash escapes of control characters: the letter and what it stands for.
+constexpr std::pair<char, char> kEscapes[] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'},
+                                              {'r', '\r'}, {'t', '\t'}, {'v', '\v'}, {'0', '\0'}};
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -35,47 +41,24 @@ std::size_t Unescape(std::string_view text, std::size_t i, std::string& out) {
         return i + 1;
     }
     const char c = text[i + 1];
-    switch (c) {
-    case 'a':
-        out += '\a';
-        return i + 2;
-    case 'b':
-        out += '\b';
-        return i + 2;
-    case 'f':
-        out += '\f';
-        return i + 2;
-    case 'n':
-        out += '\n';
-        return i + 2;
-    case 'r':
-        out += '\r';
-        return i + 2;
-    case 't':
-        out += '\t';
-        return i + 2;
-    case 'v':
-        out += '\v';
-        return i + 2;
-    case '0':
-        out += '\0';
-        return i + 2;
-    case 'x': {
-        unsigned cp = 0;
-        std::size_t j = i + 2;
-        for (; j < text.size() && j < i + 6 && HexValue(text[j]) >= 0; ++j)
-            cp = cp * 16 + static_cast<unsigned>(HexValue(text[j]));
-        if (j == i + 2) {
-            out += 'x';
-            return j;
+    for (const auto& [letter, control] : kEscapes)
+        if (c == letter) {
+            out += control;
+            return i + 2;
         }
-        AppendUtf8(out, cp);
-        return j;
-    }
-    default:
-        out += c;
+    if (c != 'x') {
+        out += c; // \\, \" and the like stand for the character itself
         return i + 2;
     }
+    unsigned cp = 0; // \xHHHH: a character by its code
+    std::size_t j = i + 2;
+    for (; j < text.size() && j < i + 6 && HexValue(text[j]) >= 0; ++j)
+        cp = cp * 16 + static_cast<unsigned>(HexValue(text[j]));
+    if (j == i + 2)
+        out += 'x';
+    else
+        AppendUtf8(out, cp);
+    return j;
 }
 
 bool IsRecognised(std::string_view section, const std::vector<std::string>& recognised) {
@@ -139,22 +122,14 @@ std::string IniValueForWriting(std::string_view value) {
     if (!needsQuotes) return std::string(value);
     std::string out = "\"";
     for (const char c : value) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [c](const auto& e) { return e.second == c; });
+        if (c == '"' || c == '\\')
+            (out += '\\') += c;
+        else if (escape != std::end(kEscapes) && c != '\0')
+            (out += '\\') += escape->first;
+        else
             out += c;
-        }
     }
     return out + "\"";
 }
