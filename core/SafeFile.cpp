@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -290,11 +291,20 @@ bool SafeFileWriter::open(const std::string& path, FileError* error,
         std::string temp = dir + "/." + BaseName(m_target) + ".tmp.XXXXXX";
         std::vector<char> name(temp.begin(), temp.end());
         name.push_back('\0');
+        // The file is registered for the signal handler before a signal can be taken, so no
+        // moment exists in which it could be left behind.
+        sigset_t cleanupSignals, previous;
+        sigemptyset(&cleanupSignals);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&cleanupSignals, s);
+        ::pthread_sigmask(SIG_BLOCK, &cleanupSignals, &previous);
         const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd < 0) return Fail(error, errno, "creating a temporary file in " + dir);
+        const int e = errno;
+        if (fd >= 0) m_tempSlot = RegisterTemp(name.data());
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        if (fd < 0) return Fail(error, e, "creating a temporary file in " + dir);
         m_fd = fd;
         m_temp = name.data();
-        m_tempSlot = RegisterTemp(m_temp);
     }
     m_buffer.reserve(kWriteBufferBytes);
     return true;
