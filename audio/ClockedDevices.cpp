@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 namespace orvex::audio {
 
@@ -232,6 +233,11 @@ std::unique_ptr<PlaybackBuffer> ClockedPlaybackProvider::createBuffer(const PcmF
 void ClockedPlaybackProvider::close() {
     if (!m_sink) return;
     m_lastError.clear();
+    if (std::uncaught_exceptions() > 0) {
+        m_sink->discard();
+        m_sink.reset();
+        return;
+    }
     if (!m_sink->finish(&m_lastError) && m_lastError.empty())
         m_lastError = "the output could not be finished";
     m_sink.reset();

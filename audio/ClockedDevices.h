@@ -20,8 +20,11 @@ public:
     virtual ~CaptureSource() = default;
     /// Fills `frames` interleaved frames of `format`.
     virtual void read(std::int16_t* interleaved, std::int64_t frames, const PcmFormat& format) = 0;
-    /// True once the source has nothing more to give (a file at its end).
+    /// True once the source has nothing more to give (a file at its end, or one that failed).
     virtual bool finished() const { return false; }
+    /// Why the source stopped early (a file that could not be read to its end); empty when it
+    /// did not. A source that fails gives silence from then on.
+    virtual std::string error() const { return {}; }
 };
 
 /// Where played frames go, as the play cursor passes them, volume applied.
@@ -36,6 +39,9 @@ public:
         (void)error;
         return true;
     }
+    /// Drops what was written (a WAV file's temporary file is removed), for a run that failed;
+    /// finish() then completes nothing.
+    virtual void discard() {}
 };
 
 class SilenceSource final : public CaptureSource {
@@ -188,7 +194,8 @@ public:
     bool isOpen() const override { return m_sink != nullptr; }
     std::unique_ptr<PlaybackBuffer> createBuffer(const PcmFormat& format, std::int64_t bytes,
                                                  EventRegistry& events) override;
-    /// Closing finishes the sink (a WAV file is completed) and drops it.
+    /// Closing finishes the sink (a WAV file is completed) and drops it; while an exception is
+    /// unwinding the stack (the run failed) the sink is discarded instead.
     void close() override;
     PlaybackSink* sink() { return m_sink.get(); }
     /// Why the last close could not finish the sink; empty when it could.

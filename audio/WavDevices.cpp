@@ -19,7 +19,12 @@ void WavFileSource::read(std::int16_t* interleaved, std::int64_t frames, const P
     m_frames.resize(static_cast<std::size_t>(frames * fileChannels));
     std::int64_t got = 0;
     if (!m_finished) {
-        got = m_reader.read(m_frames.data(), frames);
+        try {
+            got = m_reader.read(m_frames.data(), frames);
+        } catch (const std::exception& e) {
+            m_error = e.what(); // told by error(); silence from here on
+            got = 0;
+        }
         if (got < frames) m_finished = true;
     }
     for (std::int64_t f = 0; f < frames; ++f)
@@ -29,8 +34,14 @@ void WavFileSource::read(std::int16_t* interleaved, std::int64_t frames, const P
                                      : std::int16_t{0};
 }
 
-WavFileSink::WavFileSink(const std::string& path, int framesPerSecond, int channels)
-    : m_writer(path, framesPerSecond, channels), m_channels(channels) {}
+WavFileSink::WavFileSink(const std::string& path, int framesPerSecond, int channels,
+                         const std::vector<NamedInput>& inputs)
+    : m_writer(path, framesPerSecond, channels, inputs), m_channels(channels) {}
+
+void WavFileSink::discard() {
+    m_writer.discard();
+    if (m_error.empty()) m_error = "the output was discarded";
+}
 
 void WavFileSink::write(const std::int16_t* interleaved, std::int64_t frames,
                         const PcmFormat& format) {

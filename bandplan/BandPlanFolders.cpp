@@ -18,23 +18,6 @@ std::string Env(const char* name) {
     return v ? std::string(v) : std::string();
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, int& err) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        err = errno;
-        return false;
-    }
-    out.clear();
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    if (!ok) err = EIO;
-    std::fclose(f);
-    return ok;
-}
-
 std::string FileNameOf(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
 }
@@ -108,18 +91,18 @@ BandPlanFolderChoice ChooseBandPlanFolder(const BandPlanFolderRule& rule) {
         choice.source = "user folder";
         return choice;
     } else {
-        int err = 0;
-        bool ok = MakeFolders(rule.userFolder, err);
-        if (!ok) choice.notes.push_back(ErrnoText("creating " + rule.userFolder, err));
+        FileError made;
+        const bool ok = MakeFolders(rule.userFolder, &made);
+        if (!ok) choice.notes.push_back(made.describe());
         for (const auto& path : ok ? ListBandPlanFiles(shipped) : std::vector<std::string>{}) {
             std::string content;
-            IniFileError error;
-            if (!ReadWholeFile(path, content, err)) {
-                choice.notes.push_back(ErrnoText("reading " + path, err));
+            FileError error;
+            if (!ReadWholeFile(path, content, kMaxIniFileSize, &error)) {
+                choice.notes.push_back("reading " + path + ": " + error.describe());
                 continue;
             }
             const std::string name = FileNameOf(path);
-            if (!WriteFileAtomically(rule.userFolder + "/" + name, content, &error)) {
+            if (!WriteWholeFile(rule.userFolder + "/" + name, content, &error)) {
                 choice.notes.push_back("copying " + name + ": " + error.describe());
                 continue;
             }

@@ -197,6 +197,16 @@ void ShowLoadSummary(const BandPlanReport& report) {
     ShowMessage(text, MessageIcon::Exclamation, std::string(kApplicationName) + " - Bandplan");
 }
 
+// A band plan has a [MainBand] or a [SubBand.n] section; a file with other sections or lines
+// only (a settings file, a scene, a recording given the wrong name) is not one.
+bool HasBandPlanSections(const IniDocument& doc) {
+    for (const auto& name : doc.sectionNames())
+        if (IniNameEquals(name, "MainBand") ||
+            (name.size() > 8 && IniNameEquals(std::string_view(name).substr(0, 8), "SubBand.")))
+            return true;
+    return false;
+}
+
 void ShowSaveFailure(const MainBandInfo& band, const IniFileError& error) {
     ShowMessage("ProfileSaveItem: " + std::to_string(error.number) + " " + error.describe() + "; " +
                     band.FileName + " is unchanged",
@@ -285,6 +295,13 @@ void LoadBandPlanFromDocument(MainBandInfo& band, const IniDocument& doc, BandPl
         report.issues.push_back(
             {problem.line, "", "", Excerpt(problem.text), problem.reason, true});
 
+    if (!HasBandPlanSections(doc)) {
+        report.issues.push_back({0, "", "", "",
+                                 "no [MainBand] or [SubBand.n] section: not a band plan, nothing "
+                                 "was read",
+                                 true});
+        return;
+    }
     ItemReader read(doc, report);
     read.section("MainBand");
     read.text("Caption", band.Caption);
@@ -458,11 +475,14 @@ bool SaveBandPlan(const MainBandInfo& band) {
         } else {
             // The file as it is now, so that what was edited by hand survives.
             IniDocument doc;
-            if (ReadIniFile(band.FileName, doc, &error)) {
+            if (!ReadIniFile(band.FileName, doc, &error)) {
+                error.what += "; it is not overwritten";
+            } else if (!HasBandPlanSections(doc) &&
+                       (!doc.sectionNames().empty() || !doc.problems().empty())) {
+                error = {EINVAL, band.FileName + " is not a band plan; it is not overwritten"};
+            } else {
                 SaveBandPlanToDocument(band, doc);
                 ok = WriteIniFile(band.FileName, doc, &error);
-            } else {
-                error.what += "; it is not overwritten";
             }
         }
     }

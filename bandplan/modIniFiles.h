@@ -1,153 +1,20 @@
-// INI files as the band plans use them: the lookup rules of the classic private-profile calls,
-// with edits that keep a hand-written file as it was and saves that never leave half a file.
-//
-// Reading:
-//  - a line "[name]" starts a section; "key=value" is a key; lines starting with ';' or '#'
-//    are comments; blank lines are kept as they are.
-//  - section and key names are matched without regard to ASCII letter case; names and values
-//    are trimmed of surrounding blanks.
-//  - the first section of a name and, inside it, the first key of a name are the ones read;
-//    later duplicates are kept in the file but never read (and are reported).
-//  - a missing key gives the caller's default; a file that does not exist reads as empty.
-//  - anything else (a line with no '=', a header without ']', a key before the first section)
-//    is kept untouched when the file is written back, never read, and reported.
-// Writing a key updates its line in place; a new key goes after the last key of its section,
-// a new section at the end of the file. Every other line, comment and the order are kept, and
-// so are the file's line ends (LF or CR LF) and a leading UTF-8 byte-order mark.
+// The private-profile pair of the INI module: one value read from or written into an INI file
+// by section and key, as the band plans use them. The file handling itself (the lookup rules,
+// edits that keep a hand-written file as it was, saves that never leave half a file) is
+// core/IniDocument.h.
 #pragma once
 
+#include "core/IniDocument.h"
+
 #include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
 namespace orvex {
 
 /// Size of the value buffer of ProfileGetItem: values are cut to one less than this many bytes
 /// (at a character boundary), as the private-profile read into a 2048-character buffer does.
 inline constexpr std::size_t kProfileBufferSize = 2048;
-
-/// Largest file the INI module reads (bytes). A band plan is a few tens of kilobytes; a file
-/// beyond this is refused on read, and never overwritten, so nothing in it is lost.
-inline constexpr std::uint64_t kMaxIniFileSize = 64ull * 1024 * 1024;
-
-/// Hash and equality of section and key names without regard to ASCII letter case; they take
-/// string views, so lookups need no lower-case copy.
-struct IniNameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const;
-};
-struct IniNameEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const;
-};
-using IniNameIndex = std::unordered_map<std::string, std::size_t, IniNameHash, IniNameEqual>;
-
-/// One line the reader could not use, with the reason (1-based line number).
-struct IniProblem {
-    int line = 0;
-    std::string text;   // the line as found, cut to 80 bytes
-    std::string reason; // e.g. "not a section header or key=value line"
-};
-
-/// What a lookup found: the trimmed value and the line it came from (1-based).
-struct IniValue {
-    std::string value;
-    int line = 0;
-};
-
-/// An INI file held in memory line by line.
-class IniDocument {
-public:
-    IniDocument() = default;
-
-    /// Parses text. Never fails: lines that cannot be used are kept and listed in problems().
-    static IniDocument Parse(std::string_view text);
-
-    /// The first key of that name in the first section of that name (letter case ignored).
-    std::optional<IniValue> find(std::string_view section, std::string_view key) const;
-    /// The value, or defaultValue when the section or key is missing.
-    std::string get(std::string_view section, std::string_view key,
-                    std::string_view defaultValue) const;
-    bool hasSection(std::string_view section) const;
-
-    /// Sets a key: updates the first matching key line in place (its name keeps the letter case
-    /// found in the file), or adds "key=value" after the last key of the section, or appends
-    /// the section. Line breaks in the value become spaces, since a value is one line. Returns
-    /// false, changing nothing, when the section name holds ']' or a line break, or the key
-    /// is empty, starts with '[', ';' or '#', or holds '=' or a line break.
-    bool set(std::string_view section, std::string_view key, std::string_view value);
-    /// Removes every line of that key in the first section of that name; true if one was found.
-    bool remove(std::string_view section, std::string_view key);
-    /// Removes the first section of that name when it holds only blank lines (no key, no
-    /// comment, nothing else) and no later section has the same name; true if it was removed.
-    bool removeSectionIfEmpty(std::string_view section);
-
-    /// The file's text: every line kept, in order, with the file's line ends.
-    std::string text() const;
-
-    const std::vector<IniProblem>& problems() const { return m_problems; }
-    std::size_t lineCount() const;
-
-private:
-    enum class LineKind { Blank, Comment, Key, Garbage };
-    struct Line {
-        LineKind kind = LineKind::Blank;
-        std::string raw;  // the whole line as written, without its line end
-        std::string name; // Key: the key as written, trimmed
-        std::string value;
-        int number = 0; // 1-based line in the parsed text; 0 for added lines
-    };
-    struct Section {
-        bool hasHeader = false; // false for the lines before the first header
-        bool valid = true;      // false for a header without ']' (its keys are never read)
-        std::string headerRaw;
-        std::string name;
-        int headerLine = 0;
-        std::vector<Line> lines;
-        IniNameIndex keys; // key -> index in lines of its first occurrence
-    };
-
-    Section* findSection(std::string_view name);
-    const Section* findSection(std::string_view name) const;
-    static void IndexKeys(Section& section, std::vector<IniProblem>* problems);
-    void rebuildSectionIndex();
-
-    std::vector<Section> m_sections;
-    IniNameIndex m_sectionIndex; // name -> index in m_sections of its first occurrence
-    std::vector<IniProblem> m_problems;
-    bool m_crlf = false;
-    bool m_bom = false;
-};
-
-/// Why a file operation failed: the errno value and what was being done, naming the file.
-struct IniFileError {
-    int number = 0;
-    std::string what; // e.g. "creating a temporary file in /home/me/bandplans"
-    /// "Permission denied (creating a temporary file in /home/me/bandplans)".
-    std::string describe() const;
-};
-
-/// Reads path into doc. A file that does not exist gives an empty document and true (with
-/// *missing set when given). Any other failure (no permission, a folder, larger than
-/// kMaxIniFileSize) returns false with the reason; doc is then empty.
-bool ReadIniFile(const std::string& path, IniDocument& doc, IniFileError* error = nullptr,
-                 bool* missing = nullptr);
-
-/// Writes content to path so that the previous file stays intact until the new one is complete:
-/// a temporary file in the same folder (".name.tmp.XXXXXX", never taken for a band plan) is
-/// written, flushed to the disk and renamed over the old one; the folder is then flushed. A
-/// symbolic link is followed, so the file it points to is replaced. The old file's permission
-/// bits are kept (0644 for a new file). On failure the temporary file is removed and the old
-/// file is unchanged.
-bool WriteFileAtomically(const std::string& path, std::string_view content,
-                         IniFileError* error = nullptr);
-
-/// Saves doc to path with WriteFileAtomically.
-bool WriteIniFile(const std::string& path, const IniDocument& doc, IniFileError* error = nullptr);
 
 /// One value as text, as the private-profile read gives it: the trimmed value of key in
 /// section of fileName, or defaultValue when missing, cut to kProfileBufferSize - 1 bytes.
@@ -171,8 +38,5 @@ std::string ProfileField(std::string_view value, int field);
 /// returns false; the file is then unchanged.
 bool ProfileSaveItem(std::string_view section, std::string_view key, std::string_view value,
                      const std::string& fileName);
-
-/// Case-insensitive (ASCII) equality of names.
-bool IniNameEquals(std::string_view a, std::string_view b);
 
 } // namespace orvex

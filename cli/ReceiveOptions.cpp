@@ -1,6 +1,8 @@
 #include "ReceiveOptions.h"
 
 #include "core/Error.h"
+#include "core/Numeric.h"
+#include "core/SettingsStore.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
@@ -18,8 +20,9 @@ const char* const kReceiveOptionsUsage =
     "                   4 \"4.0 KHz\" (default 0)\n"
     "  --filter-lo HZ   AF filter low edge, 0..1999; --filter-hi HZ high edge, 0..6000\n"
     "  --music          music mode (low edge 50 Hz)\n"
-    "  --if-filter M    IF filter off (default), man (--if-lo/--if-hi offsets from the IF\n"
-    "                   centre, 0..6000 Hz, used in AM and BC) or track (follows the AF filter)\n"
+    "  --if-filter M    IF filter off (default), man (the band 12000 - LO to 12000 + HI Hz of\n"
+    "                   --if-lo LO and --if-hi HI, 0..6000 each, used in AM and BC) or track\n"
+    "                   (follows the AF filter)\n"
     "  --agc M          AGC off (default) or on with the fast, normal or slow times\n"
     "  --notch-af HZ    manual notch at an audio frequency, 0..6000\n"
     "  --notch-if HZ    manual notch at an offset from the IF centre, -6000..6000\n"
@@ -30,25 +33,35 @@ const char* const kReceiveOptionsUsage =
     "  --volume L       output level, -10000..8000 (default 0: unity)\n"
     "  --spl            use the optimised vector back end (FFTW/VOLK) when available\n";
 
+namespace {
+std::string FormatOptionNumber(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", v);
+    return text;
+}
+} // namespace
+
 [[noreturn]] void BadOption(const std::string& what) {
     throw OrvexError(ErrorKind::InvalidArgument, what);
 }
 
+std::string OptionValue(const Args& args, std::size_t& i) {
+    const std::string& option = args[i];
+    if (i + 1 >= args.size()) BadOption(option + " needs a value");
+    const std::string& value = args[++i];
+    if (value.empty()) BadOption(option + ": the value is empty");
+    return value;
+}
+
 double OptionNumber(const std::string& option, const std::string& text, double lo, double hi) {
-    std::size_t used = 0;
-    double v = 0.0;
-    try {
-        v = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
+    const auto v = ParseNumber(text);
+    if (!v) BadOption(option + ": '" + text + "' is not a number");
+    if (!InRange(*v, lo, hi)) {
+        char range[96];
+        std::snprintf(range, sizeof range, " is out of range (%.10g to %.10g)", lo, hi);
+        BadOption(option + ": " + text + range);
     }
-    if (used == 0 || used != text.size() || !std::isfinite(v))
-        BadOption(option + ": '" + text + "' is not a number");
-    if (v < lo || v > hi)
-        BadOption(option + ": " + text + " is out of range (" +
-                  std::to_string(static_cast<long long>(lo)) + " to " +
-                  std::to_string(static_cast<long long>(hi)) + ")");
-    return v;
+    return *v;
 }
 
 std::int32_t OptionChoice(const std::string& option, const std::string& text,
@@ -75,10 +88,7 @@ bool ParseReceiveOption(const Args& args, std::size_t& i, ReceiveOptions& o) {
     const auto it = known.find(a);
     if (it == known.end()) return false;
     std::string v;
-    if (it->second) {
-        if (i + 1 >= args.size()) BadOption(a + " needs a value");
-        v = args[++i];
-    }
+    if (it->second) v = OptionValue(args, i);
     if (a == "--mode")
         o.mode = OptionChoice(a, v, {"am", "usb", "lsb", "drm", "fm", "bc"});
     else if (a == "--filter")
@@ -118,6 +128,14 @@ bool ParseReceiveOption(const Args& args, std::size_t& i, ReceiveOptions& o) {
 
 void CheckReceiveOptions(const ReceiveOptions& o) {
     if (o.notchAf && o.notchIf) BadOption("--notch-af and --notch-if exclude each other");
+    // The manual IF band runs from 12000 - LO to 12000 + HI Hz: both 0 leaves no band at all.
+    if (o.ifLo && o.ifHi && *o.ifLo + *o.ifHi < 1.0)
+        BadOption("--if-lo " + FormatOptionNumber(*o.ifLo) + " and --if-hi " +
+                  FormatOptionNumber(*o.ifHi) +
+                  " leave no IF band (it runs from 12000 - LO to 12000 + HI Hz)");
+    if (o.filterLo && o.filterHi && *o.filterLo >= *o.filterHi)
+        BadOption("--filter-lo " + FormatOptionNumber(*o.filterLo) + " must be below --filter-hi " +
+                  FormatOptionNumber(*o.filterHi));
 }
 
 void ApplyReceiveOptions(ReceiveChain& chain, const ReceiveOptions& o) {

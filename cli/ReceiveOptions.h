@@ -30,7 +30,10 @@ extern const char* const kReceiveOptionsUsage;
 
 /// Throws OrvexError(InvalidArgument) with `what`.
 [[noreturn]] void BadOption(const std::string& what);
-/// A number within lo..hi, or BadOption naming the option.
+/// The value of the option args[i] (advancing i to it); BadOption when it is missing or empty
+/// (an empty file name never stands for "not given").
+std::string OptionValue(const Args& args, std::size_t& i);
+/// A number within lo..hi, or BadOption naming the option and the range.
 double OptionNumber(const std::string& option, const std::string& text, double lo, double hi);
 /// The index of text among names, or BadOption listing them.
 std::int32_t OptionChoice(const std::string& option, const std::string& text,

@@ -121,7 +121,7 @@ int RunCheck(const Args& args) {
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--bandplans") {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
                 std::fprintf(stderr, "orvexsdr-cli bandplan: --bandplans needs a folder\n");
                 return 2;
             }
@@ -201,7 +201,7 @@ int RunList(const Args& args) {
 
 int RunWhere(const Args& args) {
     std::string overrideFolder;
-    if (args.size() == 2 && args[0] == "--bandplans") {
+    if (args.size() == 2 && args[0] == "--bandplans" && !args[1].empty()) {
         overrideFolder = args[1];
     } else if (!args.empty()) {
         PrintUsage(stderr);

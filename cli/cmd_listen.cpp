@@ -10,8 +10,10 @@
 #include "audio/RealTimePacer.h"
 #include "audio/WavDevices.h"
 #include "core/Error.h"
+#include "core/IniSettingsStore.h"
+#include "core/MessageSink.h"
 #include "core/Numeric.h"
-#include "core/QtSettingsStore.h"
+#include "core/SafeFile.h"
 #include "core/SettingsStore.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/VectorOps.h"
@@ -50,8 +52,10 @@ constexpr const char* kUsage =
     "  --scene FILE         its scene of stations (default: the built-in default scene)\n"
     "  --clock-error PPM    error of its reference clock, -1000..1000 ppm\n"
     "  --freq MHZ           tune to MHZ (default: the DDS controller's saved or start frequency)\n"
-    "  --settings FILE      the DDS controller's settings (\"VFO1\") in this INI file; by default\n"
-    "                       a fresh set that is not saved\n"
+    "  --settings FILE      the DDS controller's settings (\"VFO1\") in this INI file, read at\n"
+    "                       the start and saved at the end (comments and order kept); a file\n"
+    "                       that is not a settings file is refused. By default a fresh set that\n"
+    "                       is not saved\n"
     "  --capture-device D   ALSA capture device, by number (see --list-devices) or ALSA name\n"
     "  --in IF.wav          capture from a recorded IF file (16-bit PCM, 48000 samples/s)\n"
     "  --playback-device D  ALSA playback device, by number or name (default: 'default')\n"
@@ -75,10 +79,7 @@ ListenOptions Parse(const Args& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (ParseReceiveOption(args, i, o.receive)) continue;
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) BadOption(a + " needs a value");
-            return args[++i];
-        };
+        auto value = [&]() -> std::string { return OptionValue(args, i); };
         if (a == "--capture-device")
             o.captureDevice = value();
         else if (a == "--playback-device")
@@ -131,8 +132,11 @@ void OnSignal(int) {
 // The device number of an option value: a number as the lists show it, or an ALSA name.
 int DeviceNumber(audio::AlsaContext& context, bool capture, const std::string& value) {
     if (!value.empty() &&
-        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::stoi(value);
+        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const auto count = static_cast<double>(context.devices(capture).size());
+        return static_cast<int>(OptionNumber(capture ? "--capture-device" : "--playback-device",
+                                             value, 1, std::max(count, 1.0)));
+    }
     return context.deviceNumber(capture, value);
 }
 
@@ -247,13 +251,18 @@ int RunListen(const Args& args) {
     SelectVectorBackEnd(o.receive, "listen");
 
     // Files are opened before anything streams, so a bad input or an unwritable output is one
-    // clear line and nothing is left behind.
+    // clear line and nothing is left behind; an output that is one of the inputs is refused.
+    std::vector<NamedInput> inputs;
+    for (const auto* path : {&o.in, &o.scene, &o.settings})
+        AddInput(inputs, *path);
     std::unique_ptr<audio::CaptureSource> source;
     if (!o.in.empty()) source = std::make_unique<audio::WavFileSource>(o.in, kChainSampleRate);
     std::unique_ptr<audio::PlaybackSink> sink;
-    if (!o.out.empty()) sink = std::make_unique<audio::WavFileSink>(o.out, kChainSampleRate, 1);
+    if (!o.out.empty())
+        sink = std::make_unique<audio::WavFileSink>(o.out, kChainSampleRate, 1, inputs);
     if (o.noPlayback) sink = std::make_unique<audio::NullSink>();
     audio::CaptureSource* sourceView = source.get();
+    audio::PlaybackSink* sinkView = sink.get();
 
     // The simulated receiver: its scene, and the DDS controller tuning it over its own lines.
     std::unique_ptr<sim::SimulatedReceiver> simReceiver;
@@ -261,16 +270,20 @@ int RunListen(const Args& args) {
     std::unique_ptr<ad9951> vfo;
     const bool usesSim = o.captureDevice.empty() && o.in.empty();
     if (usesSim) {
+        if (o.settings.empty()) {
+            store = std::make_unique<MemorySettingsStore>();
+        } else {
+            auto file = std::make_unique<IniSettingsStore>(o.settings);
+            std::string error;
+            if (!file->load(&error)) BadOption(error);
+            store = std::move(file);
+        }
         sim::SimSetup setup;
         setup.sceneFile = o.scene;
         if (o.clockErrorPpm) setup.clockErrorPpm = *o.clockErrorPpm;
         std::string error;
         simReceiver = sim::MakeSimulatedReceiver(setup, error);
         if (!simReceiver) BadOption(error);
-        if (o.settings.empty())
-            store = std::make_unique<MemorySettingsStore>();
-        else
-            store = std::make_unique<QtSettingsStore>(o.settings);
         vfo = std::make_unique<ad9951>(*store, simReceiver->Ports());
         vfo->init();
         if (o.freqMHz) vfo->setTunedFreq(*o.freqMHz);
@@ -370,6 +383,7 @@ int RunListen(const Args& args) {
     std::int64_t drainBlocks = -1; // blocks still to run after the input file ended
     auto shouldStop = [&]() -> bool {
         if (g_interrupted || !lostReason.empty()) return true;
+        if (sourceView && !sourceView->error().empty()) return true;
         if (o.seconds && static_cast<double>(receiver.blocks) * blockSeconds >= *o.seconds)
             return true;
         if (sourceView && sourceView->finished()) {
@@ -425,11 +439,25 @@ int RunListen(const Args& args) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     card.StopSound();
+    // An input that failed part-way leaves no output: what was written is dropped, not finished.
+    const std::string sourceError = sourceView ? sourceView->error() : std::string();
+    if (!sourceError.empty() && sinkView) sinkView->discard();
     card.ReleaseDevices();
 
     std::string finishError;
-    if (clockedPlayback && !clockedPlayback->lastError().empty())
+    if (clockedPlayback && !clockedPlayback->lastError().empty() && sourceError.empty())
         finishError = clockedPlayback->lastError();
+    // The DDS controller saves its keys as it is released; a save that fails is an error.
+    std::string saveError;
+    if (vfo) {
+        RecordingMessageSink messages;
+        {
+            ScopedMessageSink scope(messages);
+            vfo->Terminate();
+        }
+        if (!store->flush(&saveError) && saveError.empty())
+            saveError = "the settings could not be saved";
+    }
     const double n = receiver.blocks > 0 ? static_cast<double>(receiver.blocks) : 1.0;
     std::fprintf(stderr,
                  "orvexsdr-cli listen: %lld blocks (%.1f s of audio) in %.1f s; DSPLoad mean "
@@ -446,10 +474,16 @@ int RunListen(const Args& args) {
         std::fprintf(stderr, "orvexsdr-cli listen: %s\n", lostReason.c_str());
         return 2;
     }
-    if (!finishError.empty()) {
-        std::fprintf(stderr, "orvexsdr-cli listen: %s\n", finishError.c_str());
-        return 2;
-    }
+    int status = 0;
+    for (const std::string* error : {&sourceError, static_cast<const std::string*>(&finishError),
+                                     static_cast<const std::string*>(&saveError)})
+        if (!error->empty()) {
+            std::fprintf(stderr, "orvexsdr-cli listen: %s\n", error->c_str());
+            status = 2;
+        }
+    if (!sourceError.empty() && !o.out.empty())
+        std::fprintf(stderr, "orvexsdr-cli listen: %s was not written\n", o.out.c_str());
+    if (status != 0) return status;
     if (g_interrupted) std::fprintf(stderr, "orvexsdr-cli listen: stopped by the user\n");
     return 0;
 }

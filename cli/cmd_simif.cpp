@@ -5,6 +5,7 @@
 #include "audio/WavFile.h"
 #include "core/Error.h"
 #include "core/MessageSink.h"
+#include "core/SafeFile.h"
 #include "core/SettingsStore.h"
 #include "radio/ad9951.h"
 #include "sim/SimStatus.h"
@@ -24,7 +25,7 @@ constexpr const char* kUsage =
     "lines) and writes the 12 kHz IF it delivers as a 16-bit mono WAV at 48000 samples/s.\n"
     "  --freq MHZ         receive frequency in MHz (the default scene has stations around\n"
     "                     5.505, in the 49 m, 80 m, 40 m, 20 m bands, at 10 and 29.6 MHz)\n"
-    "  --out FILE         the IF file to write (replaced only when complete)\n"
+    "  --out FILE         the IF file to write (replaced only when complete; not the scene)\n"
     "  --scene FILE       scene file, or the name of a shipped scene ('calibration'); default:\n"
     "                     the built-in data/scenes/default.scene\n"
     "  --clock-error PPM  error of the synthesiser's reference crystal, -1000..1000 ppm\n"
@@ -67,6 +68,7 @@ int RunSimIf(const Args& args) {
             Bad("unknown option '" + a + "' (see --help)");
         if (i + 1 >= args.size()) Bad(a + " needs a value");
         const std::string& v = args[++i];
+        if (v.empty()) Bad(a + ": the value is empty");
         if (a == "--freq")
             freq = Number(a, v, 0.000001, 1000.0);
         else if (a == "--out")
@@ -88,8 +90,10 @@ int RunSimIf(const Args& args) {
         return 2;
     }
     // The file exists (as a temporary) from here on, so an unwritable folder stops the run
-    // before any work; it takes its name only once complete.
-    audio::WavWriter writer(out, kRate, 1);
+    // before any work; it takes its name only once complete. It may not be the scene file.
+    std::vector<NamedInput> inputs;
+    AddInput(inputs, setup.sceneFile);
+    audio::WavWriter writer(out, kRate, 1, inputs);
 
     StderrMessageSink messages;
     ScopedMessageSink messageScope(messages);

@@ -5,8 +5,9 @@
 // recorder sits between the controller and the port, and a chip decoder reads the recorded
 // line changes back, so "sent:" shows what the chip latched, not what we meant to send.
 #include "Commands.h"
+#include "core/IniSettingsStore.h"
 #include "core/MessageSink.h"
-#include "core/QtSettingsStore.h"
+#include "core/Numeric.h"
 #include "core/SettingsStore.h"
 #include "radio/LineDecoder.h"
 #include "radio/LinuxPorts.h"
@@ -35,6 +36,8 @@ constexpr const char* kUsage =
     "  --dry-run       only compute and show; no port is opened\n"
     "  --settings FILE read the saved port from this INI file instead of the user's settings\n"
     "Prints the tuning word and what was clocked out. The settings are not changed.\n";
+
+constexpr double kMaxMHz = 1000.0;
 
 int BadInput(const std::string& text) {
     std::fprintf(stderr, "orvexsdr-cli tune: %s\n", text.c_str());
@@ -105,6 +108,7 @@ int RunTune(const Args& args) {
                    a == "--settings") {
             const auto v = value();
             if (!v) return BadInput(a + " needs a value");
+            if (v->empty()) return BadInput(a + ": the value is empty");
             if (a == "--port") {
                 port = *v;
             } else if (a == "--settings") {
@@ -121,6 +125,15 @@ int RunTune(const Args& args) {
             } else {
                 const auto n = NumberOption(*v);
                 if (!n) return BadInput(a + " needs a number in MHz, not '" + *v + "'");
+                // The ranges of any synthesiser the receiver drives; beyond them no word
+                // could be computed.
+                const double lo = a == "--if" ? -kMaxMHz : 0.0;
+                if (!InRange(*n, lo, kMaxMHz)) {
+                    char range[64];
+                    std::snprintf(range, sizeof range, " is out of range (%g to %g MHz)", lo,
+                                  kMaxMHz);
+                    return BadInput(a + ": " + *v + range);
+                }
                 if (a == "--freq")
                     freq = *n;
                 else if (a == "--if")
@@ -133,7 +146,6 @@ int RunTune(const Args& args) {
         }
     }
     if (!freq) return BadInput(std::string("--freq is required\n") + kUsage);
-    if (*freq < 0.0) return BadInput("--freq must be 0 MHz or more");
     if (!(clkMHz > 1.0)) return BadInput("CLKIN must be greater than 1.0000 MHZ");
 
     // The interface and port: from the option, else as saved in section "VFO1".
@@ -143,7 +155,9 @@ int RunTune(const Args& args) {
     if (port.empty()) {
         if (!settingsPath.empty() && !std::filesystem::exists(settingsPath))
             return BadInput("--settings: no such file '" + settingsPath + "'");
-        QtSettingsStore saved(settingsPath);
+        IniSettingsStore saved(settingsPath.empty() ? IniSettingsStore::UserFile() : settingsPath);
+        std::string error;
+        if (!saved.load(&error)) return BadInput(error);
         ifType = ParseInt32(saved.get("VFO1", "IFType", "1")).value_or(1);
         comPort = ParseInt32(saved.get("VFO1", "ComPort", "1")).value_or(1);
         if (comPort == 0) comPort = 1;

@@ -1,6 +1,8 @@
 // orvexsdr-cli: the receiver's plain-C++ layers driven from the command line, with no window.
 #include "Commands.h"
+#include "core/SafeFile.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -53,6 +55,10 @@ int main(int argc, char** argv) {
         std::printf("orvexsdr-cli 1.0.080\n");
         return 0;
     }
+    // A pipe whose reader goes away is a write error to report, not the end of the program;
+    // Ctrl-C and SIGTERM remove the temporary file of an output being written.
+    std::signal(SIGPIPE, SIG_IGN);
+    orvex::InstallTempFileCleanup();
     for (const auto& c : orvex::cli::AllCommands()) {
         if (name != c.name) continue;
         orvex::cli::Args args(argv + 2, argv + argc);

@@ -16,6 +16,14 @@ std::int64_t RoundHalfEven(double x) {
     return static_cast<std::int64_t>(whole);
 }
 
+std::int64_t FloorToInt64(double x) {
+    if (std::isnan(x)) return 0;
+    constexpr double kMax = 9.2233720368547748e18; // 2^63
+    if (x >= kMax) return std::numeric_limits<std::int64_t>::max();
+    if (x <= -kMax) return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(std::floor(x));
+}
+
 std::int32_t RoundHalfEven32(double x) {
     const std::int64_t r = RoundHalfEven(x);
     if (r > std::numeric_limits<std::int32_t>::max())

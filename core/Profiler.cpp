@@ -12,8 +12,8 @@ std::int64_t Profiler::Now() {
         .count();
 }
 
-// The steady clock always exists on Linux, so the "no high-resolution counter" case of the
-// original hardware cannot arise here.
+// The steady clock always exists on Linux, so a machine without a high-resolution counter
+// cannot arise here.
 Profiler::Profiler() : TicksPerSec(1'000'000'000) {}
 
 void Profiler::StartTiming() {

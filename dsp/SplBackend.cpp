@@ -2,12 +2,12 @@
 
 #include "core/Error.h"
 #include "core/Numeric.h"
+#include "core/Folders.h"
+#include "core/SafeFile.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 #include <cstring>
 #include <fftw3.h>
 #include <string>
@@ -58,12 +58,18 @@ bool TrialTransform() {
 
 // FFTW measures each transform size once to choose its fastest plan (a few hundred
 // milliseconds); the choice is kept in a per-user cache file and read back at the next start.
-// ORVEX_FFTW_WISDOM names another file, or "off" to measure every run.
+// ORVEX_FFTW_WISDOM names another file, or "off" to measure every run. The file is read only
+// when it is a regular file and written through the safe writer, like every file the receiver
+// keeps.
+constexpr std::uint64_t kMaxWisdomBytes = 4u << 20;
+
 std::string WisdomPath() {
-    if (const char* env = std::getenv("ORVEX_FFTW_WISDOM")) return std::strcmp(env, "off") == 0 ? std::string() : env;
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache)
+    if (const char* env = std::getenv("ORVEX_FFTW_WISDOM"))
+        return std::strcmp(env, "off") == 0 ? std::string() : env;
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
         return std::string(cache) + "/OrvexSDR/fftw-wisdom";
-    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.cache/OrvexSDR/fftw-wisdom";
+    if (const std::string home = HomeFolder(); !home.empty())
+        return home + "/.cache/OrvexSDR/fftw-wisdom";
     return {};
 }
 
@@ -73,19 +79,21 @@ void LoadWisdom() {
     if (g_wisdomLoaded) return;
     g_wisdomLoaded = true;
     const std::string path = WisdomPath();
-    // A missing or damaged cache only means measuring again.
-    if (!path.empty()) fftwf_import_wisdom_from_filename(path.c_str());
+    std::string text;
+    // A missing, unreadable or damaged cache only means measuring again.
+    if (!path.empty() && ReadWholeFile(path, text, kMaxWisdomBytes))
+        fftwf_import_wisdom_from_string(text.c_str());
 }
 
 void SaveWisdom() {
     const std::string path = WisdomPath();
     if (path.empty()) return;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    if (fftwf_export_wisdom_to_filename(temp.c_str()))
-        std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
+    char* text = fftwf_export_wisdom_to_string();
+    if (!text) return;
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0 || MakeFolders(path.substr(0, slash)))
+        WriteWholeFile(path, text); // a cache that cannot be written is measured again
+    std::free(text);
 }
 
 } // namespace
@@ -104,8 +112,8 @@ struct ComplexFFT::Impl {
 
 ComplexFFT::ComplexFFT(std::int32_t n) : m_n(n), m_impl(std::make_unique<Impl>()) {
     if (!IsPowerOfTwo(n) || n > 16384)
-        throw OrvexError(ErrorKind::InvalidArgument,
-                         "FFTW transform size " + std::to_string(n) + " is not a power of two up to 16384");
+        throw OrvexError(ErrorKind::InvalidArgument, "FFTW transform size " + std::to_string(n) +
+                                                         " is not a power of two up to 16384");
     // The four vectors share one block at fixed distances: FFTW keys its remembered plans
     // (wisdom) on the distances between the split parts, so every transform of a size after the
     // first is planned at once instead of being measured again.
@@ -125,7 +133,8 @@ ComplexFFT::ComplexFFT(std::int32_t n) : m_n(n), m_impl(std::make_unique<Impl>()
     m_impl->plan = fftwf_plan_guru_split_dft(1, &dim, 0, nullptr, m_impl->ri, m_impl->ii,
                                              m_impl->ro, m_impl->io, FFTW_MEASURE);
     // A plan that took measuring is worth remembering for the next start.
-    if (m_impl->plan && std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(5)) SaveWisdom();
+    if (m_impl->plan && std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(5))
+        SaveWisdom();
     if (!m_impl->plan)
         throw OrvexError(ErrorKind::InvalidArgument,
                          "FFTW could not plan a transform of " + std::to_string(n) + " points");

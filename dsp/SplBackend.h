@@ -1,7 +1,6 @@
 // The optimised back end of the vector operations: FFTW3 (single precision) for the complex
-// transform and VOLK kernels for element-wise work. It stands where the receiver's design has
-// an optional signal-processing library that the user may switch on (UseSPL); the portable
-// library in OrvexVector.h is its reference.
+// transform and VOLK kernels for element-wise work: the optional signal-processing library the
+// user may switch on (UseSPL). The portable library in OrvexVector.h is its reference.
 #pragma once
 
 #include <cstdint>

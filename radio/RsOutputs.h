@@ -44,7 +44,7 @@ public:
     bool ComOpen(const std::string& device);
     /// Closes the serial port; afterwards no port is open (the handle does not linger).
     void ComClose();
-    /// True while a serial port is open (the original's "handle greater than 0").
+    /// True while a serial port is open (a valid port handle is held).
     bool HasSerialPort() const { return m_serial != nullptr; }
     /// The open serial port, or nullptr.
     SerialLines* SerialPort() { return m_serial.get(); }
@@ -67,7 +67,7 @@ public:
     bool ParallelPortOpen(const std::string& device);
     void ParallelPortClose();
     bool HasParallelPort() const { return m_parallel != nullptr; }
-    /// Writes one byte to the data register (the original's Out32 at address 888). Without an
+    /// Writes one byte to the data register (Out32 to the port at address 888). Without an
     /// open parallel port nothing happens.
     void Out32(std::uint8_t value);
     /// Sixteen bits, most significant first, on the parallel port (the AD9835 word).

@@ -16,11 +16,16 @@ namespace {
 constexpr double kTwoTo32 = 4294967296.0;
 constexpr const char* kNoPortCaption = "No valid COM port configured - Configure a valid COM port";
 
-// Int(x) of the settings arithmetic: towards minus infinity.
+// Int(x) of the settings arithmetic: towards minus infinity; a value beyond any frequency
+// (infinite or not a number) saves as 0 rather than as a wrapped number.
 std::int64_t IntPart(double x) {
     if (!std::isfinite(x)) return 0;
-    return static_cast<std::int64_t>(std::floor(x));
+    return FloorToInt64(x);
 }
+
+// The hertz values of section "VFO1" that are read back, from 0 up to this (1000 MHz, beyond
+// any synthesiser the receiver drives); anything else in the file keeps the value in force.
+constexpr double kMaxSettingsHz = 1e9;
 
 std::string PadLeft(std::int64_t value, std::size_t width) {
     std::string s = std::to_string(value);
@@ -305,7 +310,8 @@ void ad9951::ReadSettings() {
     };
     const auto readHz = [this](const char* key, auto setter) {
         if (!m_store.contains(m_name, key)) return;
-        if (const auto v = ParseNumber(m_store.get(m_name, key, "")))
+        if (const auto v = ParseNumber(m_store.get(m_name, key, ""));
+            v && InRange(*v, 0.0, kMaxSettingsHz))
             (this->*setter)(*v / 1000000.0);
     };
 

@@ -2,16 +2,17 @@
 
 #include "core/Error.h"
 #include "core/Folders.h"
+#include "core/Numeric.h"
+#include "core/SafeFile.h"
 #include "core/SettingsStore.h"
+#include "core/TextLines.h"
 
 #include <cctype>
+#include <sys/stat.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvex::sim {
 namespace {
@@ -179,7 +180,7 @@ bool Parser::frequency(const std::vector<Token>& tokens, std::size_t& i, double&
         return false;
     }
     hz = *v * scale;
-    if (!(hz > 0.0) || hz > 1e9) {
+    if (!InRange(hz, 1.0, 1e9)) {
         error("frequency " + value + " " + unit + " is outside 1 Hz to 1000 MHz");
         return false;
     }
@@ -491,16 +492,16 @@ SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName)
     Scene scene;
     scene.source = sourceName;
     Parser parser(sourceName, scene, result.errors);
-    int lineNumber = 0;
-    std::size_t pos = 0;
-    if (text.starts_with("\xEF\xBB\xBF")) pos = 3; // a UTF-8 byte order mark
-    while (pos <= text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        ++lineNumber;
-        parser.line(lineNumber, text.substr(pos, end - pos));
-        pos = end + 1;
-    }
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3); // a UTF-8 byte order mark
+    LineReader lines(text);                                      // LF, CR LF or CR alone
+    std::string_view line;
+    while (lines.next(line))
+        parser.line(lines.number(), line);
+    // A scene with nothing on the air is a wrong file, not a quiet band.
+    if (result.errors.empty() && scene.signals.empty())
+        result.errors.push_back(sourceName +
+                                ": no station in the scene (a scene needs at least one "
+                                "'station' line; docs/sim.md describes the format)");
     if (result.errors.empty()) result.scene = std::move(scene);
     return result;
 }
@@ -520,42 +521,13 @@ std::string FindSceneFile(const std::string& nameOrPath) {
 
 SceneLoadResult LoadSceneFile(const std::string& path) {
     SceneLoadResult result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        result.errors.push_back(ErrnoText("cannot open scene file " + path, errno));
-        return result;
-    }
-    struct stat st {};
     std::string text;
-    std::string failure;
-    if (::fstat(fd, &st) != 0) {
-        failure = ErrnoText("cannot read scene file " + path, errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        failure = "cannot read scene file " + path + ": not a regular file";
-    } else if (static_cast<std::uint64_t>(st.st_size) > kMaxSceneFileBytes) {
-        failure = path + ": larger than " + std::to_string(kMaxSceneFileBytes) +
-                  " bytes; not a scene file";
-    } else {
-        char buf[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                failure = ErrnoText("cannot read scene file " + path, errno);
-                break;
-            }
-            if (n == 0) break;
-            text.append(buf, static_cast<std::size_t>(n));
-            if (text.size() > kMaxSceneFileBytes) {
-                failure = path + ": larger than " + std::to_string(kMaxSceneFileBytes) +
-                          " bytes; not a scene file";
-                break;
-            }
-        }
-    }
-    ::close(fd);
-    if (!failure.empty()) {
-        result.errors.push_back(failure);
+    FileError error;
+    if (!ReadWholeFile(path, text, kMaxSceneFileBytes, &error)) {
+        result.errors.push_back(error.number == EFBIG
+                                    ? path + ": larger than " + std::to_string(kMaxSceneFileBytes) +
+                                          " bytes; not a scene file"
+                                    : "cannot read scene file " + path + ": " + error.describe());
         return result;
     }
     return ParseScene(text, path);

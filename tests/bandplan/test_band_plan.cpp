@@ -169,13 +169,25 @@ TEST(BandPlanFile, ClearedValuesStayClearedAfterARestart) {
     EXPECT_EQ(p.FilterLo, 250);
 }
 
-TEST(BandPlanFile, FileWithoutKeysLoadsAsEmptyBand) {
+// A file with no band-plan section loads as an empty band but is reported: nothing in it could
+// be read.
+TEST(BandPlanFile, FileWithoutKeysLoadsAsEmptyBandAndIsReported) {
     TempDir dir;
     const std::string file = dir.file("Empty.bpl");
     WriteText(file, "; nothing here yet\n");
     BandPlanReport report;
     const MainBandInfo band = Loaded(file, &report);
-    EXPECT_TRUE(report.clean());
+    ASSERT_EQ(report.skippedCount(), 1u);
+    EXPECT_NE(report.describe()[0].find("not a band plan"), std::string::npos);
+    // A file that holds something else is never overwritten by the shutdown save.
+    const std::string other = dir.file("Notes.bpl");
+    WriteText(other, "[Notes]\nkeep=this\n");
+    MainBandInfo notes = FreshBand(other);
+    RecordingMessageSink sink;
+    ScopedMessageSink scope(sink);
+    EXPECT_FALSE(SaveBandPlan(notes));
+    EXPECT_TRUE(sink.contains("is not a band plan; it is not overwritten"));
+    EXPECT_EQ(ReadText(other), "[Notes]\nkeep=this\n");
     EXPECT_EQ(band.NumSubBands, 17);
     EXPECT_EQ(band.SubBands[4].Presets[2].Name, "HF.SubBand(4).Preset(2)");
     EXPECT_EQ(band.SubBands[4].Presets[2].Caption, "P3");

@@ -85,12 +85,18 @@ TEST(IniDocument, SetKeepsEveryOtherLineAndTheOrder) {
     EXPECT_FALSE(doc.removeSectionIfEmpty("Notes"));
 }
 
-TEST(IniDocument, KeepsCrLfAndByteOrderMark) {
+TEST(IniDocument, KeepsLineEndsOfEverySystemAndByteOrderMark) {
     const std::string text = "\xEF\xBB\xBF[MainBand]\r\nCaption=HF\r\n";
     auto doc = IniDocument::Parse(text);
     EXPECT_EQ(doc.get("MainBand", "Caption", ""), "HF");
     doc.set("MainBand", "Active", "True");
     EXPECT_EQ(doc.text(), "\xEF\xBB\xBF[MainBand]\r\nCaption=HF\r\nActive=True\r\n");
+    // CR alone (old Macintosh editors): every line is read, and written back with CR.
+    auto cr = IniDocument::Parse("; plan\r[MainBand]\rCaption=HF\r\r[SubBand.0]\rFreqMin=7\r");
+    EXPECT_EQ(cr.get("SubBand.0", "FreqMin", ""), "7");
+    EXPECT_EQ(cr.find("SubBand.0", "FreqMin")->line, 6);
+    cr.set("MainBand", "Active", "True");
+    EXPECT_EQ(cr.text(), "; plan\r[MainBand]\rCaption=HF\rActive=True\r\r[SubBand.0]\rFreqMin=7\r");
 }
 
 TEST(ProfileItems, FieldRuleBufferAndFiles) {

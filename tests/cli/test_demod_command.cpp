@@ -109,7 +109,7 @@ TEST_F(DemodCommand, BadInputGivesOneLineStatusTwoAndNoOutput) {
         {ok + " --mode am --notch-if 7000", "out of range"},
         {ok + " --mode am --notch-af 100 --notch-if 100", "exclude"},
         {ok + " --mode am --agc", "needs a value"},
-        {ok + " --mode usb --filter-lo 1500 --filter-hi 1000", "below its high edge"},
+        {ok + " --mode usb --filter-lo 1500 --filter-hi 1000", "must be below"},
         {"--in " + path("ok.wav") + " --out " + path("no/such/dir/x.wav") + " --mode am",
          "cannot write"},
     };

@@ -5,28 +5,9 @@
 #include "dsp/clHilbert.h"
 #include "dsp/clsFFT.h"
 #include "dsp/clsFFTFilter.h"
+#include "support/AllocationCounter.h"
 
-#include <atomic>
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <new>
-
-namespace {
-std::atomic<long> g_allocations{0};
-std::atomic<bool> g_counting{false};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (g_counting) ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 using namespace orvex;
 
@@ -46,8 +27,7 @@ TEST(BlockPath, NothingAllocatesPerBlock) {
         clHilbert h;
         h.Load(128, 2048);
         FloatVector block(4097, 1.0f), re(4097), im(4097), out(4097);
-        g_allocations = 0;
-        g_counting = true;
+        test::AllocationCounter counter;
         for (int i = 0; i < 4; ++i) {
             f.Filter_FFT_S_1(block.data());
             real.FFT_Real_S_2(block.data(), re.data(), im.data());
@@ -56,8 +36,7 @@ TEST(BlockPath, NothingAllocatesPerBlock) {
             h.sDelaySamples(block.data(), out.data(), 2048);
             vec::CartToPolar(re.data(), im.data(), out.data(), block.data() + 2048, 2048);
         }
-        g_counting = false;
-        EXPECT_EQ(g_allocations.load(), 0) << (optimised ? "optimised" : "portable");
+        EXPECT_EQ(counter.count(), 0) << (optimised ? "optimised" : "portable");
     }
     vec::SetUseSPL(false);
 }

@@ -3,28 +3,7 @@
 // and retuning; 16-bit output; no allocation while streaming.
 #include "SimTestSupport.h"
 #include "sim/IFSynthesiser.h"
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<long> g_allocations{0};
-std::atomic<bool> g_counting{false};
-} // namespace
-
-// Out of line, so the compiler does not pair the inlined free() with its own idea of new.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    if (g_counting) ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "support/AllocationCounter.h"
 
 using namespace orvex;
 using namespace orvex::test;
@@ -101,7 +80,7 @@ TEST(IFSynthesiser, TheBandHasSoftEdgesAndImagesFoldIn) {
                               "station 10.0130 MHz carrier level=-20\n" // IF 25000: filtered out
                               "station 9.9881 MHz carrier level=-20\n"  // IF 100: in the roll-off
                               "station 9.9850 MHz carrier level=-26\n"  // IF -3000: image at 3000
-                              "station 9.9700 MHz carrier level=-20\n"  // IF -18000: beyond the band
+                              "station 9.9700 MHz carrier level=-20\n" // IF -18000: beyond the band
                               "station 10.0050 MHz carrier level=-20\n")); // IF 17000: passed
     s.setTuning(10.000e6);
     EXPECT_EQ(s.stationsInView().size(), 4u);
@@ -112,7 +91,7 @@ TEST(IFSynthesiser, TheBandHasSoftEdgesAndImagesFoldIn) {
     EXPECT_LT(high, 0.5 * Amp(-20));
     EXPECT_LT(ToneAmplitude(x, 100), 0.3 * Amp(-20));
     EXPECT_NEAR(ToneAmplitude(x, 3000), Amp(-26), Amp(-26) * 0.005); // the image
-    EXPECT_LT(ToneAmplitude(x, 23000), 0.02 * Amp(-20)); // nothing aliased from 25000
+    EXPECT_LT(ToneAmplitude(x, 23000), 0.02 * Amp(-20));             // nothing aliased from 25000
     // No tuning (no oscillator): only noise, here none at all.
     s.setTuning(std::nullopt);
     EXPECT_TRUE(s.stationsInView().empty());
@@ -184,11 +163,9 @@ TEST(IFSynthesiser, StreamingAllocatesNothingOnceStationsAreInView) {
     IFSynthesiser s(sim::DefaultScene());
     s.setTuning(5.505e6); // the stations come into view and are prepared here
     std::vector<std::int16_t> block(2048);
-    g_allocations = 0;
-    g_counting = true;
+    test::AllocationCounter counter;
     for (int i = 0; i < 50; ++i)
         s.render(block.data(), 2048, 1);
-    g_counting = false;
-    EXPECT_EQ(g_allocations.load(), 0);
+    EXPECT_EQ(counter.count(), 0);
     EXPECT_EQ(s.stationsInView().size(), 4u);
 }

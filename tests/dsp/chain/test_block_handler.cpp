@@ -1,8 +1,8 @@
 // The block handler: display taps, dropped blocks, statistics records and timers, the meter,
 // the statistics timer's order of work, and the mode and image switches' effects outside.
-#include "AllocationCounter.h"
 #include "ChainHarness.h"
 #include "core/YieldHook.h"
+#include "support/AllocationCounter.h"
 
 #include <cstdlib>
 #include <functional>

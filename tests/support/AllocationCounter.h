@@ -1,5 +1,6 @@
-// Counts the allocations made through operator new while a counter is alive (this test
-// program replaces the global operator new), to check that the block path allocates nothing.
+// Counts the allocations made through operator new, plain and aligned, while a counter is
+// alive, to check that a block path allocates nothing. A test program that links
+// orvex_test_alloc has its global operator new replaced by the counting one.
 #pragma once
 
 namespace orvex::test {
