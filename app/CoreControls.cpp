@@ -183,6 +183,7 @@ void ReceiverCore::SetCheck(ChainCheck box, bool ticked) {
 
 void ReceiverCore::setSpectrumAnalyserOn(bool on) {
     m_panel.chkSpectrumAnalyser = on;
+    applySpectrumRuns();
     emitChanged(kAreaLayout);
 }
 
@@ -216,6 +217,7 @@ void ReceiverCore::applyDisplaySize(std::int32_t index) {
         // The small sizes hide statistics and spectrum, so neither runs.
         s.PerfStatsOn = false;
     }
+    applySpectrumRuns();
 }
 
 bool ReceiverCore::spectrumRuns() const {
@@ -386,6 +388,7 @@ void ReceiverCore::DarkenControls() {
     s.lblFLoColour = s.lblFHiColour = s.lblFloDescColour = s.lblFHiDescColour = kColourResting;
     m_panel.FrameColour.fill(kColourResting);
     m_values.setTarget(0);
+    m_scope.ReadoutOn = ScopeSurface::None;
     emitChanged(kAreaHover | kAreaChain);
 }
 
