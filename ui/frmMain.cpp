@@ -11,6 +11,8 @@
 #include "NotchPanel.h"
 #include "PowerPanel.h"
 #include "SMeterPanel.h"
+#include "SpectrumEngines.h"
+#include "SpectrumPanel.h"
 #include "StatsPanel.h"
 #include "app/ReceiverCore.h"
 #include "display/SMeter.h"
@@ -93,6 +95,11 @@ bool frmMain::start() {
         }
         m_splashLabel->setText(QString::fromStdString(text));
     };
+    hooks.newSpectrumAnalyser = [this]() -> std::unique_ptr<app::SpectrumDisplay> {
+        auto engines = std::make_unique<SpectrumEngines>(&m_core.store());
+        m_spectrumEngines = engines.get();
+        return engines;
+    };
     hooks.setupSMeter = [this]() -> std::unique_ptr<MeterDisplay> {
         auto meter = std::make_unique<SMeter>();
         meter->SetupSMeter();
@@ -137,7 +144,8 @@ void frmMain::buildPanels() {
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
     m_row[2] = Row(
         this, {m_stats, m_displaySize, ReservedFrame("Bands and Presets", "frBands", 140, this)});
-    m_row[3] = ReservedFrame("Spectrum", "frSpectrum", 260, this);
+    m_spectrum = new SpectrumPanel(m_core, *m_spectrumEngines, this);
+    m_row[3] = m_spectrum;
     m_row[4] = ReservedFrame("Configuration", "frConfig", 40, this);
 
     m_layout = new QVBoxLayout(this);
@@ -167,6 +175,7 @@ void frmMain::refresh(unsigned areas) {
     m_level->refresh(areas);
     m_stats->refresh(areas);
     m_displaySize->refresh(areas);
+    m_spectrum->refresh(areas);
 }
 
 // The display sizes: the window ends after the row that closes each size.

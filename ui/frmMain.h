@@ -36,6 +36,8 @@ class StatsPanel;
 class SMeterPanel;
 class DisplaySizePanel;
 class ClockPanel;
+class SpectrumEngines;
+class SpectrumPanel;
 class frmLog;
 
 class frmMain final : public QWidget {
@@ -63,6 +65,8 @@ public:
     ClockPanel* clock() const { return m_clock; }
     frmLog* log() const { return m_log; }
     SMeter* meterEngine() const { return m_meterEngine; }
+    SpectrumPanel* spectrum() const { return m_spectrum; }
+    SpectrumEngines* spectrumEngines() const { return m_spectrumEngines; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,6 +97,8 @@ private:
     SMeterPanel* m_meter = nullptr;
     DisplaySizePanel* m_displaySize = nullptr;
     ClockPanel* m_clock = nullptr;
+    SpectrumEngines* m_spectrumEngines = nullptr;
+    SpectrumPanel* m_spectrum = nullptr;
     qint64 m_lastWheelTime = -1;
     QPointF m_lastWheelAt;
     QPoint m_lastWheelDelta;
