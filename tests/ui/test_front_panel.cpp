@@ -1,6 +1,6 @@
 // The front panel on the simulated receiver, driven with synthetic mouse, key and wheel events
 // on the real widgets (offscreen).
-#include "../app/CoreRig.h"
+#include "PanelRig.h"
 #include "ui/DisplaySizePanel.h"
 #include "ui/FilterPanel.h"
 #include "ui/FrequencyPanel.h"
@@ -18,28 +18,6 @@
 
 namespace orvex::test {
 namespace {
-
-struct PanelRig : CoreRig {
-    PanelRig() {
-        core = std::make_unique<app::ReceiverCore>(store, options);
-        window = std::make_unique<ui::frmMain>(*core);
-        ok = window->start();
-        if (ok) core->vfo().Lines().setBitPeriodNs(0);
-        window->show();
-    }
-    ui::FrequencyDisplay* readout() { return window->frequency()->display(); }
-    void hoverDigit(int i) { QTest::mouseMove(readout(), readout()->digitRect(i).center()); }
-    std::unique_ptr<ui::frmMain> window; // before the core goes
-    bool ok = false;
-};
-
-// One wheel notch at the widget's centre, as the window system would deliver it.
-void Wheel(QWidget* w, bool forward, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QPoint at = w->rect().center();
-    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, forward ? 120 : -120), Qt::NoButton,
-                  modifiers, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &e);
-}
 
 TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
     PanelRig rig;
