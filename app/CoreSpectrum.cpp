@@ -202,12 +202,11 @@ void ReceiverCore::chkScopeMode_Click(std::int32_t index) {
     SpectrumControls& c = m_scope;
     if (d) d->setMode(index);
     c.frScopeSweepVisible = c.frScopeYModeVisible = false;
-    c.TriggerVisible = c.TriggerCaptionsVisible = false;
-    c.ShowFiltersVisible = c.ChannelsVisible = c.CentreVisible = false;
+    c.TriggerVisible = false;
+    c.ShowFiltersVisible = c.CentreVisible = false;
     c.chkScopeMode.Choose(index);
     ValueLabel& width = *m_values.entry(6).Label;
     if (index == 0) {
-        c.ChannelsVisible = true;
         c.frScopeYModeVisible = c.frScopeYModeEnabled = true;
         c.frScopeSweepVisible = true;
         c.frScopeSweepCaption = "Sweep";
@@ -222,16 +221,17 @@ void ReceiverCore::chkScopeMode_Click(std::int32_t index) {
         }
         c.frScopeYModeVisible = c.frScopeYModeEnabled = false;
         if (index == 1) {
-            c.ChannelsVisible = true;
             c.frScopeSweepVisible = true;
             c.frScopeSweepCaption = "Timebase";
             c.lblScopeCtl[6] = "ms/Div";
             width.Format = "0.000";
-            c.TriggerVisible = c.TriggerCaptionsVisible = true;
+            c.TriggerVisible = true;
         }
     }
     // The controls take the settings of the new mode; each shift is written again so that
     // its offset follows the mode's Y range.
+    // The X-Y display always draws both channels: their boxes show that, greyed.
+    c.chkChn1On.Enabled = c.chkChn2On.Enabled = index != 2;
     if (d) {
         c.chkChn1On.Value = d->Chn1Enabled();
         c.chkChn2On.Value = d->Chn2Enabled();
@@ -439,7 +439,10 @@ void ReceiverCore::ScopeHover(ScopeSurface surface, double x, double y, double h
     SpectrumDisplay* d = m_spectrum.get();
     if (d == nullptr || surface == ScopeSurface::None) return;
     const std::int16_t target = m_values.Target();
-    std::string text = d->FrequencyReadout(x);
+    // Only the Frequency mode has a frequency axis; the oscilloscope and the X-Y display
+    // show no read-out.
+    const bool readout = d->Mode() == 0;
+    std::string text = readout ? d->FrequencyReadout(x) : std::string();
     if (m_panel.ScrollWheelEnableOverScope) {
         // The wheel tunes; over the trace the height chooses its step: 10 Hz at the bottom,
         // then 100 Hz per tenth of the height up to 1 kHz at the top.
@@ -456,11 +459,12 @@ void ReceiverCore::ScopeHover(ScopeSurface surface, double x, double y, double h
     } else {
         m_values.setTarget(0);
     }
-    if (text == m_scope.lblSpectrumFreq && surface == m_scope.ReadoutOn &&
+    const ScopeSurface shown = readout ? surface : ScopeSurface::None;
+    if (text == m_scope.lblSpectrumFreq && shown == m_scope.ReadoutOn &&
         target == m_values.Target())
         return;
     m_scope.lblSpectrumFreq = text;
-    m_scope.ReadoutOn = surface;
+    m_scope.ReadoutOn = shown;
     emitChanged(kAreaHover);
 }
 

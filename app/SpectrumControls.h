@@ -47,9 +47,7 @@ struct SpectrumControls {
     bool frScopeYModeEnabled = true;
     bool frScopeSweepVisible = true;
     std::string frScopeSweepCaption = "Sweep";
-    bool ChannelsVisible = true; ///< chkChn1On, chkChn2On
-    bool TriggerVisible = false; ///< chkTrigOn(1, 2)
-    bool TriggerCaptionsVisible = false;
+    bool TriggerVisible = false;    ///< chkTrigOn(1, 2) and their captions
     bool ShowFiltersVisible = true; ///< chkScopeShowFilters
     bool CentreVisible = true;      ///< lblScopeXCentre and its caption
     bool SmoothLabelVisible = true; ///< lblSpectrumSmooth (hidden while "Fast")

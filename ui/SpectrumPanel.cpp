@@ -168,7 +168,9 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     range->addWidget(value(app::kEntryWaterfallMax));
     range->addStretch(1);
 
-    auto* controls = new QVBoxLayout;
+    auto* controlColumn = new QWidget(this);
+    auto* controls = new QVBoxLayout(controlColumn);
+    controls->setContentsMargins(0, 0, 0, 0);
     controls->setSpacing(3);
     controls->addLayout(top);
     controls->addWidget(m_sources);
@@ -179,7 +181,10 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     controls->addStretch(1);
 
     // The picture on the right: the gain slider beside the trace, the waterfall under it.
-    auto* picture = new QGridLayout;
+    // The trace takes the waterfall's room while it is hidden, so the panel keeps its size.
+    auto* pictureColumn = new QWidget(this);
+    auto* picture = new QGridLayout(pictureColumn);
+    picture->setContentsMargins(0, 0, 0, 0);
     picture->setSpacing(2);
     picture->addWidget(m_sldGain, 0, 0);
     picture->addWidget(m_display, 0, 1);
@@ -190,8 +195,19 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     auto* box = new QHBoxLayout(this);
     box->setContentsMargins(4, 2, 4, 4);
     box->setSpacing(6);
-    box->addLayout(controls);
-    box->addLayout(picture, 1);
+    box->addWidget(controlColumn);
+    box->addWidget(pictureColumn, 1);
+    // The column is as wide as it gets in any mode (captions set, every control shown), so
+    // the picture keeps its width when the mode changes; the trace takes the waterfall's
+    // room while it is hidden, so the panel keeps its height.
+    refresh(app::kAreaAll);
+    for (QWidget* w : controlColumn->findChildren<QWidget*>())
+        if (w->parentWidget() == controlColumn || w->parentWidget() == m_yMode ||
+            w->parentWidget() == m_sweep)
+            w->setHidden(false);
+    controlColumn->setFixedWidth(controlColumn->sizeHint().width());
+    pictureColumn->setMinimumHeight(m_display->sizeHint().height() + m_waterfall->height() +
+                                    picture->spacing());
     refresh(app::kAreaAll);
 }
 
@@ -228,12 +244,11 @@ void SpectrumPanel::refresh(unsigned areas) {
     for (std::size_t i = 0; i < 2; ++i) {
         RefreshCheck(m_trigOn[i], c.chkTrigOn[i]);
         Show(m_trigOn[i], c.TriggerVisible);
-        Show(m_chnOn[i], c.ChannelsVisible);
     }
     for (std::size_t i = 0; i < m_ctl.size(); ++i)
         SetText(m_ctl[i], c.lblScopeCtl[i]);
-    Show(m_ctl[2], c.TriggerCaptionsVisible);
-    Show(m_ctl[3], c.TriggerCaptionsVisible);
+    Show(m_ctl[2], c.TriggerVisible);
+    Show(m_ctl[3], c.TriggerVisible);
     Show(m_ctl[7], c.CentreVisible);
     Show(value(15), c.CentreVisible);
     Show(m_yMode, c.frScopeYModeVisible);
