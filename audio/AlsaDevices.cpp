@@ -306,7 +306,11 @@ public:
     AlsaPlaybackBuffer(AlsaStream& stream, const PcmFormat& format, std::int64_t bytes,
                        EventRegistry& events)
         : m_stream(stream), m_format(format), m_image(static_cast<std::size_t>(bytes), 0),
-          m_scratch(static_cast<std::size_t>(bytes / 2), 0), m_events(events) {}
+          m_scratch(static_cast<std::size_t>(bytes / 2), 0), m_events(events) {
+        m_pace.setSingleShot(true);
+        m_pace.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_pace, &QTimer::timeout, [this] { onPace(); });
+    }
     ~AlsaPlaybackBuffer() override { stopStream(); }
 
     void setNotificationPositions(const std::vector<NotifyPosition>& positions) override {
@@ -324,6 +328,16 @@ public:
         m_running = true;
         m_next = 0;
         if (!primeAndStart(false)) return;
+        // ALSA's null device takes every period the moment it is written, so its descriptor
+        // is always ready and nothing paces it: refilling on readiness would spin as fast as
+        // the processor allows. It is paced by the clock instead, one block per block's time,
+        // as a card would take them.
+        if (snd_pcm_type(m_stream.pcm()) == SND_PCM_TYPE_NULL) {
+            m_paceStart = std::chrono::steady_clock::now();
+            m_paced = 0;
+            schedulePace();
+            return;
+        }
         m_stream.watch([this] { onReady(); });
     }
 
@@ -356,7 +370,27 @@ private:
         if (!m_running) return;
         m_running = false;
         m_stream.unwatch();
+        m_pace.stop();
         snd_pcm_drop(m_stream.pcm());
+    }
+
+    // The time the next block of a paced device is due: start + blocks x block period.
+    void schedulePace() {
+        const double blockSeconds = static_cast<double>(m_layout.blockBytes) /
+                                    static_cast<double>(m_format.bytesPerSecond());
+        const auto due =
+            m_paceStart + std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::duration<double>(blockSeconds * (m_paced + 1)));
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+            due - std::chrono::steady_clock::now());
+        m_pace.start(static_cast<int>(std::max<std::int64_t>(0, wait.count())));
+    }
+
+    void onPace() {
+        if (!m_running) return;
+        ++m_paced;
+        deliverBlock();
+        if (m_running) schedulePace();
     }
 
     void lost(const std::string& why) {
@@ -418,6 +452,11 @@ private:
         const snd_pcm_sframes_t avail = snd_pcm_avail_update(m_stream.pcm());
         if (avail < 0) return handleError(static_cast<int>(avail));
         if (avail < frames) return;
+        deliverBlock();
+    }
+
+    // A block has been played: announce it, so the owner refills it, then queue it.
+    void deliverBlock() {
         const std::size_t block = m_next;
         m_next = (m_next + 1) % m_layout.blocks;
         m_events.fire(m_positions[block].eventId);
@@ -443,6 +482,9 @@ private:
     std::size_t m_next = 0;
     float m_gain = 1.0f;
     bool m_running = false;
+    QTimer m_pace; // the null device's clock
+    std::chrono::steady_clock::time_point m_paceStart;
+    std::int64_t m_paced = 0;
 };
 
 // Opens device `name` for one direction, with the context's local configuration when the
