@@ -4,11 +4,15 @@
 
 #include "../app/CoreRig.h"
 #include "ui/FrequencyPanel.h"
+#include "ui/PanelWidgets.h"
 #include "ui/frmMain.h"
 
+#include <QAbstractSlider>
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace orvex::test {
@@ -35,6 +39,23 @@ inline void Wheel(QWidget* w, bool forward, Qt::KeyboardModifiers modifiers = Qt
     QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, forward ? 120 : -120), Qt::NoButton,
                   modifiers, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w, &e);
+}
+
+// Every control under `root` that shows in `window` (buttons, sliders, value labels) has an
+// accessible name; returns how many were looked at.
+inline int CheckAccessibleNames(QWidget* root, QWidget* window) {
+    int checked = 0;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) ||
+                             qobject_cast<QAbstractSlider*>(w) ||
+                             qobject_cast<ui::ValueLabelWidget*>(w);
+        if (!control || !w->isVisibleTo(window)) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        EXPECT_TRUE(a != nullptr && !a->text(QAccessible::Name).trimmed().isEmpty())
+            << w->objectName().toStdString();
+        ++checked;
+    }
+    return checked;
 }
 
 } // namespace orvex::test

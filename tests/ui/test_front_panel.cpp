@@ -124,19 +124,7 @@ TEST(FrontPanelValues, WheelAndRightClickOnAValueLabel) {
 TEST(FrontPanelWindow, EveryControlHasAnAccessibleNameAndTheReadoutSpeaksTheFrequency) {
     PanelRig rig;
     ASSERT_TRUE(rig.ok);
-    int checked = 0;
-    for (QWidget* w : rig.window->findChildren<QWidget*>()) {
-        const bool control = qobject_cast<QAbstractButton*>(w) ||
-                             qobject_cast<QAbstractSlider*>(w) ||
-                             qobject_cast<ui::ValueLabelWidget*>(w);
-        if (!control || !w->isVisibleTo(rig.window.get())) continue;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        ASSERT_NE(a, nullptr);
-        EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
-            << w->objectName().toStdString();
-        ++checked;
-    }
-    EXPECT_GT(checked, 50);
+    EXPECT_GT(CheckAccessibleNames(rig.window.get(), rig.window.get()), 50);
     ASSERT_TRUE(rig.core->TuneTo(7.05));
     QAccessibleInterface* f = QAccessible::queryAccessibleInterface(rig.readout());
     EXPECT_EQ(f->text(QAccessible::Name), "Frequency");

@@ -234,17 +234,7 @@ TEST(SpectrumPanel, EveryControlIsNamedForScreenReaders) {
     int checked = 0;
     for (int mode : {0, 1}) {
         rig.core->chkScopeMode_Click(mode);
-        for (QWidget* w : rig.panel()->findChildren<QWidget*>()) {
-            const bool control = qobject_cast<QAbstractButton*>(w) ||
-                                 qobject_cast<QAbstractSlider*>(w) ||
-                                 qobject_cast<ui::ValueLabelWidget*>(w);
-            if (!control || !w->isVisibleTo(rig.window.get())) continue;
-            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-            ASSERT_NE(a, nullptr);
-            EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
-                << w->objectName().toStdString();
-            ++checked;
-        }
+        checked += CheckAccessibleNames(rig.panel(), rig.window.get());
     }
     EXPECT_GT(checked, 40);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(rig.view())->text(QAccessible::Name),
