@@ -16,7 +16,7 @@ SpectrumView::SpectrumView(app::ReceiverCore& core, clsSpectrumAnalyser& analyse
 }
 
 void SpectrumView::resizeEvent(QResizeEvent* event) {
-    m_analyser.setSurfaceSize(size(), devicePixelRatioF());
+    if (!m_core.unloaded()) m_analyser.setSurfaceSize(size(), devicePixelRatioF());
     PointerSurface::resizeEvent(event);
 }
 
