@@ -389,7 +389,8 @@ void ReceiverCore::DarkenControls() {
     m_panel.FrameColour.fill(kColourResting);
     m_values.setTarget(0);
     m_scope.ReadoutOn = ScopeSurface::None;
-    emitChanged(kAreaHover | kAreaChain);
+    const bool bands = hideBandPickers();
+    emitChanged(kAreaHover | kAreaChain | (bands ? kAreaBands : 0u));
 }
 
 void ReceiverCore::FrameHover(PanelFrame f, int x, int y, int w, int h) {

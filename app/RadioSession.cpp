@@ -21,6 +21,9 @@ namespace orvex::app {
 namespace {
 
 constexpr const char* kNoPlaybackName = "No playback";
+// How often the simulated receiver and files are brought up to the wall clock: well inside a
+// block (42.7 ms), and few wake-ups.
+constexpr int kPacerTickMs = 10;
 
 // An IF recording played over and over: at its end the file is opened again from the start.
 class LoopingWavSource final : public audio::CaptureSource {
@@ -277,7 +280,9 @@ bool RadioSession::startStreaming(bool realTime, std::string& error) {
     }
     m_freeRunning = !realTime;
     if (realTime && (captureIsClocked() || playbackIsClocked())) {
-        if (!m_pacer) m_pacer = std::make_unique<audio::RealTimePacer>(*m_clock, kChainSampleRate);
+        if (!m_pacer)
+            m_pacer =
+                std::make_unique<audio::RealTimePacer>(*m_clock, kChainSampleRate, kPacerTickMs);
         m_pacer->start();
     }
     return true;

@@ -134,6 +134,7 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
         log(std::string("Form_Load : Initialising ") + step);
 
     log("Form_Load : Initialising cboBandSelect");
+    fillBandSelect();
     log("Form_Load : Initialising optSubBand");
     log("Form_Load : Initialising optPreset");
 
@@ -212,9 +213,7 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
             break;
         case StartupStep::AfterFilter:
             log("Form_Load : Select Band in use last time");
-            if (m_panel.CurrentMainBandIndex >= 0 &&
-                m_panel.CurrentMainBandIndex < static_cast<std::int32_t>(m_bands.MainBands.size()))
-                m_bands.CurrentMainBandIndex = m_panel.CurrentMainBandIndex;
+            selectBandInUse();
             if (m_spectrum)
                 m_spectrum->setFOffset(static_cast<std::int32_t>(RoundHalfEven(
                     v.TunedFreq() * 1e6 - (m_spectrum->FEnd() - m_spectrum->FStart()) / 2.0)));

@@ -15,6 +15,7 @@
 #include "app/TraceLog.h"
 #include "app/TuningPanel.h"
 #include "app/ValueTable.h"
+#include "bandplan/PresetSelection.h"
 #include "bandplan/modBandPlan.h"
 #include "core/Colours.h"
 #include "core/Profiler.h"
@@ -325,6 +326,90 @@ private:
     bool m_wheelBusy = false;
     int m_startNice = 0;
     bool m_niceRaised = false;
+
+    // ==== bands, sub-bands and presets (app/CorePresets.cpp) ===================================
+public:
+    /// The pickers of the bands and presets panel.
+    enum class BandPicker { None, cboBandSelect, cboSubBandSelect, lstSubBandSelect };
+
+    /// What the bands and presets panel shows.
+    struct BandsPanel {
+        std::vector<std::string> cboBandSelect; ///< the bands' captions, in MainBands order
+        std::int32_t BandIndex = -1;            ///< cboBandSelect's index
+        std::string frPresets;                  ///< frame caption: the band's Caption
+        std::array<ButtonView, kSubBandSlots> optSubBand{};
+        std::array<PanelColour, kSubBandSlots> optSubBandColour{};
+        std::int32_t SelectedSubBand = -1;
+        std::vector<std::string> SubBandList; ///< cboSubBandSelect and lstSubBandSelect
+        std::int32_t SubBandListIndex = -1;
+        std::string lblSubBand; ///< the sub-band's caption with a space on each side
+        std::int32_t lblSubBandTag = -1;
+        std::array<ButtonView, kPresetSlots> optPreset{};
+        std::array<PanelColour, kPresetSlots> optPresetColour{};
+        std::int32_t SelectedPreset = -1; ///< the preset button shown selected; -1 none
+        std::int32_t FocusPreset = -1;    ///< the button the last applied preset focused
+        std::uint32_t FocusRequests = 0;  ///< counts the requests to focus FocusPreset
+        bool cboBandSelectVisible = false;
+        bool cboSubBandSelectVisible = false;
+        bool lstSubBandSelectVisible = false; ///< also its enabled state
+        bool lblSubBandVisible = true;
+        /// frmPresetDesc: shown near the pointer with a heading and the details.
+        bool PresetDescVisible = false;
+        std::string PresetDescCaption, PresetDescText;
+    };
+    const BandsPanel& bandsPanel() const { return m_bandsPanel; }
+    const PresetPanelState& presetState() const { return m_presetState; }
+    /// The receiver as presets see it: the chain, the DDS controller and this panel.
+    PresetTarget& presetTarget();
+    /// Shows the preset editor modally on the request; true when the user confirmed (the
+    /// edited record is then in request.record). The window installs it; without one, Save
+    /// and Edit do nothing.
+    using PresetEditor = std::function<bool(PresetEditRequest& request)>;
+    void setPresetEditor(PresetEditor editor) { m_presetEditor = std::move(editor); }
+
+    /// cboBandSelect chose band i: the band, its sub-bands, presets and active preset.
+    void cboBandSelect_Click(std::int32_t index);
+    /// optSubBand(s) pressed; only the left button selects.
+    void optSubBand_MouseDown(std::int32_t s, MouseButton button);
+    /// lstSubBandSelect or cboSubBandSelect chose list entry i.
+    void SubBandList_Click(std::int32_t index);
+    /// optPreset(p) pressed (and released: the left button's handling is repeated).
+    PresetPressView optPreset_MouseDown(std::int32_t p, MouseButton button, KeyState keys);
+    /// A key on preset button p with Ctrl alone held: the description window on or off.
+    void optPreset_CtrlKey(std::int32_t p);
+    /// "Save to Preset" and "Edit Preset" of "&User Presets": the editor on the active preset
+    /// of the active sub-band; true when a preset changed.
+    bool mnuUserPresets_Save();
+    bool mnuUserPresets_Edit();
+    /// Hover: a preset button, a sub-band button, the sub-band caption, the presets frame (with
+    /// the hidden picker whose area holds the pointer), the sub-band buttons' ground, the band
+    /// picture; a picker that lost the keyboard focus; a picker opened from the keyboard.
+    void PresetHover(std::int32_t p);
+    void SubBandHover(std::int32_t s);
+    void SubBandLabelHover();
+    void PresetsFrameHover(BandPicker under);
+    void SubBandsHover();
+    void BandImageHover();
+    void PickerLostFocus(BandPicker which);
+    void OpenPicker(BandPicker which);
+
+private:
+    class CorePresetTarget;
+    void fillBandSelect();
+    void selectBandInUse();
+    void showMainBand(const MainBandView& view);
+    void showActivePreset();
+    void relabelPresets(const std::vector<ButtonView>& presets);
+    void presetsChanged(unsigned more = 0);
+    /// The hover reset's part: pickers and description hidden, the sub-band caption shown;
+    /// true when anything changed.
+    bool hideBandPickers();
+    bool editPreset(bool save);
+
+    BandsPanel m_bandsPanel;
+    PresetPanelState m_presetState;
+    std::unique_ptr<PresetTarget> m_presetTarget; // a CorePresetTarget, made on first use
+    PresetEditor m_presetEditor;
 };
 
 } // namespace orvex::app

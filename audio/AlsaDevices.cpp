@@ -63,6 +63,7 @@ public:
         check(snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &buffer),
               "setting the buffer size");
         check(snd_pcm_hw_params(m_pcm, hw), "applying the hardware parameters");
+        m_periodMs = static_cast<int>(1000.0 * static_cast<double>(period) / rate);
         snd_pcm_sw_params_t* sw = nullptr;
         snd_pcm_sw_params_alloca(&sw);
         check(snd_pcm_sw_params_current(m_pcm, sw), "reading the software parameters");
@@ -78,11 +79,21 @@ public:
     template <class F>
     void watch(F onReady) {
         unwatch();
+        if (snd_pcm_type(m_pcm) == SND_PCM_TYPE_NULL) {
+            // The null device is always ready and has no clock of its own: waking on its
+            // descriptors would spin. It takes or gives one period per period instead.
+            m_pacer = std::make_unique<QTimer>();
+            m_pacer->setTimerType(Qt::PreciseTimer);
+            QObject::connect(m_pacer.get(), &QTimer::timeout, m_pacer.get(),
+                             [onReady] { onReady(); });
+            m_pacer->start(std::max(1, m_periodMs));
+        }
         const int count = snd_pcm_poll_descriptors_count(m_pcm);
         if (count <= 0) throw AudioError("ALSA device '" + m_name + "' offers no poll descriptors");
         m_fds.resize(static_cast<std::size_t>(count));
         snd_pcm_poll_descriptors(m_pcm, m_fds.data(), static_cast<unsigned>(count));
         for (const auto& fd : m_fds) {
+            if (m_pacer) break;
             const auto type =
                 (fd.events & POLLOUT) ? QSocketNotifier::Write : QSocketNotifier::Read;
             auto n = std::make_unique<QSocketNotifier>(fd.fd, type);
@@ -93,6 +104,7 @@ public:
     }
 
     void unwatch() {
+        m_pacer.reset();
         m_notifiers.clear();
         m_fds.clear();
     }
@@ -141,6 +153,8 @@ private:
     std::string m_name;
     std::vector<pollfd> m_fds;
     std::vector<std::unique_ptr<QSocketNotifier>> m_notifiers;
+    std::unique_ptr<QTimer> m_pacer; ///< for a device without a clock (the null device)
+    int m_periodMs = 0;
 };
 
 // Blocks of the circular buffer as the notification positions lay them out.

@@ -15,8 +15,8 @@ namespace {
 
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
-constexpr std::int64_t kHeaderBytes = 44;
-constexpr std::int64_t kMaxDataBytes = 0xFFFFFFFFLL - 36; // RIFF sizes are 32-bit
+constexpr std::int64_t kHeaderBytes = kWavHeaderBytes;
+constexpr std::int64_t kMaxDataBytes = kWavMaxDataBytes;
 constexpr std::int64_t kChunkFrames = 8192;
 
 std::uint16_t Le16(const std::uint8_t* p) {
@@ -64,6 +64,24 @@ std::string Folder(const std::string& path) {
 }
 
 } // namespace
+
+void MakeWavHeader(std::uint8_t* h, std::int32_t sampleRate, std::int32_t channels,
+                   std::uint32_t dataBytes) {
+    const auto rate = static_cast<std::uint32_t>(sampleRate);
+    const auto ch = static_cast<std::uint32_t>(channels);
+    std::memcpy(h, "RIFF", 4);
+    Put32(h + 4, 36 + dataBytes);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    Put32(h + 16, 16);
+    Put16(h + 20, kFormatPcm);
+    Put16(h + 22, ch);
+    Put32(h + 24, rate);
+    Put32(h + 28, rate * 2u * ch);
+    Put16(h + 32, 2u * ch);
+    Put16(h + 34, 16);
+    std::memcpy(h + 36, "data", 4);
+    Put32(h + 40, dataBytes);
+}
 
 // ---- Reader --------------------------------------------------------------------------------
 
@@ -230,18 +248,28 @@ void WavWriter::discard() noexcept {
     }
 }
 
-void WavWriter::writeAll(const void* data, std::size_t size, std::int64_t offset) {
+int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
+               std::int64_t& written) {
     const auto* p = static_cast<const std::uint8_t*>(data);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(m_fd, p + done, size - done,
+        const ssize_t n = ::pwrite(fd, p + done, size - done,
                                    static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw OrvexError(ErrorKind::File, ErrnoText("cannot write " + m_path, errno));
+            return errno;
         }
+        if (n == 0) return EIO;
         done += static_cast<std::size_t>(n);
+        written += n;
     }
+    return 0;
+}
+
+void WavWriter::writeAll(const void* data, std::size_t size, std::int64_t offset) {
+    std::int64_t written = 0;
+    if (const int err = WriteAllAt(m_fd, data, size, offset, written); err != 0)
+        throw OrvexError(ErrorKind::File, ErrnoText("cannot write " + m_path, err));
 }
 
 void WavWriter::write(const std::int16_t* frames, std::int64_t frameCount) {
@@ -261,21 +289,8 @@ void WavWriter::write(const std::int16_t* frames, std::int64_t frameCount) {
 void WavWriter::commit() {
     if (m_fd < 0) throw OrvexError(ErrorKind::File, m_path + ": writer already closed");
     try {
-        const auto dataBytes = static_cast<std::uint32_t>(m_frames * 2 * m_channels);
         std::uint8_t h[kHeaderBytes];
-        std::memcpy(h, "RIFF", 4);
-        Put32(h + 4, 36 + dataBytes);
-        std::memcpy(h + 8, "WAVEfmt ", 8);
-        Put32(h + 16, 16);
-        Put16(h + 20, kFormatPcm);
-        Put16(h + 22, static_cast<std::uint32_t>(m_channels));
-        Put32(h + 24, static_cast<std::uint32_t>(m_rate));
-        Put32(h + 28,
-              static_cast<std::uint32_t>(m_rate) * 2u * static_cast<std::uint32_t>(m_channels));
-        Put16(h + 32, static_cast<std::uint32_t>(2 * m_channels));
-        Put16(h + 34, 16);
-        std::memcpy(h + 36, "data", 4);
-        Put32(h + 40, dataBytes);
+        MakeWavHeader(h, m_rate, m_channels, static_cast<std::uint32_t>(m_frames * 2 * m_channels));
         writeAll(h, sizeof h, 0);
         if (::fsync(m_fd) != 0)
             throw OrvexError(ErrorKind::File, ErrnoText("cannot flush " + m_path, errno));

@@ -2,6 +2,7 @@
 // command-line demodulator and by the sound card's WAV-file back end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,20 @@ struct WavFormat {
     std::int32_t BitsPerSample = 0; ///< always 16 for a file the reader accepts
     std::int64_t Frames = 0;        ///< frames in the data chunk
 };
+
+/// The canonical 44-byte header of a 16-bit PCM file: RIFF, fmt, and the data chunk's header.
+inline constexpr std::int64_t kWavHeaderBytes = 44;
+/// The most data bytes a file can declare (RIFF sizes are 32-bit).
+inline constexpr std::int64_t kWavMaxDataBytes = 0xFFFFFFFFLL - 36;
+/// Fills header[0..43] for sampleRate Hz, channels 1..16, and dataBytes of samples.
+void MakeWavHeader(std::uint8_t* header, std::int32_t sampleRate, std::int32_t channels,
+                   std::uint32_t dataBytes);
+
+/// Writes all size bytes at offset of the open file fd, going on after short writes and
+/// interrupted calls, and adds each part written to `written` (also when a later part fails).
+/// Returns 0, or the errno of the failure.
+int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
+               std::int64_t& written);
 
 /// Reads a RIFF/WAVE file of 16-bit PCM (format tag 1, or the extensible format with the PCM
 /// sub-format), any rate and channel count. The constructor walks the chunks, checks every size

@@ -3,19 +3,12 @@
 #include "bandplan/modBandPlan.h"
 #include "bandplan/modIniFiles.h"
 #include "core/Error.h"
+#include "core/Folders.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#ifndef ORVEX_INSTALL_BANDPLAN_DIR
-#define ORVEX_INSTALL_BANDPLAN_DIR ""
-#endif
-#ifndef ORVEX_SOURCE_BANDPLAN_DIR
-#define ORVEX_SOURCE_BANDPLAN_DIR ""
-#endif
 
 namespace orvex {
 namespace {
@@ -23,35 +16,6 @@ namespace {
 std::string Env(const char* name) {
     const char* v = std::getenv(name);
     return v ? std::string(v) : std::string();
-}
-
-std::string HomeFolder() {
-    std::string home = Env("HOME");
-    if (!home.empty()) return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-    return {};
-}
-
-// mkdir -p with mode 0755 for the folders it makes.
-bool MakeFolders(const std::string& path, int& err) {
-    if (path.empty()) {
-        err = ENOENT;
-        return false;
-    }
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/') continue;
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-            err = errno;
-            return false;
-        }
-    }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        err = ENOTDIR;
-        return false;
-    }
-    return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, int& err) {
@@ -77,15 +41,6 @@ std::string FileNameOf(const std::string& path) {
 
 } // namespace
 
-std::string ProgramFolder() {
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
-    std::string exe(buffer, static_cast<std::size_t>(n));
-    const auto slash = exe.find_last_of('/');
-    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
-}
-
 std::string UserBandPlanFolder() {
     std::string base = Env("XDG_DATA_HOME");
     if (base.empty() || base.front() != '/') {
@@ -102,10 +57,9 @@ std::vector<std::string> ShippedBandPlanFolders() {
     if (!program.empty()) {
         folders.push_back(program);
         folders.push_back(program + "/bandplans");
-        folders.push_back(program + "/../share/orvexsdr/bandplans");
     }
-    for (const char* configured : {ORVEX_INSTALL_BANDPLAN_DIR, ORVEX_SOURCE_BANDPLAN_DIR})
-        if (configured[0] != '\0') folders.emplace_back(configured);
+    for (auto& shipped : ShippedDataFolders("bandplans"))
+        folders.push_back(std::move(shipped));
     return folders;
 }
 

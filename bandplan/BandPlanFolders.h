@@ -14,6 +14,8 @@
 //     the plans load, and saving them later reports why it fails.
 #pragma once
 
+#include "core/Folders.h"
+
 #include <string>
 #include <vector>
 
@@ -49,8 +51,5 @@ std::vector<std::string> ShippedBandPlanFolders();
 
 /// Applies the rule (creating and seeding the user folder when needed).
 BandPlanFolderChoice ChooseBandPlanFolder(const BandPlanFolderRule& rule);
-
-/// The folder holding the running program, from /proc/self/exe; empty when unknown.
-std::string ProgramFolder();
 
 } // namespace orvex

@@ -196,7 +196,11 @@ bool ApplyPreset(const PresetInfo& preset, PresetPanelState& state, PresetTarget
     target.setFilterHi(preset.FilterHi >= 0 ? preset.FilterHi : target.defaultFilterHi());
     target.setFilterLo(preset.FilterLo >= 0 ? preset.FilterLo : target.defaultFilterLo());
     if (preset.AGCMode < 0) {
-        target.selectAgcMode(state.RememberedAgcMode >= 0 ? state.RememberedAgcMode : 1);
+        // Not stored: the AGC is the listener's. Only a preset's own selection (4) is handed
+        // back, to the selection it took over from (1 when none is known); a selection the
+        // listener made stays.
+        if (target.agcMode() >= 4)
+            target.selectAgcMode(state.RememberedAgcMode >= 0 ? state.RememberedAgcMode : 1);
     } else {
         const std::int32_t current = target.agcMode();
         if (current < 4) state.RememberedAgcMode = current;

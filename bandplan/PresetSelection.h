@@ -161,9 +161,10 @@ void StorePreset(PresetInfo& preset, const ReceiverSnapshot& state,
                  std::time_t now = std::time(nullptr));
 
 /// Applies a preset: mode, filter, both edges (the stored one when 0 or more, else the
-/// filter selection's default), the AGC (not stored: back to the selection remembered before
-/// a preset took over, 1 when none; stored: selection 4 with the preset's times, remembering
-/// the selection in force when it is below 4), the frequency, the image box, the button focus.
+/// filter selection's default), the AGC (not stored: while a preset's selection 4 is in force,
+/// back to the selection remembered before it took over, 1 when none, and otherwise the
+/// listener's selection stays; stored: selection 4 with the preset's times, remembering the
+/// selection in force when it is below 4), the frequency, the image box, the button focus.
 /// An empty preset (FreqCurrent below 1) is not applied: there is nothing to tune to. Returns
 /// whether it was applied.
 bool ApplyPreset(const PresetInfo& preset, PresetPanelState& state, PresetTarget& target);

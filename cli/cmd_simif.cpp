@@ -25,7 +25,8 @@ constexpr const char* kUsage =
     "  --freq MHZ         receive frequency in MHz (the default scene has stations around\n"
     "                     5.505, in the 49 m, 80 m, 40 m, 20 m bands, at 10 and 29.6 MHz)\n"
     "  --out FILE         the IF file to write (replaced only when complete)\n"
-    "  --scene FILE       scene file (default: the built-in data/scenes/default.scene)\n"
+    "  --scene FILE       scene file, or the name of a shipped scene ('calibration'); default:\n"
+    "                     the built-in data/scenes/default.scene\n"
     "  --clock-error PPM  error of the synthesiser's reference crystal, -1000..1000 ppm\n"
     "  --seconds N        length of the IF, 0.1..3600 s (default 10)\n";
 

@@ -1,6 +1,7 @@
 #include "Scene.h"
 
 #include "core/Error.h"
+#include "core/Folders.h"
 #include "core/SettingsStore.h"
 
 #include <cctype>
@@ -502,6 +503,19 @@ SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName)
     }
     if (result.errors.empty()) result.scene = std::move(scene);
     return result;
+}
+
+std::string FindSceneFile(const std::string& nameOrPath) {
+    struct stat st {};
+    if (nameOrPath.find('/') != std::string::npos || ::stat(nameOrPath.c_str(), &st) == 0)
+        return nameOrPath;
+    const bool hasSuffix =
+        nameOrPath.size() > 6 && nameOrPath.compare(nameOrPath.size() - 6, 6, ".scene") == 0;
+    for (const auto& folder : ShippedDataFolders("scenes")) {
+        const std::string candidate = folder + "/" + nameOrPath + (hasSuffix ? "" : ".scene");
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return candidate;
+    }
+    return nameOrPath;
 }
 
 SceneLoadResult LoadSceneFile(const std::string& path) {

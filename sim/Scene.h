@@ -84,6 +84,11 @@ inline constexpr std::size_t kMaxMorseTextLength = 256;
 SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName);
 /// Reads and parses a scene file; a file that cannot be read is one error saying why.
 SceneLoadResult LoadSceneFile(const std::string& path);
+/// The file a --scene value names: the value itself when it holds a '/' or names an existing
+/// file; otherwise a scene shipped with the program, by name with or without ".scene"
+/// ("calibration"), from core/Folders.h's ShippedDataFolders("scenes"); the value unchanged
+/// when no shipped scene has that name (loading it then says the file is missing).
+std::string FindSceneFile(const std::string& nameOrPath);
 /// The default scene (data/scenes/default.scene, built into the program).
 Scene DefaultScene();
 /// The text of the built-in default scene.

@@ -16,7 +16,7 @@ std::unique_ptr<SimulatedReceiver> MakeSimulatedReceiver(const SimSetup& setup,
     if (setup.sceneFile.empty()) {
         scene = DefaultScene();
     } else {
-        SceneLoadResult loaded = LoadSceneFile(setup.sceneFile);
+        SceneLoadResult loaded = LoadSceneFile(FindSceneFile(setup.sceneFile));
         if (!loaded.ok()) {
             error = loaded.errorText();
             return nullptr;

@@ -11,7 +11,7 @@
 namespace orvex::sim {
 
 struct SimSetup {
-    std::string sceneFile;      ///< empty: the built-in default scene
+    std::string sceneFile;      ///< a path or a shipped scene's name; empty: the built-in default
     double clockErrorPpm = 0.0; ///< reference clock error (-1000 to 1000 ppm)
     SimReceiverConfig config;   ///< chip, clock, IF (the error above replaces its own)
     /// Generate every music and speech loop of the scene while setting up (about a quarter

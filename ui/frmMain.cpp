@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "AGCPanel.h"
+#include "BandsPanel.h"
 #include "ClockPanel.h"
 #include "DisplaySizePanel.h"
 #include "FilterPanel.h"
@@ -133,6 +134,7 @@ void frmMain::buildPanels() {
     m_level = new LevelPanel(m_core, this);
     m_stats = new StatsPanel(m_core, this);
     m_displaySize = new DisplaySizePanel(m_core, this);
+    m_bands = new BandsPanel(m_core, this);
 
     auto* meterColumn = new QWidget(this);
     auto* meterBox = new QVBoxLayout(meterColumn);
@@ -142,8 +144,7 @@ void frmMain::buildPanels() {
 
     m_row[0] = Row(this, {m_power, m_frequency, meterColumn});
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
-    m_row[2] = Row(
-        this, {m_stats, m_displaySize, ReservedFrame("Bands and Presets", "frBands", 140, this)});
+    m_row[2] = Row(this, {m_stats, m_displaySize, m_bands});
     m_spectrum = new SpectrumPanel(m_core, *m_spectrumEngines, this);
     m_row[3] = m_spectrum;
     m_row[4] = ReservedFrame("Configuration", "frConfig", 40, this);
@@ -175,6 +176,7 @@ void frmMain::refresh(unsigned areas) {
     m_level->refresh(areas);
     m_stats->refresh(areas);
     m_displaySize->refresh(areas);
+    m_bands->refresh(areas);
     m_spectrum->refresh(areas);
 }
 

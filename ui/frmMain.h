@@ -38,6 +38,7 @@ class DisplaySizePanel;
 class ClockPanel;
 class SpectrumEngines;
 class SpectrumPanel;
+class BandsPanel;
 class frmLog;
 
 class frmMain final : public QWidget {
@@ -63,6 +64,7 @@ public:
     SMeterPanel* meter() const { return m_meter; }
     DisplaySizePanel* displaySize() const { return m_displaySize; }
     ClockPanel* clock() const { return m_clock; }
+    BandsPanel* bands() const { return m_bands; }
     frmLog* log() const { return m_log; }
     SMeter* meterEngine() const { return m_meterEngine; }
     SpectrumPanel* spectrum() const { return m_spectrum; }
@@ -99,6 +101,7 @@ private:
     ClockPanel* m_clock = nullptr;
     SpectrumEngines* m_spectrumEngines = nullptr;
     SpectrumPanel* m_spectrum = nullptr;
+    BandsPanel* m_bands = nullptr;
     qint64 m_lastWheelTime = -1;
     QPointF m_lastWheelAt;
     QPoint m_lastWheelDelta;

@@ -140,7 +140,13 @@ TEST(ApplyPreset, SetsTheReceiverInOrder) {
     ASSERT_TRUE(ApplyPreset(p, state, rx));
     EXPECT_EQ(rx.calls[4], "agc 2");
 
-    PresetPanelState fresh; // nothing remembered: selection 1
+    // Without a preset's selection in force the listener's AGC stays; with one (restored at
+    // start-up) and nothing remembered, selection 1.
+    rx.calls.clear();
+    ASSERT_TRUE(ApplyPreset(p, state, rx));
+    EXPECT_EQ(rx.calls[4], "tune 14.074000");
+    PresetPanelState fresh;
+    rx.agc = 4;
     rx.calls.clear();
     ASSERT_TRUE(ApplyPreset(p, fresh, rx));
     EXPECT_EQ(rx.calls[4], "agc 1");

@@ -1,0 +1,302 @@
+// The rigctl server: the protocol line by line, then the server on loopback with raw sockets
+// (several clients, floods, garbage, half-sent commands), then Hamlib's own rigctl client.
+#include "FakeRig.h"
+#include "app/RigctlProtocol.h"
+#include "app/RigctlServer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace orvex;
+using orvex::testutil::FakeRig;
+
+namespace {
+
+QCoreApplication& App() {
+    static int argc = 1;
+    static char name[] = "orvex_app_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// Runs the event loop until done() holds; false if it does not within the guard time.
+bool PumpUntil(const std::function<bool()>& done, int guardMs = 10000) {
+    App();
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > guardMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+class ProtocolTest : public ::testing::Test {
+protected:
+    std::string ask(const std::string& line) { return AnswerRigctlLine(rig, state, line).text; }
+    FakeRig rig;
+    RigctlState state;
+};
+
+TEST_F(ProtocolTest, FrequencyIsSetAndReadInHertzAndRefusedOutOfRange) {
+    EXPECT_EQ(ask("F 7090000"), "RPRT 0\n");
+    EXPECT_EQ(ask("f"), "7090000\n");
+    // Hamlib 4 clients put a VFO before the value and send fractions.
+    EXPECT_EQ(ask("F VFOA 7100000.000000"), "RPRT 0\n");
+    EXPECT_EQ(ask("f VFOA"), "7100000\n");
+    EXPECT_EQ(ask("\\set_freq 14074000\r"), "RPRT 0\n");
+    EXPECT_EQ(ask("\\get_freq"), "14074000\n");
+    const int tunes = rig.tuneCalls;
+    for (const char* bad : {"F 99e9", "F -5", "F", "F 7e6 1", "F 7MHz", "F nan", "F inf"})
+        EXPECT_EQ(ask(bad), "RPRT -1\n") << bad;
+    EXPECT_EQ(rig.tuneCalls, tunes);
+    EXPECT_EQ(rig.frequencyHz, 14074000.0);
+}
+
+TEST_F(ProtocolTest, ModesRoundTripAndThePassbandSetsTheFilter) {
+    // Every token "M ?" lists is accepted, and the receiver's own modes read back unchanged.
+    std::string list = ask("M ?");
+    ASSERT_EQ(list.substr(list.size() - 7), "RPRT 0\n");
+    std::istringstream tokens(list.substr(0, list.find('\n')));
+    int accepted = 0;
+    for (std::string token; tokens >> token; ++accepted)
+        EXPECT_EQ(ask("M " + token + " 0"), "RPRT 0\n") << token;
+    EXPECT_GE(accepted, 6);
+    for (std::int32_t mode = 0; mode <= 5; ++mode) {
+        const std::string name = HamlibModeName(mode);
+        ASSERT_EQ(ask("M " + name + " 0"), "RPRT 0\n");
+        EXPECT_EQ(rig.mode, mode) << name;
+        EXPECT_EQ(ask("m"), name + "\n" + std::to_string(rig.passbandHz) + "\n");
+    }
+    EXPECT_EQ(ask("M USB 2400"), "RPRT 0\n");
+    EXPECT_EQ(ask("m"), "USB\n2400\n");
+    EXPECT_EQ(ask("M PKTLSB 0"), "RPRT 0\n"); // data mode of a digital-mode program
+    EXPECT_EQ(ask("m"), "LSB\n2400\n");       // 0 keeps the edges
+    EXPECT_EQ(ask("M VFOA USB -1"), "RPRT 0\n");
+    EXPECT_EQ(ask("m"), "USB\n2400\n");
+    // A bad token changes nothing; a refused pass band is reported.
+    const int modeCalls = rig.modeCalls;
+    for (const char* bad : {"M CW 500", "M USB x", "M USB -2", "M", "M USB 2400 7"})
+        EXPECT_EQ(ask(bad), "RPRT -1\n") << bad;
+    EXPECT_EQ(rig.modeCalls, modeCalls);
+    EXPECT_EQ(ask("M USB 20"), "RPRT -1\n");
+    EXPECT_EQ(rig.passbandHz, 2400);
+    // With the mode locked a client's set_mode is accepted and ignored.
+    EXPECT_EQ(ask("\\set_lock_mode 1"), "RPRT 0\n");
+    EXPECT_EQ(ask("\\get_lock_mode"), "1\n");
+    EXPECT_EQ(ask("M AM 5000"), "RPRT 0\n");
+    EXPECT_EQ(rig.mode, 1);
+}
+
+TEST_F(ProtocolTest, LevelsPowerVfoAndReceiverOnlyCommands) {
+    EXPECT_EQ(ask("l STRENGTH"), "-12\n");
+    rig.strengthDb = 23.6;
+    EXPECT_EQ(ask("l VFOA STRENGTH"), "24\n");
+    EXPECT_EQ(ask("l ?"), "AF STRENGTH\n");
+    EXPECT_EQ(ask("L ?"), "AF\nRPRT 0\n");
+    EXPECT_EQ(ask("L AF 0.25"), "RPRT 0\n");
+    EXPECT_DOUBLE_EQ(rig.afLevel, 0.25);
+    EXPECT_EQ(ask("l AF"), "0.250000\n");
+    for (const char* bad : {"L AF 1.5", "L AF -0.1", "L STRENGTH 3", "L AF", "l RFPOWER", "l"})
+        EXPECT_EQ(ask(bad), "RPRT -1\n") << bad;
+    EXPECT_DOUBLE_EQ(rig.afLevel, 0.25);
+
+    EXPECT_EQ(ask("t"), "0\n");
+    EXPECT_EQ(ask("T 0"), "RPRT 0\n");
+    EXPECT_EQ(ask("T 1"), "RPRT -11\n");
+    EXPECT_EQ(ask("v"), "VFOA\n");
+    EXPECT_EQ(ask("V VFOA"), "RPRT 0\n");
+    EXPECT_EQ(ask("V VFOB"), "RPRT -11\n");
+    EXPECT_EQ(ask("s"), "0\nVFOA\n");
+    EXPECT_EQ(ask("S 0 VFOA"), "RPRT 0\n");
+    EXPECT_EQ(ask("S 1 VFOB"), "RPRT -11\n");
+    EXPECT_EQ(ask("\\chk_vfo"), "0\n");
+
+    EXPECT_EQ(ask("\\set_powerstat 0"), "RPRT 0\n");
+    EXPECT_FALSE(rig.power);
+    EXPECT_EQ(ask("\\get_powerstat"), "0\n");
+    EXPECT_EQ(ask("\\set_powerstat 1"), "RPRT 0\n");
+    EXPECT_TRUE(rig.power);
+    EXPECT_EQ(ask("\\set_powerstat 7"), "RPRT -1\n");
+}
+
+TEST_F(ProtocolTest, ExtendedResponsesErrorsAndEndOfSession) {
+    EXPECT_EQ(ask("+f"), "get_freq:\nFrequency: 6015000\nRPRT 0\n");
+    EXPECT_EQ(ask("+\\set_mode USB 2400"), "set_mode: USB 2400\nRPRT 0\n");
+    EXPECT_EQ(ask(";\\get_mode"), "get_mode:;Mode: USB;Passband: 2400;RPRT 0\n");
+    EXPECT_EQ(ask("|M USB 2400"), "set_mode: USB 2400|RPRT 0\n");
+    EXPECT_EQ(ask("+l STRENGTH"), "get_level: STRENGTH\nLevel Value: -12\nRPRT 0\n");
+    EXPECT_EQ(ask("+F 1"), "set_freq: 1\nRPRT -1\n");
+    // Unknown commands, known ones a receiver has no use for, junk.
+    EXPECT_EQ(ask("\\no_such_command"), "RPRT -4\n");
+    EXPECT_EQ(ask("J 100"), "RPRT -4\n");
+    EXPECT_EQ(ask("+\\frobnicate 1"), "frobnicate: 1\nRPRT -4\n");
+    EXPECT_EQ(ask(""), "");
+    EXPECT_EQ(ask("   \r"), "");
+    EXPECT_EQ(ask("# a comment"), "");
+    const RigctlAnswer quit = AnswerRigctlLine(rig, state, "q");
+    EXPECT_TRUE(quit.close);
+    EXPECT_EQ(quit.text, "");
+}
+
+// A raw client on loopback: sends bytes, collects what comes back.
+struct RawClient {
+    explicit RawClient(std::uint16_t port) {
+        socket.connectToHost("127.0.0.1", port);
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+    }
+    bool connected() {
+        return PumpUntil([this] { return socket.state() == QAbstractSocket::ConnectedState; });
+    }
+    // Sends text and waits for `lines` newline-terminated lines of answer.
+    std::string ask(const QByteArray& text, int lines) {
+        received.clear();
+        socket.write(text);
+        PumpUntil([&] { return received.count('\n') >= lines || closed; });
+        return received.toStdString();
+    }
+    QTcpSocket socket;
+    QByteArray received;
+    bool closed = false;
+};
+
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        ASSERT_TRUE(server.start(0)) << server.errorText().toStdString();
+        server.onClientDropped = [this](const QString& line) { drops.push_back(line); };
+    }
+    FakeRig rig;
+    RigctlServer server{rig};
+    std::vector<QString> drops;
+};
+
+TEST_F(ServerTest, ClientsAreAnsweredInOrderAndOneBadClientDisturbsNoOther) {
+    RawClient a(server.port()), b(server.port());
+    ASSERT_TRUE(a.connected() && b.connected());
+    ASSERT_TRUE(PumpUntil([&] { return server.clientCount() == 2; }));
+    // Lines sent at once, more than one turn's worth, answered in order.
+    QByteArray burst;
+    std::string expected;
+    for (int i = 0; i < 3 * RigctlServer::kLinesPerTurn; ++i) {
+        const int hz = 7000000 + i;
+        burst += "F " + QByteArray::number(hz) + "\nf\n";
+        expected += "RPRT 0\n" + std::to_string(hz) + "\n";
+    }
+    EXPECT_EQ(a.ask(burst, 6 * RigctlServer::kLinesPerTurn), expected);
+    EXPECT_EQ(b.ask("m\nt\n", 3), "AM\n4950\n0\n");
+
+    // A client that stops in the middle of a command and leaves: nothing is tuned.
+    {
+        RawClient half(server.port());
+        ASSERT_TRUE(half.connected());
+        const int tunes = rig.tuneCalls;
+        half.socket.write("F 14");
+        half.socket.flush();
+        half.socket.disconnectFromHost();
+        ASSERT_TRUE(PumpUntil([&] { return server.clientCount() == 2; }));
+        EXPECT_EQ(rig.tuneCalls, tunes);
+    }
+    // A megabyte without a newline, and binary garbage: both dropped, the others served.
+    RawClient flood(server.port()), garbage(server.port());
+    ASSERT_TRUE(flood.connected() && garbage.connected());
+    flood.socket.write(QByteArray(1 << 20, 'x'));
+    garbage.socket.write(QByteArray("f\n\x00\x01\xff\x7fq\n", 9));
+    ASSERT_TRUE(PumpUntil([&] { return flood.closed && garbage.closed; }));
+    EXPECT_EQ(server.clientsDropped(), 2);
+    ASSERT_EQ(drops.size(), 2u);
+    EXPECT_NE(drops[0].indexOf("dropped client 127.0.0.1:"), -1);
+    EXPECT_EQ(a.ask("f\n", 1), "7000095\n");
+    EXPECT_EQ(b.ask("+\\get_powerstat\n", 3), "get_powerstat:\nPower Status: 1\nRPRT 0\n");
+    EXPECT_EQ(server.clientCount(), 2);
+    // q ends only that session.
+    EXPECT_EQ(a.ask("v\nq\nf\n", 99), "VFOA\n");
+    EXPECT_TRUE(a.closed);
+    EXPECT_EQ(b.ask("f\n", 1), "7000095\n");
+}
+
+TEST_F(ServerTest, ABusyPortOrABadAddressIsReported) {
+    RigctlServer second(rig);
+    EXPECT_FALSE(second.start(server.port()));
+    EXPECT_NE(second.errorText().indexOf("cannot listen on 127.0.0.1:"), -1)
+        << second.errorText().toStdString();
+    EXPECT_FALSE(second.start(0, "not-an-address"));
+    EXPECT_FALSE(second.isListening());
+    server.stop();
+    EXPECT_EQ(server.port(), 0);
+    EXPECT_TRUE(second.start(0, "any"));
+}
+
+// Hamlib's own client, run with QProcess while this test's event loop serves it.
+class HamlibClientTest : public ServerTest {
+protected:
+    void SetUp() override {
+        ServerTest::SetUp();
+        m_rigctl = QStandardPaths::findExecutable("rigctl");
+        if (m_rigctl.isEmpty()) GTEST_SKIP() << "Hamlib's rigctl is not installed";
+    }
+    // Runs "rigctl -m 2 -r 127.0.0.1:PORT ARGS..." and returns what it printed.
+    std::string rigctl(QStringList args, int* exitCode = nullptr) {
+        args.prepend("127.0.0.1:" + QString::number(server.port()));
+        args.prepend("-r");
+        args.prepend("2");
+        args.prepend("-m");
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(m_rigctl, args);
+        const bool finished =
+            PumpUntil([&] { return process.state() == QProcess::NotRunning; }, 20000);
+        if (!finished) process.kill();
+        process.waitForFinished(1000);
+        if (exitCode) *exitCode = finished ? process.exitCode() : -1;
+        return process.readAll().toStdString();
+    }
+    QString m_rigctl;
+};
+
+TEST_F(HamlibClientTest, TunesSetsModesAndReadsTheMeter) {
+    int code = -1;
+    // Each call is a fresh client, so the reads come from the server, not the client's cache.
+    rigctl({"F", "7090000"}, &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(rig.frequencyHz, 7090000.0);
+    EXPECT_EQ(rigctl({"f"}, &code), "7090000\n");
+    rigctl({"M", "USB", "2400"});
+    EXPECT_EQ(rig.mode, 1);
+    EXPECT_EQ(rig.passbandHz, 2400);
+    EXPECT_EQ(rigctl({"m"}), "USB\n2400\n");
+    EXPECT_EQ(rigctl({"l", "STRENGTH"}), "-12\n");
+    // Modes and levels come from the client's reading of \dump_state.
+    const std::string modes = rigctl({"M", "?"});
+    for (const char* m : {"AM ", "USB ", "LSB ", "FM ", "AMS "})
+        EXPECT_NE(modes.find(m), std::string::npos) << m << " missing from " << modes;
+    EXPECT_EQ(QString::fromStdString(rigctl({"l", "?"})).simplified(), "AF STRENGTH");
+    const std::string refused = rigctl({"F", "99000000000"}, &code);
+    EXPECT_NE(refused.find("Invalid parameter"), std::string::npos) << refused;
+    EXPECT_EQ(rig.frequencyHz, 7090000.0);
+}
+
+TEST_F(HamlibClientTest, DumpStateIsReadWithoutAProtocolError) {
+    int code = -1;
+    const std::string verbose = rigctl({"-vvvvv", "f"}, &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(verbose.find("netrigctl_open returning(0)"), std::string::npos) << verbose;
+    EXPECT_EQ(verbose.find("rotocol error"), std::string::npos) << verbose;
+    EXPECT_EQ(verbose.find("RPRT -"), std::string::npos) << verbose; // nothing it asks fails
+}
+
+} // namespace
