@@ -185,6 +185,7 @@ void ReceiverCore::SetCheck(ChainCheck box, bool ticked) {
 
 void ReceiverCore::setSpectrumAnalyserOn(bool on) {
     m_panel.chkSpectrumAnalyser = on;
+    applySpectrumRuns();
     emitChanged(kAreaLayout);
 }
 
@@ -218,6 +219,7 @@ void ReceiverCore::applyDisplaySize(std::int32_t index) {
         // The small sizes hide statistics and spectrum, so neither runs.
         s.PerfStatsOn = false;
     }
+    applySpectrumRuns();
 }
 
 bool ReceiverCore::spectrumRuns() const {
@@ -388,6 +390,7 @@ void ReceiverCore::DarkenControls() {
     s.lblFLoColour = s.lblFHiColour = s.lblFloDescColour = s.lblFHiDescColour = kColourResting;
     m_panel.FrameColour.fill(kColourResting);
     m_values.setTarget(0);
+    m_scope.ReadoutOn = ScopeSurface::None;
     const bool bands = hideBandPickers();
     emitChanged(kAreaHover | kAreaChain | (bands ? kAreaBands : 0u));
 }

@@ -336,6 +336,10 @@ void RadioSession::advanceOneBlock() {
         m_chain->tmrPerfStats_Timer();
         Q_EMIT statisticsUpdated();
     }
+    if (m_spectrumArmed) {
+        m_spectrumArmed = false;
+        Q_EMIT spectrumRedrawDue();
+    }
 }
 
 void RadioSession::attachSpectrum(SpectrumTap* tap) {
@@ -349,6 +353,7 @@ void RadioSession::stopChainTimers() {
     m_statsTimer.stop();
     m_spectrumTimer.stop();
     m_statsArmed = false;
+    m_spectrumArmed = false;
 }
 
 double RadioSession::blockSeconds() const {
@@ -356,7 +361,10 @@ double RadioSession::blockSeconds() const {
 }
 
 void RadioSession::ArmSpectrumTimer(std::int32_t ms) {
-    if (!m_freeRunning) m_spectrumTimer.start(ms);
+    if (m_freeRunning)
+        m_spectrumArmed = true;
+    else
+        m_spectrumTimer.start(ms);
 }
 
 void RadioSession::ArmStatsTimer(std::int32_t ms) {

@@ -140,7 +140,7 @@ public:
     void stopStreaming();
     bool streaming() const;
     /// Free-running: moves the frame clock on by one block and runs the statistics timer's
-    /// work when the block armed it.
+    /// work, then the spectrum redraw, when the block armed them.
     void advanceOneBlock();
 
     /// Ports the chain calls that belong to the window (spectrum analyser, meter).
@@ -231,6 +231,7 @@ private:
     QTimer m_statsTimer, m_spectrumTimer;
     bool m_freeRunning = false;
     bool m_statsArmed = false;
+    bool m_spectrumArmed = false;
     BlockFigures m_total, m_second;
     std::function<void(const std::int16_t*, const std::int16_t*)> m_afterBlock;
 };

@@ -187,6 +187,7 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     log("Form_Load : Initialising sldAGCAttack");
     log("Form_Load : Initialising sldAGCDecay");
     log("Form_Load : Initialising SpectrumAnalyser");
+    setUpSpectrum();
     // The chain holds the filter, AGC, IF filter and notch defaults from its creation.
     for (int n = 0; n <= 4; ++n)
         log("Form_Load : Initialising Variable Filter Default Values (" + std::to_string(n) + ")");

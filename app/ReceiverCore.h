@@ -10,6 +10,8 @@
 #pragma once
 
 #include "app/RadioSession.h"
+#include "app/SpectrumControls.h"
+#include "app/SpectrumDisplay.h"
 #include "app/TraceLog.h"
 #include "app/TuningPanel.h"
 #include "app/ValueTable.h"
@@ -32,7 +34,6 @@ namespace orvex {
 class SettingsStore;
 class ShaftEncoder;
 class TuningKnob;
-class SpectrumTap;
 class MeterDisplay;
 } // namespace orvex
 
@@ -93,7 +94,7 @@ struct FrontPanelHooks {
     /// Shows text on the splash window's label; an empty text closes the splash.
     std::function<void(const std::string&)> splash;
     /// "Form_Load : New clsSpectrumAnalyser": the analyser the chain's taps feed.
-    std::function<std::unique_ptr<SpectrumTap>()> newSpectrumAnalyser;
+    std::function<std::unique_ptr<SpectrumDisplay>()> newSpectrumAnalyser;
     /// "Form_Load : Draw SMeter": the meter, set up and drawn once at zero.
     std::function<std::unique_ptr<MeterDisplay>()> setupSMeter;
 };
@@ -141,7 +142,7 @@ public:
     RadioSession& session() { return m_session; }
     ad9951& vfo();
     ShaftEncoder& encoder() { return *m_encoder; }
-    SpectrumTap* spectrum() { return m_spectrum.get(); }
+    SpectrumDisplay* spectrum() { return m_spectrum.get(); }
     MeterDisplay* meter() { return m_meter.get(); }
     SettingsStore& store() { return m_store; }
     Profiler& wheelProfiler() { return m_wheelProfiler; }
@@ -268,6 +269,32 @@ public:
     /// DDS controller now uses.
     void ConfigClosed();
 
+    // ---- spectrum display (app/CoreSpectrum.cpp) ------------------------------------------
+    /// The display controls as the panel shows them.
+    const SpectrumControls& scope() const { return m_scope; }
+    /// Mode choice 0 Freq, 1 Time, 2 Phase: shows that mode's controls and loads its settings.
+    void chkScopeMode_Click(std::int32_t index);
+    /// Source 0 "IF in", 1 "Pre Demod", 2 "Post Demod", 3 "AF Out".
+    void optSpectrumSource_Click(std::int32_t index);
+    /// Trigger channel 1 or 2 (one is always chosen).
+    void chkTrigOn_Click(std::int32_t index);
+    void ScopeCheckClick(ScopeCheck box, bool ticked);
+    void ScopeSliderChanged(ScopeSlider slider, std::int32_t position);
+    /// Right button on a slider: back to its default.
+    void ScopeSliderRightButton(ScopeSlider slider);
+    /// The pointer at (x, y) logical pixels over a surface `height` pixels high: the read-out,
+    /// and with wheel tuning over the scope the wheel target and (over the display) the step.
+    void ScopeHover(ScopeSurface surface, double x, double y, double height);
+    /// The pointer left the surfaces: read-out hidden, wheel target cleared.
+    void ScopeLeave();
+    /// A click at x on a surface: the left button tunes there while the axis shows radio
+    /// frequency. True when it tuned.
+    bool ScopeClick(double x, bool leftButton);
+    /// The redraw after a block (tmrSpectrumDisplay): at most one frame per block.
+    void tmrSpectrumDisplay_Timer();
+    /// Frames drawn since start-up.
+    std::int64_t spectrumFrames() const { return m_scopeFrames; }
+
 Q_SIGNALS:
     void changed(unsigned areas);
     /// The spectrum display should draw one frame (at most once per block).
@@ -296,12 +323,27 @@ private:
     void raisePriority();
     void restorePriority();
 
+    // ---- spectrum display (app/CoreSpectrum.cpp) ------------------------------------------
+    void setUpSpectrum();
+    void setUpSpectrumValues();
+    void applySpectrumRuns();
+    void applyDisplayWindow();
+    void refreshScopeCaptions();
+    void showNotchMarker();
+    SpectrumControls m_scope;
+    bool m_scopeModeBusy = false;
+    bool m_trigBusy = false;
+    std::int64_t m_scopeFrames = 0;
+    std::int64_t m_scopeLastBlock = -1;
+    std::int32_t m_scopeCaptionOffset = 0;
+    bool m_scopeCaptionReverse = false;
+
     SettingsStore& m_store;
     CoreOptions m_options;
     TraceLog m_trace;
     BandPlanModel m_bands;
     RadioSession m_session;
-    std::unique_ptr<SpectrumTap> m_spectrum;
+    std::unique_ptr<SpectrumDisplay> m_spectrum;
     std::unique_ptr<MeterDisplay> m_meter;
     std::unique_ptr<TuningKnob> m_knob;
     std::unique_ptr<ShaftEncoder> m_encoder;

@@ -1,12 +1,13 @@
 // The front panel's wheel-adjustable values: numeric settings shown as plain labels that the
 // user points at and changes with the mouse wheel (Shift coarse, Ctrl fine), or restores with
-// a right click. Nineteen entries, numbered 1 to 19; the number of the entry under the pointer
+// a right click. Entries numbered 1 to 21; the number of the entry under the pointer
 // is the wheel target (0: none).
 //
 //   1 frequency readout      2-5 scope channel gain and shift    6 scope width
 //   7-8 AF filter edges      9 noise reducer                     10 output level
 //   11-12 notch centre/width 13-14 AGC delay and ramp            15 scope centre
 //   16 the spectrum surfaces (wheel tuning)  17-18 IF filter edges  19 spectrum smoothing
+//   20-21 the waterfall's lowest and highest level (beyond the panel's nineteen)
 //
 // An entry either owns its ValueLabel or shows one that the receive chain keeps (the chain's
 // labels hold its filter, notch, noise reducer, level and AGC values), so there is one copy of
@@ -50,7 +51,7 @@ struct ValueEntry {
 
 class ValueTable {
 public:
-    static constexpr int kEntries = 19;
+    static constexpr int kEntries = 21;
 
     ValueTable();
 

@@ -79,9 +79,10 @@ public:
     template <class F>
     void watch(F onReady) {
         unwatch();
-        if (snd_pcm_type(m_pcm) == SND_PCM_TYPE_NULL) {
-            // The null device is always ready and has no clock of its own: waking on its
-            // descriptors would spin. It takes or gives one period per period instead.
+        if (m_capture && snd_pcm_type(m_pcm) == SND_PCM_TYPE_NULL) {
+            // A null capture device is always ready and has no clock of its own: waking on its
+            // descriptors would spin. It gives one period per period instead (playback is paced
+            // by its buffer, below).
             m_pacer = std::make_unique<QTimer>();
             m_pacer->setTimerType(Qt::PreciseTimer);
             QObject::connect(m_pacer.get(), &QTimer::timeout, m_pacer.get(),
@@ -320,7 +321,11 @@ public:
     AlsaPlaybackBuffer(AlsaStream& stream, const PcmFormat& format, std::int64_t bytes,
                        EventRegistry& events)
         : m_stream(stream), m_format(format), m_image(static_cast<std::size_t>(bytes), 0),
-          m_scratch(static_cast<std::size_t>(bytes / 2), 0), m_events(events) {}
+          m_scratch(static_cast<std::size_t>(bytes / 2), 0), m_events(events) {
+        m_pace.setSingleShot(true);
+        m_pace.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_pace, &QTimer::timeout, [this] { onPace(); });
+    }
     ~AlsaPlaybackBuffer() override { stopStream(); }
 
     void setNotificationPositions(const std::vector<NotifyPosition>& positions) override {
@@ -338,6 +343,16 @@ public:
         m_running = true;
         m_next = 0;
         if (!primeAndStart(false)) return;
+        // ALSA's null device takes every period the moment it is written, so its descriptor
+        // is always ready and nothing paces it: refilling on readiness would spin as fast as
+        // the processor allows. It is paced by the clock instead, one block per block's time,
+        // as a card would take them.
+        if (snd_pcm_type(m_stream.pcm()) == SND_PCM_TYPE_NULL) {
+            m_paceStart = std::chrono::steady_clock::now();
+            m_paced = 0;
+            schedulePace();
+            return;
+        }
         m_stream.watch([this] { onReady(); });
     }
 
@@ -370,7 +385,27 @@ private:
         if (!m_running) return;
         m_running = false;
         m_stream.unwatch();
+        m_pace.stop();
         snd_pcm_drop(m_stream.pcm());
+    }
+
+    // The time the next block of a paced device is due: start + blocks x block period.
+    void schedulePace() {
+        const double blockSeconds = static_cast<double>(m_layout.blockBytes) /
+                                    static_cast<double>(m_format.bytesPerSecond());
+        const auto due =
+            m_paceStart + std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::duration<double>(blockSeconds * (m_paced + 1)));
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+            due - std::chrono::steady_clock::now());
+        m_pace.start(static_cast<int>(std::max<std::int64_t>(0, wait.count())));
+    }
+
+    void onPace() {
+        if (!m_running) return;
+        ++m_paced;
+        deliverBlock();
+        if (m_running) schedulePace();
     }
 
     void lost(const std::string& why) {
@@ -432,6 +467,11 @@ private:
         const snd_pcm_sframes_t avail = snd_pcm_avail_update(m_stream.pcm());
         if (avail < 0) return handleError(static_cast<int>(avail));
         if (avail < frames) return;
+        deliverBlock();
+    }
+
+    // A block has been played: announce it, so the owner refills it, then queue it.
+    void deliverBlock() {
         const std::size_t block = m_next;
         m_next = (m_next + 1) % m_layout.blocks;
         m_events.fire(m_positions[block].eventId);
@@ -457,6 +497,9 @@ private:
     std::size_t m_next = 0;
     float m_gain = 1.0f;
     bool m_running = false;
+    QTimer m_pace; // the null device's clock
+    std::chrono::steady_clock::time_point m_paceStart;
+    std::int64_t m_paced = 0;
 };
 
 // Opens device `name` for one direction, with the context's local configuration when the

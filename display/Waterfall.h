@@ -99,7 +99,7 @@ private:
     SettingsStore* m_store;
     std::string m_section;
     bool m_enabled = true;
-    std::int32_t m_height = 120;
+    std::int32_t m_height = 88;
     float m_minDb = kDefaultMinDb;
     float m_maxDb = kDefaultMaxDb;
     float m_fullScale = 1.0f;

@@ -494,8 +494,9 @@ void clsSpectrumAnalyser::scaleChannel(float* data, float gain, float offset, st
     float* d = data + first;
     if (m_mode == 0 && LogMode()) {
         // Log10 of the magnitude (0 for silence and for anything below 1), then the channel's
-        // offset less a third of the log top, times its gain.
-        const float shift = offset - YScaleMax() / 3.0f;
+        // offset less a third of the log top, times its gain. The gain slider's Gain is a
+        // shift of 20 log10(Gain) dB.
+        const float shift = offset - YScaleMax() / 3.0f + std::log10(m_gain);
         for (std::int32_t i = 0; i < n; ++i) {
             const float v = std::fabs(d[i]);
             const float l = v > 1.0f ? std::log10(v) : 0.0f;
@@ -513,6 +514,7 @@ void clsSpectrumAnalyser::scaleChannel(float* data, float gain, float offset, st
         if (peak != 0.0f) vec::Scale(std::fabs(YScaleMax() / peak), d, n);
         return;
     }
+    gain *= m_gain;
     if (gain != 1.0f) vec::Scale(gain, d, n);
     dll::Add_S_1(offset, d, n);
 }

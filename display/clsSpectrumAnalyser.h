@@ -94,9 +94,11 @@ public:
     void setOrder(std::int32_t order) { m_order = order; }
     /// Block length handed to the FFT, 2^Order; set by init.
     std::int32_t Points() const { return m_points; }
-    /// Set by the gain slider; the traces do not use it (the per-channel gains do).
+    /// The gain slider's trace gain, a factor (> 0; 1 at init): it multiplies both traces
+    /// beside their channel gains (in log mode a shift of 20 log10(Gain) dB). Auto gain
+    /// overrides it. Values of 0 or below are held at 1e-6.
     float Gain() const { return m_gain; }
-    void setGain(float g) { m_gain = g; }
+    void setGain(float g) { m_gain = g > 0.0f ? g : 0.000001f; }
     /// Scale each trace so that its peak reaches the top of the display.
     bool AutoGain() const { return m_autoGain; }
     void setAutoGain(bool on) { m_autoGain = on; }

@@ -13,6 +13,8 @@
 #include "NotchPanel.h"
 #include "PowerPanel.h"
 #include "SMeterPanel.h"
+#include "SpectrumEngines.h"
+#include "SpectrumPanel.h"
 #include "StatsPanel.h"
 #include "app/ReceiverCore.h"
 #include "display/SMeter.h"
@@ -27,16 +29,6 @@
 
 namespace orvex::ui {
 namespace {
-
-// A frame kept for a part of the panel that another part of the program fills in.
-QWidget* ReservedFrame(const QString& title, const QString& objectName, int height,
-                       QWidget* parent) {
-    auto* frame = new QGroupBox(title, parent);
-    frame->setObjectName(objectName);
-    frame->setAccessibleName(title);
-    frame->setMinimumHeight(height);
-    return frame;
-}
 
 QWidget* Row(QWidget* parent, std::initializer_list<QWidget*> widgets) {
     auto* row = new QWidget(parent);
@@ -95,6 +87,11 @@ bool frmMain::start() {
         }
         m_splashLabel->setText(QString::fromStdString(text));
     };
+    hooks.newSpectrumAnalyser = [this]() -> std::unique_ptr<app::SpectrumDisplay> {
+        auto engines = std::make_unique<SpectrumEngines>(&m_core.store());
+        m_spectrumEngines = engines.get();
+        return engines;
+    };
     hooks.setupSMeter = [this]() -> std::unique_ptr<MeterDisplay> {
         auto meter = std::make_unique<SMeter>();
         meter->SetupSMeter();
@@ -139,7 +136,8 @@ void frmMain::buildPanels() {
     m_row[0] = Row(this, {m_power, m_frequency, meterColumn});
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
     m_row[2] = Row(this, {m_stats, m_displaySize, m_bands});
-    m_row[3] = ReservedFrame("Spectrum", "frSpectrum", 260, this);
+    m_spectrum = new SpectrumPanel(m_core, *m_spectrumEngines, this);
+    m_row[3] = m_spectrum;
     m_config = new ConfigPanel(m_core, this);
     m_row[4] = m_config;
 
@@ -171,6 +169,7 @@ void frmMain::refresh(unsigned areas) {
     m_stats->refresh(areas);
     m_displaySize->refresh(areas);
     m_bands->refresh(areas);
+    m_spectrum->refresh(areas);
 }
 
 // The display sizes: the window ends after the row that closes each size.

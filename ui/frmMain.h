@@ -37,6 +37,8 @@ class StatsPanel;
 class SMeterPanel;
 class DisplaySizePanel;
 class ClockPanel;
+class SpectrumEngines;
+class SpectrumPanel;
 class BandsPanel;
 class frmLog;
 
@@ -67,6 +69,8 @@ public:
     BandsPanel* bands() const { return m_bands; }
     frmLog* log() const { return m_log; }
     SMeter* meterEngine() const { return m_meterEngine; }
+    SpectrumPanel* spectrum() const { return m_spectrum; }
+    SpectrumEngines* spectrumEngines() const { return m_spectrumEngines; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,6 +102,8 @@ private:
     SMeterPanel* m_meter = nullptr;
     DisplaySizePanel* m_displaySize = nullptr;
     ClockPanel* m_clock = nullptr;
+    SpectrumEngines* m_spectrumEngines = nullptr;
+    SpectrumPanel* m_spectrum = nullptr;
     BandsPanel* m_bands = nullptr;
     qint64 m_lastWheelTime = -1;
     QPointF m_lastWheelAt;

@@ -1,6 +1,6 @@
 // orvexsdr: the receiver's front panel.
 //
-//   orvexsdr [trace] [--bandplans DIR] [--settings FILE]
+//   orvexsdr [trace] [--on] [--bandplans DIR] [--settings FILE]
 //
 // With no receiver configured it listens to the simulated Brisko receiver. SIGTERM and SIGINT
 // (a desktop logout, Ctrl-C in the terminal) shut down as the Close button does.
@@ -38,15 +38,19 @@ int main(int argc, char** argv) {
     orvex::app::CoreOptions options;
     options.arguments = arguments;
     std::string settingsFile;
+    bool powerOn = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if ((a == "--bandplans" || a == "--settings") && i + 1 < arguments.size()) {
             (a == "--bandplans" ? options.bandPlanFolder : settingsFile) = arguments[++i];
+        } else if (a == "--on") {
+            powerOn = true;
         } else if (a == "--help" || a == "-h") {
-            std::printf("usage: orvexsdr [trace] [--bandplans DIR] [--settings FILE]\n"
+            std::printf("usage: orvexsdr [trace] [--on] [--bandplans DIR] [--settings FILE]\n"
                         "The OrvexSDR front panel for the Brisko receiver. \"trace\" logs "
                         "start-up to a log window and to\n"
-                        "~/.local/state/OrvexSDR/OrvexSDR_Brisko.log.\n");
+                        "~/.local/state/OrvexSDR/OrvexSDR_Brisko.log. --on presses On once "
+                        "the panel is up.\n");
             return 0;
         }
     }
@@ -71,5 +75,6 @@ int main(int argc, char** argv) {
 
     if (!window.start()) return 1;
     window.show();
+    if (powerOn) core.optPwr_Click(0);
     return app.exec();
 }

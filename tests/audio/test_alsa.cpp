@@ -227,3 +227,33 @@ TEST(RealTimePacer, KeepsTheClockAtTheWallClock) {
     QCoreApplication::processEvents();
     EXPECT_EQ(clock.now(), frozen);
 }
+
+// ALSA's null device takes whatever is written at once; its blocks are still announced at
+// the sound card's rate (a 2048-frame block every 42.7 ms), not as fast as the loop runs.
+TEST(AlsaBackend, TheNullDeviceIsPlayedAtTheSampleRate) {
+    App();
+    AlsaContext context;
+    AlsaPlaybackProvider playback(context);
+    try {
+        playback.openByName("null");
+    } catch (const AudioError& e) {
+        GTEST_SKIP() << e.what();
+    }
+    struct Counter final : DXEventTarget {
+        void DirectXEvent8_DXCallback(int) override { ++fired; }
+        int fired = 0;
+    } counter;
+    EventRegistry events;
+    const PcmFormat format;
+    auto buffer = playback.createBuffer(format, 2 * kBlock * 2, events);
+    const int id = events.createEvent(&counter);
+    buffer->setNotificationPositions({{kBlock * 2 - 1, id}, {2 * kBlock * 2 - 1, id}});
+    const auto t0 = std::chrono::steady_clock::now();
+    buffer->start();
+    while (std::chrono::steady_clock::now() - t0 < std::chrono::milliseconds(500))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    buffer->stop();
+    // 500 ms hold 11.7 blocks.
+    EXPECT_GE(counter.fired, 9);
+    EXPECT_LE(counter.fired, 13);
+}

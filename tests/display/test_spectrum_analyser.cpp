@@ -264,6 +264,26 @@ TEST(SpectrumAnalyser, LogModeLabelsReadDecibels) {
     EXPECT_EQ(a.LevelLabels()[9].Text, "-7");
 }
 
+TEST(SpectrumAnalyser, TheTraceGainScalesLinearTracesAndShiftsLogTracesByItsDecibels) {
+    clsSpectrumAnalyser a;
+    StartUp(a, QSize(512, 200));
+    a.setFastMode(true);
+    const auto tone = Tone(100 * kHzPerBin, 10000.0);
+    a.Display_S(tone.data(), tone.data());
+    const float unity = a.Chn1Data()[100];
+    a.setGain(4.0f);
+    a.Display_S(tone.data(), tone.data());
+    EXPECT_NEAR(a.Chn1Data()[100], 4.0f * unity, unity * 1e-5f);
+    EXPECT_NEAR(a.Chn2Data()[100], 4.0f * unity, unity * 1e-5f);
+    a.setLogMode(true);
+    a.setGain(1.0f);
+    a.Display_S(tone.data(), tone.data());
+    const float level = a.Chn1Data()[100];
+    a.setGain(10.0f); // +20 dB: one log unit
+    a.Display_S(tone.data(), tone.data());
+    EXPECT_NEAR(a.Chn1Data()[100] - level, 1.0f, 1e-4f);
+}
+
 TEST(SpectrumAnalyser, SettingsRoundTripThroughTheStore) {
     MemorySettingsStore store;
     {

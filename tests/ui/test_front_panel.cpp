@@ -1,6 +1,6 @@
 // The front panel on the simulated receiver, driven with synthetic mouse, key and wheel events
 // on the real widgets (offscreen).
-#include "../app/CoreRig.h"
+#include "PanelRig.h"
 #include "ui/DisplaySizePanel.h"
 #include "ui/FilterPanel.h"
 #include "ui/FrequencyPanel.h"
@@ -18,28 +18,6 @@
 
 namespace orvex::test {
 namespace {
-
-struct PanelRig : CoreRig {
-    PanelRig() {
-        core = std::make_unique<app::ReceiverCore>(store, options);
-        window = std::make_unique<ui::frmMain>(*core);
-        ok = window->start();
-        if (ok) core->vfo().Lines().setBitPeriodNs(0);
-        window->show();
-    }
-    ui::FrequencyDisplay* readout() { return window->frequency()->display(); }
-    void hoverDigit(int i) { QTest::mouseMove(readout(), readout()->digitRect(i).center()); }
-    std::unique_ptr<ui::frmMain> window; // before the core goes
-    bool ok = false;
-};
-
-// One wheel notch at the widget's centre, as the window system would deliver it.
-void Wheel(QWidget* w, bool forward, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QPoint at = w->rect().center();
-    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, forward ? 120 : -120), Qt::NoButton,
-                  modifiers, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &e);
-}
 
 TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
     PanelRig rig;
@@ -146,19 +124,7 @@ TEST(FrontPanelValues, WheelAndRightClickOnAValueLabel) {
 TEST(FrontPanelWindow, EveryControlHasAnAccessibleNameAndTheReadoutSpeaksTheFrequency) {
     PanelRig rig;
     ASSERT_TRUE(rig.ok);
-    int checked = 0;
-    for (QWidget* w : rig.window->findChildren<QWidget*>()) {
-        const bool control = qobject_cast<QAbstractButton*>(w) ||
-                             qobject_cast<QAbstractSlider*>(w) ||
-                             qobject_cast<ui::ValueLabelWidget*>(w);
-        if (!control || !w->isVisibleTo(rig.window.get())) continue;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        ASSERT_NE(a, nullptr);
-        EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
-            << w->objectName().toStdString();
-        ++checked;
-    }
-    EXPECT_GT(checked, 50);
+    EXPECT_GT(CheckAccessibleNames(rig.window.get(), rig.window.get()), 50);
     ASSERT_TRUE(rig.core->TuneTo(7.05));
     QAccessibleInterface* f = QAccessible::queryAccessibleInterface(rig.readout());
     EXPECT_EQ(f->text(QAccessible::Name), "Frequency");
