@@ -44,6 +44,7 @@ public:
         }
     }
     bool finished() const override { return !m_loop && m_source->finished(); }
+    std::string error() const override { return m_source->error(); }
 
 private:
     std::string m_path;
@@ -180,9 +181,11 @@ bool RadioSession::createDevices(const SessionDevices& devices, std::string& err
         if (!devices.audioFile.empty()) {
             m_audioFile = devices.audioFile;
             const std::string path = devices.audioFile;
+            const auto inputs = devices.audioFileInputs;
             m_audioFileDevice = m_playback->add(std::make_unique<audio::ClockedPlaybackProvider>(
-                *m_clock, "WAV file " + path, [path]() -> std::unique_ptr<audio::PlaybackSink> {
-                    return std::make_unique<audio::WavFileSink>(path, kChainSampleRate, 1);
+                *m_clock, "WAV file " + path,
+                [path, inputs]() -> std::unique_ptr<audio::PlaybackSink> {
+                    return std::make_unique<audio::WavFileSink>(path, kChainSampleRate, 1, inputs);
                 }));
         }
         m_noPlaybackDevice = m_playback->add(std::make_unique<audio::ClockedPlaybackProvider>(
@@ -258,6 +261,18 @@ bool RadioSession::playbackIsClocked() const {
 bool RadioSession::ifFileFinished() const {
     return m_ifSource && m_card && m_card->CurrentCaptureDevice() == m_ifFileDevice &&
            m_ifSource->finished();
+}
+
+std::string RadioSession::ifFileError() const {
+    return m_ifSource ? m_ifSource->error() : std::string();
+}
+
+void RadioSession::discardAudioFile() {
+    int local = 0;
+    if (m_playback && m_audioFileDevice != 0)
+        if (auto* p = dynamic_cast<audio::ClockedPlaybackProvider*>(
+                m_playback->providerOf(m_audioFileDevice, &local)))
+            if (p->sink()) p->sink()->discard();
 }
 
 std::string RadioSession::audioFileError() const {

@@ -20,6 +20,7 @@
 #pragma once
 
 #include "audio/AudioDevices.h"
+#include "core/SafeFile.h"
 #include "dsp/ChainPorts.h"
 #include "sim/SimStatus.h"
 
@@ -71,8 +72,10 @@ struct SessionDevices {
     /// The real serial and parallel ports the DDS controller drives when the capture device is
     /// not the simulated receiver (nullptr: the Linux ports). Tests put a recorder here.
     PortProvider* hardwarePorts = nullptr;
-    /// A WAV file offered as a playback device before "No playback"; empty for none.
+    /// A WAV file offered as a playback device before "No playback"; empty for none. It is
+    /// never written over one of `audioFileInputs` (the program's input files).
     std::string audioFile;
+    std::vector<NamedInput> audioFileInputs;
     /// List the ALSA devices (false in tests and for file-only runs).
     bool alsa = true;
     /// Replaces the lists above (tests): the capture and playback back ends to use as they are.
@@ -129,6 +132,10 @@ public:
     bool playbackIsClocked() const;
     /// The IF file capture reached its end (only when not looping).
     bool ifFileFinished() const;
+    /// Why the IF file being played failed (read error, the file shrank); empty when it did not.
+    std::string ifFileError() const;
+    /// Drops what the WAV playback file holds so far: it will not appear (a failed input).
+    void discardAudioFile();
     /// Why the WAV playback file could not be completed at release; empty when it could.
     std::string audioFileError() const;
 

@@ -3,23 +3,20 @@
 // timer) and the audio plays on a sound card or goes to a WAV file.
 #include "Commands.h"
 #include "ReceiveOptions.h"
+#include "app/RadioSession.h"
 #include "audio/AlsaDevices.h"
-#include "audio/ClockedDevices.h"
 #include "audio/OrvexDX8.h"
-#include "audio/OrvexDX8ChainPort.h"
-#include "audio/RealTimePacer.h"
 #include "audio/WavDevices.h"
 #include "core/Error.h"
 #include "core/IniSettingsStore.h"
 #include "core/MessageSink.h"
-#include "core/Numeric.h"
 #include "core/SafeFile.h"
 #include "core/SettingsStore.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/VectorOps.h"
 #include "radio/ad9951.h"
-#include "sim/SimCapture.h"
 #include "sim/SimStatus.h"
+#include "sim/SimulatedReceiver.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -129,91 +126,24 @@ void OnSignal(int) {
     g_interrupted = 1;
 }
 
-// The device number of an option value: a number as the lists show it, or an ALSA name.
-int DeviceNumber(audio::AlsaContext& context, bool capture, const std::string& value) {
+// The composite device number of an option value: a number as --list-devices shows it, or an
+// ALSA name.
+std::int32_t DeviceNumber(app::RadioSession& session, bool capture, const std::string& value) {
+    audio::AlsaContext& context = *session.alsa();
+    std::string name = value;
     if (!value.empty() &&
         std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        const auto count = static_cast<double>(context.devices(capture).size());
-        return static_cast<int>(OptionNumber(capture ? "--capture-device" : "--playback-device",
-                                             value, 1, std::max(count, 1.0)));
+        const auto list = context.devices(capture);
+        const auto n = static_cast<std::size_t>(
+            OptionNumber(capture ? "--capture-device" : "--playback-device", value, 1,
+                         std::max(static_cast<double>(list.size()), 1.0)));
+        if (n > list.size()) BadOption("there are no ALSA devices");
+        name = list[n - 1].name;
     }
-    return context.deviceNumber(capture, value);
+    const std::int32_t number = session.alsaDeviceNumber(capture, name);
+    if (number < 1) BadOption("no ALSA device '" + value + "'");
+    return number;
 }
-
-// The DDS controller as the chain sees it.
-class TunerAdapter final : public TunerPort {
-public:
-    explicit TunerAdapter(ad9951& vfo) : m_vfo(vfo) {}
-    double TunedFreq() const override { return m_vfo.TunedFreq(); }
-    void setTunedFreq(double mhz) override { m_vfo.setTunedFreq(mhz); }
-    std::string FormattedTunedFreq() const override { return m_vfo.FormattedTunedFreq(); }
-
-private:
-    ad9951& m_vfo;
-};
-
-// The statistics timer: a real one-shot timer in the event loop, a flag when free-running.
-class StatsTimer final : public ChainTimers {
-public:
-    StatsTimer(ReceiveChain& chain, bool eventLoop) : m_chain(chain), m_eventLoop(eventLoop) {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_chain.tmrPerfStats_Timer(); });
-    }
-    void ArmSpectrumTimer(std::int32_t) override {}
-    void ArmStatsTimer(std::int32_t ms) override {
-        if (m_eventLoop)
-            m_timer.start(ms);
-        else
-            m_armed = true;
-    }
-    void runIfArmed() {
-        if (!m_armed) return;
-        m_armed = false;
-        m_chain.tmrPerfStats_Timer();
-    }
-
-private:
-    ReceiveChain& m_chain;
-    bool m_eventLoop;
-    bool m_armed = false;
-    QTimer m_timer;
-};
-
-// The window's part: notifications to the sound card, captured blocks to the chain, and the
-// figures of the status line.
-class Receiver final : public audio::DXEventTarget {
-public:
-    Receiver(OrvexDX8& card, ReceiveChain& chain)
-        : m_card(card), m_chain(chain), ch1(2048), ch2(2048) {
-        card.setEventForm(this);
-        card.DataReady = [this](std::int16_t* a, std::int16_t* b, std::int32_t n) {
-            m_chain.SoundCard_DataReady(a, b, n);
-            ++blocks;
-            const double load = m_chain.State().DSPLoad;
-            loadSum += load;
-            loadPeak = std::max(loadPeak, load);
-            totalLoadSum += load;
-            totalLoadPeak = std::max(totalLoadPeak, load);
-            powerSum += m_chain.State().SMeterPower[0];
-            totalPowerSum += m_chain.State().SMeterPower[0];
-            ++secondBlocks;
-        };
-    }
-    void DirectXEvent8_DXCallback(int eventid) override {
-        m_card.EventHandler(eventid, ch1.data(), ch2.data());
-    }
-    void resetSecond() {
-        loadSum = loadPeak = powerSum = 0.0;
-        secondBlocks = 0;
-    }
-
-    OrvexDX8& m_card;
-    ReceiveChain& m_chain;
-    std::vector<std::int16_t> ch1, ch2;
-    std::int64_t blocks = 0, secondBlocks = 0;
-    double loadSum = 0, loadPeak = 0, powerSum = 0, totalLoadSum = 0, totalLoadPeak = 0,
-           totalPowerSum = 0;
-};
 
 double PowerDb(double power) {
     return power > 0.0 ? 10.0 * std::log10(power) : 0.0;
@@ -250,25 +180,15 @@ int RunListen(const Args& args) {
 
     SelectVectorBackEnd(o.receive, "listen");
 
-    // Files are opened before anything streams, so a bad input or an unwritable output is one
-    // clear line and nothing is left behind; an output that is one of the inputs is refused.
+    // The receiver's one wiring, as the window has it: chain, device lists, sound card and,
+    // for the simulated receiver, the DDS controller on its lines. An output that is one of
+    // the inputs is refused; a bad input or an unwritable output is one clear line.
     std::vector<NamedInput> inputs;
     for (const auto* path : {&o.in, &o.scene, &o.settings})
         AddInput(inputs, *path);
-    std::unique_ptr<audio::CaptureSource> source;
-    if (!o.in.empty()) source = std::make_unique<audio::WavFileSource>(o.in, kChainSampleRate);
-    std::unique_ptr<audio::PlaybackSink> sink;
-    if (!o.out.empty())
-        sink = std::make_unique<audio::WavFileSink>(o.out, kChainSampleRate, 1, inputs);
-    if (o.noPlayback) sink = std::make_unique<audio::NullSink>();
-    audio::CaptureSource* sourceView = source.get();
-    audio::PlaybackSink* sinkView = sink.get();
-
-    // The simulated receiver: its scene, and the DDS controller tuning it over its own lines.
-    std::unique_ptr<sim::SimulatedReceiver> simReceiver;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<ad9951> vfo;
     const bool usesSim = o.captureDevice.empty() && o.in.empty();
+    const bool anyAlsa = !o.captureDevice.empty() || (o.out.empty() && !o.noPlayback);
+    std::unique_ptr<SettingsStore> store;
     if (usesSim) {
         if (o.settings.empty()) {
             store = std::make_unique<MemorySettingsStore>();
@@ -278,205 +198,172 @@ int RunListen(const Args& args) {
             if (!file->load(&error)) BadOption(error);
             store = std::move(file);
         }
-        sim::SimSetup setup;
-        setup.sceneFile = o.scene;
-        if (o.clockErrorPpm) setup.clockErrorPpm = *o.clockErrorPpm;
-        std::string error;
-        simReceiver = sim::MakeSimulatedReceiver(setup, error);
-        if (!simReceiver) BadOption(error);
-        vfo = std::make_unique<ad9951>(*store, simReceiver->Ports());
-        vfo->init();
-        if (o.freqMHz) vfo->setTunedFreq(*o.freqMHz);
-        std::printf("%s\n%s\n", sim::SimSummaryLine(*simReceiver).c_str(),
-                    sim::SimTuningLine(*simReceiver).c_str());
-        for (const auto& line : sim::SimStationLines(*simReceiver))
-            std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
     }
-
-    audio::FrameClock clock;
-    audio::AlsaContext alsa;
-    std::unique_ptr<audio::CaptureProvider> captureSide;
-    std::unique_ptr<audio::PlaybackProvider> playbackSide;
-    int captureNumber = 1, playbackNumber = 1;
-    if (simReceiver) {
-        captureSide = sim::MakeSimCaptureProvider(*simReceiver, clock);
-    } else if (source) {
-        captureSide = std::make_unique<audio::ClockedCaptureProvider>(
-            clock, "WAV file " + o.in, [&source] { return std::move(source); });
-    } else {
-        captureSide = std::make_unique<audio::AlsaCaptureProvider>(alsa);
-        captureNumber = DeviceNumber(alsa, true, o.captureDevice);
-    }
-    auto* clockedPlayback = sink ? new audio::ClockedPlaybackProvider(
-                                       clock, o.noPlayback ? "no playback" : "WAV file " + o.out,
-                                       [&sink] { return std::move(sink); })
-                                 : nullptr;
-    if (clockedPlayback) {
-        playbackSide.reset(clockedPlayback);
-    } else {
-        playbackSide = std::make_unique<audio::AlsaPlaybackProvider>(alsa);
-        playbackNumber =
-            DeviceNumber(alsa, false, o.playbackDevice.empty() ? "default" : o.playbackDevice);
-    }
-    const bool anyAlsa = !o.captureDevice.empty() || !clockedPlayback;
-    const bool eventLoop = !o.freeRunning;
-
-    audio::AudioBackend backend(std::move(captureSide), std::move(playbackSide));
-    OrvexDX8 card(backend);
+    app::SessionDevices devices;
+    devices.alsa = anyAlsa;
+    devices.sim.sceneFile = o.scene;
+    if (o.clockErrorPpm) devices.sim.clockErrorPpm = *o.clockErrorPpm;
+    devices.ifFile = o.in;
+    devices.loopIFFile = false;
+    devices.audioFile = o.out;
+    devices.audioFileInputs = inputs;
+    if (!o.in.empty()) audio::WavFileSource check(o.in, kChainSampleRate); // fails here, named
+    app::RadioSession session;
+    session.createChain();
+    std::string simError;
+    if (!session.createDevices(devices, simError) && usesSim) BadOption(simError);
+    session.createSoundCard();
+    OrvexDX8& card = session.soundCard();
     card.setFSampling(kChainSampleRate);
     card.setNoChannelsIn(1);
     card.setNoChannelsOut(1);
     card.setSamplesPerEvent(kBlockSamples);
+    const std::int32_t captureNumber = usesSim ? session.simulatedCaptureDevice()
+                                       : !o.in.empty()
+                                           ? session.ifFileCaptureDevice()
+                                           : DeviceNumber(session, true, o.captureDevice);
+    const std::int32_t playbackNumber =
+        !o.out.empty() ? session.audioFilePlaybackDevice()
+        : o.noPlayback
+            ? session.noPlaybackDevice()
+            : DeviceNumber(session, false, o.playbackDevice.empty() ? "default" : o.playbackDevice);
     card.setCurrentCaptureDevice(captureNumber);
     card.setCurrentPlaybackDevice(playbackNumber);
-
-    ReceiveChain chain;
-    OrvexDX8ChainPort cardPort(card);
-    StatsTimer stats(chain, eventLoop);
-    chain.AttachSoundCard(&cardPort);
-    chain.AttachTimers(&stats);
-    std::optional<TunerAdapter> tuner;
-    if (vfo) {
-        tuner.emplace(*vfo);
-        chain.AttachTuner(&*tuner);
+    ReceiveChain& chain = session.chain();
+    if (usesSim) {
+        session.createVFO(*store, captureNumber);
+        ad9951& vfo = session.vfo();
+        vfo.init();
+        if (o.freqMHz) vfo.setTunedFreq(*o.freqMHz);
+        sim::SimulatedReceiver& receiver = *session.simulatedReceiver();
+        std::printf("%s\n%s\n", sim::SimSummaryLine(receiver).c_str(),
+                    sim::SimTuningLine(receiver).c_str());
+        for (const auto& line : sim::SimStationLines(receiver))
+            std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
     }
     chain.RestoreDefaults();
     chain.CompleteStartup();
     ApplyReceiveOptions(chain, o.receive);
     chain.tmrPerfStats_Timer();
-    Receiver receiver(card, chain);
 
     std::string lostReason;
-    alsa.setDeviceLostHandler([&](const std::string& why) {
-        if (lostReason.empty()) lostReason = why;
+    QObject::connect(&session, &app::RadioSession::deviceLost, [&](const QString& why) {
+        if (lostReason.empty()) lostReason = why.toStdString();
     });
-
-    if (!card.PrepareDevices()) {
-        std::fprintf(stderr, "orvexsdr-cli listen: %s\n", card.LastErrText().c_str());
-        return 2;
-    }
+    const bool eventLoop = !o.freeRunning;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    card.StartSound();
-    if (!card.InAction()) {
-        std::fprintf(stderr, "orvexsdr-cli listen: the sound card did not start: %s\n",
-                     card.LastErrText().c_str());
-        card.ReleaseDevices();
+    if (std::string error; !session.startStreaming(eventLoop, error)) {
+        std::fprintf(stderr, "orvexsdr-cli listen: %s\n", error.c_str());
         return 2;
     }
-    const std::string captureName = simReceiver ? std::string(sim::kSimDeviceName)
-                                    : !o.in.empty()
-                                        ? o.in
-                                        : "ALSA device " + std::to_string(captureNumber);
-    const std::string playbackName = !clockedPlayback
-                                         ? "ALSA device " + std::to_string(playbackNumber)
+    const auto captures = session.captureDeviceNames();
+    const auto plays = session.playbackDeviceNames();
+    const std::string captureName = !o.in.empty() ? o.in : captures[captureNumber - 1];
+    const std::string playbackName = !o.out.empty() ? o.out
                                      : o.noPlayback ? std::string("none")
-                                                    : o.out;
+                                                    : plays[playbackNumber - 1];
     std::fprintf(stderr, "orvexsdr-cli listen: capture %s, playback %s, %s, %s back end\n",
                  captureName.c_str(), playbackName.c_str(),
                  eventLoop ? "real time" : "free-running",
                  vec::UseSPL() ? "optimised" : "portable");
 
     // Stop conditions, checked between blocks.
-    const double blockSeconds = static_cast<double>(kBlockSamples) / kChainSampleRate;
+    const double blockSeconds = session.blockSeconds();
+    const bool fileInput = !o.in.empty();
     std::int64_t drainBlocks = -1; // blocks still to run after the input file ended
+    auto blocks = [&] { return session.total().blocks; };
     auto shouldStop = [&]() -> bool {
         if (g_interrupted || !lostReason.empty()) return true;
-        if (sourceView && !sourceView->error().empty()) return true;
-        if (o.seconds && static_cast<double>(receiver.blocks) * blockSeconds >= *o.seconds)
-            return true;
-        if (sourceView && sourceView->finished()) {
+        if (fileInput && !session.ifFileError().empty()) return true;
+        if (o.seconds && static_cast<double>(blocks()) * blockSeconds >= *o.seconds) return true;
+        if (fileInput && session.ifFileFinished()) {
             // Let the last captured audio pass the ring and the playback buffer.
-            if (drainBlocks < 0) drainBlocks = receiver.blocks + 8;
-            if (receiver.blocks >= drainBlocks) return true;
+            if (drainBlocks < 0) drainBlocks = blocks() + 8;
+            if (blocks() >= drainBlocks) return true;
         }
         return false;
+    };
+    auto alsaStats = [&] {
+        return session.alsa() ? session.alsa()->stats() : audio::AlsaStreamStats{};
     };
     double nextStatus = 1.0;
     const auto t0 = std::chrono::steady_clock::now();
     auto printStatus = [&](double streamSeconds) {
-        const auto& st = alsa.stats();
-        const double n =
-            receiver.secondBlocks > 0 ? static_cast<double>(receiver.secondBlocks) : 1.0;
+        const auto st = alsaStats();
+        const app::BlockFigures& f = session.second();
+        const double n = f.blocks > 0 ? static_cast<double>(f.blocks) : 1.0;
         std::printf("%7.1f s  blocks %6lld  DSPLoad %5.2f%% (peak %5.2f%%)  dropped %lld  overruns "
                     "%llu  underruns %llu  S-meter %6.1f dB\n",
-                    streamSeconds, static_cast<long long>(receiver.blocks),
-                    100.0 * receiver.loadSum / n, 100.0 * receiver.loadPeak,
-                    static_cast<long long>(chain.DroppedBlocks()),
+                    streamSeconds, static_cast<long long>(blocks()), 100.0 * f.loadSum / n,
+                    100.0 * f.loadPeak, static_cast<long long>(chain.DroppedBlocks()),
                     static_cast<unsigned long long>(st.overruns),
-                    static_cast<unsigned long long>(st.underruns), PowerDb(receiver.powerSum / n));
+                    static_cast<unsigned long long>(st.underruns), PowerDb(f.powerSum / n));
         std::fflush(stdout);
-        receiver.resetSecond();
+        session.resetSecond();
     };
-    auto streamTime = [&] { return static_cast<double>(receiver.blocks) * blockSeconds; };
+    auto streamTime = [&] { return static_cast<double>(blocks()) * blockSeconds; };
+    auto statusDue = [&] {
+        while (streamTime() >= nextStatus) {
+            printStatus(nextStatus);
+            nextStatus += 1.0;
+        }
+    };
 
     if (eventLoop) {
-        audio::RealTimePacer pacer(clock, kChainSampleRate);
-        if (source || simReceiver || clockedPlayback) pacer.start();
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
-            while (streamTime() >= nextStatus) {
-                printStatus(nextStatus);
-                nextStatus += 1.0;
-            }
+            statusDue();
             if (shouldStop()) app.quit();
         });
         watch.start(20);
         app.exec();
-        pacer.stop();
     } else {
         while (!shouldStop()) {
-            clock.advance(kBlockSamples);
-            stats.runIfArmed();
-            while (streamTime() >= nextStatus) {
-                printStatus(nextStatus);
-                nextStatus += 1.0;
-            }
+            session.advanceOneBlock();
+            statusDue();
         }
     }
-    (void)anyAlsa;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    card.StopSound();
     // An input that failed part-way leaves no output: what was written is dropped, not finished.
-    const std::string sourceError = sourceView ? sourceView->error() : std::string();
-    if (!sourceError.empty() && sinkView) sinkView->discard();
-    card.ReleaseDevices();
+    const std::string sourceError = fileInput ? session.ifFileError() : std::string();
+    if (!sourceError.empty()) session.discardAudioFile();
+    session.stopStreaming();
 
-    std::string finishError;
-    if (clockedPlayback && !clockedPlayback->lastError().empty() && sourceError.empty())
-        finishError = clockedPlayback->lastError();
+    const std::string finishError = sourceError.empty() ? session.audioFileError() : std::string();
     // The DDS controller saves its keys as it is released; a save that fails is an error.
     std::string saveError;
-    if (vfo) {
+    if (session.hasVFO()) {
         RecordingMessageSink messages;
         {
             ScopedMessageSink scope(messages);
-            vfo->Terminate();
+            session.vfo().Terminate();
         }
         if (!store->flush(&saveError) && saveError.empty())
             saveError = "the settings could not be saved";
     }
-    const double n = receiver.blocks > 0 ? static_cast<double>(receiver.blocks) : 1.0;
-    std::fprintf(stderr,
-                 "orvexsdr-cli listen: %lld blocks (%.1f s of audio) in %.1f s; DSPLoad mean "
-                 "%.3f%%, peak %.3f%%; "
-                 "dropped %lld; overruns %llu, underruns %llu; mean S-meter power %.1f dB; final "
-                 "AGC gain %.3f\n",
-                 static_cast<long long>(receiver.blocks), streamTime(), wall,
-                 100.0 * receiver.totalLoadSum / n, 100.0 * receiver.totalLoadPeak,
-                 static_cast<long long>(chain.DroppedBlocks()),
-                 static_cast<unsigned long long>(alsa.stats().overruns),
-                 static_cast<unsigned long long>(alsa.stats().underruns),
-                 PowerDb(receiver.totalPowerSum / n), chain.State().AGCGain);
+    const app::BlockFigures& total = session.total();
+    const double n = total.blocks > 0 ? static_cast<double>(total.blocks) : 1.0;
+    const auto st = alsaStats();
+    std::fprintf(
+        stderr,
+        "orvexsdr-cli listen: %lld blocks (%.1f s of audio) in %.1f s; DSPLoad mean "
+        "%.3f%%, peak %.3f%%; "
+        "dropped %lld; overruns %llu, underruns %llu; mean S-meter power %.1f dB; final "
+        "AGC gain %.3f\n",
+        static_cast<long long>(total.blocks), streamTime(), wall, 100.0 * total.loadSum / n,
+        100.0 * total.loadPeak, static_cast<long long>(chain.DroppedBlocks()),
+        static_cast<unsigned long long>(st.overruns), static_cast<unsigned long long>(st.underruns),
+        PowerDb(total.powerSum / n), chain.State().AGCGain);
     if (!lostReason.empty()) {
         std::fprintf(stderr, "orvexsdr-cli listen: %s\n", lostReason.c_str());
         return 2;
     }
     int status = 0;
-    for (const std::string* error : {&sourceError, static_cast<const std::string*>(&finishError),
-                                     static_cast<const std::string*>(&saveError)})
+    for (const std::string* error :
+         {&sourceError, &finishError, static_cast<const std::string*>(&saveError)})
         if (!error->empty()) {
             std::fprintf(stderr, "orvexsdr-cli listen: %s\n", error->c_str());
             status = 2;
