@@ -1,6 +1,7 @@
 #include "TraceLog.h"
 
 #include "core/Error.h"
+#include "core/SafeFile.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -26,10 +27,10 @@ std::string DefaultTraceFolder() {
 
 namespace {
 
-// Writes `lines` to `path`, emptying it first (append == false) or at its end.
-bool WriteLines(const std::string& path, const std::vector<std::string>& lines, bool append,
-                std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
+// Appends `lines` to the file at `path` (opened and closed for the call).
+bool AppendLines(const std::string& path, const std::vector<std::string>& lines,
+                 std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "ab");
     if (!f) {
         error = ErrnoText("cannot open the log file " + path, errno);
         return false;
@@ -41,6 +42,18 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines, 
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) error = ErrnoText("cannot write the log file " + path, errno ? errno : savedErrno);
     return ok;
+}
+
+// Replaces the file with exactly these lines (the safe writer: whole or not at all).
+bool WriteWhole(const std::string& path, const std::vector<std::string>& lines,
+                std::string& error) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + '\n';
+    FileError failure;
+    if (WriteWholeFile(path, text, &failure)) return true;
+    error = "cannot write the log file " + path + ": " + failure.describe();
+    return false;
 }
 
 } // namespace
@@ -58,7 +71,7 @@ void TraceLog::start(bool on, const std::string& folder) {
         locale.toString(now.date(), QLocale::ShortFormat).toStdString() +
         " Time=" + locale.toString(now.time(), QLocale::ShortFormat).toStdString();
     m_error.clear();
-    WriteLines(m_path, {header}, false, m_error);
+    WriteWhole(m_path, {header}, m_error);
 }
 
 bool TraceLog::add(const std::string& text) {
@@ -67,7 +80,7 @@ bool TraceLog::add(const std::string& text) {
     m_lines.push_back(text);
     if (m_lineAdded) m_lineAdded(text);
     std::string error;
-    const bool ok = WriteLines(m_path, {text}, true, error);
+    const bool ok = AppendLines(m_path, {text}, error);
     m_error = error;
     m_busy = false;
     return ok;
@@ -76,7 +89,7 @@ bool TraceLog::add(const std::string& text) {
 bool TraceLog::save() {
     if (!m_on) return true;
     m_error.clear();
-    return WriteLines(m_path, m_lines, false, m_error);
+    return WriteWhole(m_path, m_lines, m_error);
 }
 
 } // namespace orvex::app

@@ -6,7 +6,8 @@
 // (a desktop logout, Ctrl-C in the terminal) shut down as the Close button does.
 #include "MessageBoxSink.h"
 #include "app/ReceiverCore.h"
-#include "core/QtSettingsStore.h"
+#include "core/IniSettingsStore.h"
+#include "core/MessageSink.h"
 #include "core/YieldHook.h"
 #include "frmMain.h"
 
@@ -58,7 +59,15 @@ int main(int argc, char** argv) {
     orvex::ui::MessageBoxSink sink;
     orvex::ScopedMessageSink scopedSink(sink);
     orvex::ScopedYieldHook yield([] { QCoreApplication::processEvents(); });
-    orvex::QtSettingsStore store(settingsFile);
+    // The settings file is read and rewritten by the INI store (comments and order kept, the
+    // file replaced only whole). A file that is not a settings file is left alone: the receiver
+    // starts on its defaults and saves nothing.
+    orvex::IniSettingsStore store(settingsFile.empty() ? orvex::IniSettingsStore::UserFile()
+                                                       : settingsFile);
+    if (std::string why; !store.load(&why))
+        orvex::ShowMessage(why + "\n\nOrvexSDR starts with its default settings and leaves this "
+                                 "file as it is.",
+                           orvex::MessageIcon::Exclamation, "OrvexSDR settings");
     orvex::app::ReceiverCore core(store, options);
     orvex::ui::frmMain window(core);
 
