@@ -363,10 +363,3 @@ TEST(CalibrationDialog, TheStandardFrequencyStationSitsOnFrequencyAfterCalibrati
 
 } // namespace
 } // namespace orvex::test
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -158,11 +158,3 @@ TEST(FrontPanelWindow, DisplaySizesAndTheCloseBoxShutDownLikeClose) {
 
 } // namespace
 } // namespace orvex::test
-
-int main(int argc, char** argv) {
-    // Windows are drawn off screen (CTest sets this too; a direct run needs no display).
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
