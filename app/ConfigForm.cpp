@@ -86,6 +86,12 @@ void ConfigForm::Form_Load() {
     chkAutoDDSRefresh = m_core.tuning().AutoDDSRefresh;
     chkfrmMainCaption = !p.Caption.empty();
 
+    const ReceiverCore::RemoteView& remote = m_core.remote();
+    chkRigctl = remote.On;
+    txtRigctlPort = IntText(remote.Port);
+    txtRigctlAddress = remote.Address;
+    lblRigctlStatus = remote.Status;
+
     IFRecordingFile = session.ifFile();
     SimSceneFile = session.simulatedSetup().sceneFile;
     SimClockErrorPpm = session.simulatedSetup().clockErrorPpm;
@@ -176,6 +182,8 @@ bool ConfigForm::cmdApply_Click() {
 
     applyInterface();
 
+    if (!applyRemoteControl()) return false;
+
     if (spl::IsAvailable()) vec::SetUseSPL(chkUseSPL);
     m_core.setShaftAutoRate(chkShaftAutoRate);
     m_core.setEnableShaftEncoder(chkEnableEncoder);
@@ -219,6 +227,33 @@ void ConfigForm::applyInterface() {
         v.setIFType(1);
     }
     if (changed) m_core.ReprogramSynthesiser();
+}
+
+// The server restarts only when its choice changed; a port that cannot be bound keeps the
+// dialog open with the reason.
+bool ConfigForm::applyRemoteControl() {
+    const std::string title = Caption + " - ERROR";
+    const ReceiverCore::RemoteView& remote = m_core.remote();
+    const std::string address =
+        Trimmed(txtRigctlAddress).empty() ? std::string("127.0.0.1") : Trimmed(txtRigctlAddress);
+    const auto port = ParseNumber(Trimmed(txtRigctlPort));
+    if (chkRigctl && (!port || *port < 1 || *port > 65535 || *port != std::floor(*port))) {
+        ShowMessage("The rigctl port must be a whole number from 1 to 65535", MessageIcon::None,
+                    title);
+        return false;
+    }
+    const auto p = static_cast<std::uint16_t>(chkRigctl ? *port : remote.Port);
+    bool ok = true;
+    if (chkRigctl != remote.On || (chkRigctl && (p != remote.Port || address != remote.Address)) ||
+        (chkRigctl && !remote.Listening)) {
+        std::string why;
+        ok = m_core.setRemoteControl(chkRigctl, p, address, &why);
+        if (!ok) ShowMessage(why, MessageIcon::None, title);
+    }
+    chkRigctl = m_core.remote().On;
+    txtRigctlAddress = m_core.remote().Address;
+    lblRigctlStatus = m_core.remote().Status;
+    return ok;
 }
 
 bool ConfigForm::cmdOK_Click() {

@@ -48,6 +48,11 @@ public:
     bool chkEnableEncoder = false, chkShaftAutoRateEnabled = false, chkShaftAutoRate = false;
     bool chkScrollWheelEnableOverScope = false, chkAutoDDSRefresh = false;
     bool chkfrmMainCaption = true;
+    /// The Hamlib network control server: on, its port (1..65535) and the address it listens on.
+    bool chkRigctl = false;
+    std::string txtRigctlPort = "4532";
+    std::string txtRigctlAddress = "127.0.0.1";
+    std::string lblRigctlStatus; ///< listening, clients, or why it cannot listen
 
     // ---- dialog state -----------------------------------------------------------------------
     std::int32_t InitialPlaybackDevice = 1, InitialCaptureDevice = 1;
@@ -80,6 +85,7 @@ public:
 
 private:
     void applyInterface();
+    bool applyRemoteControl();
 
     ReceiverCore& m_core;
 };

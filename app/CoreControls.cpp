@@ -362,8 +362,7 @@ void ReceiverCore::KnobChanged(std::int32_t position) {
 }
 
 double ReceiverCore::MaxTunableFreq() {
-    const ad9951& v = m_session.vfo();
-    return v.MaxFreq() - v.CalibOffset() - v.IFFreq() - 0.000001;
+    return m_session.MaxTunableFreq();
 }
 
 bool ReceiverCore::TuneTo(double mhz, std::string* why) {

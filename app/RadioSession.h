@@ -114,6 +114,10 @@ public:
     OrvexDX8& soundCard() { return *m_card; }
     bool hasVFO() const { return m_vfo != nullptr; }
     ad9951& vfo() { return *m_vfo; }
+    const ad9951& vfo() const { return *m_vfo; }
+    /// The highest frequency the DDS controller can be tuned to now (its clock, IF and
+    /// calibration decide), MHz; 0 without one.
+    double MaxTunableFreq() const;
     /// The simulated receiver, or nullptr when its scene could not be loaded.
     sim::SimulatedReceiver* simulatedReceiver() { return m_sim.get(); }
     audio::AlsaContext* alsa() { return m_alsa.get(); }

@@ -1,6 +1,8 @@
 // Life cycle of the application core: start-up, power, timers and shutdown.
 #include "ReceiverCore.h"
 
+#include "app/RigctlServer.h"
+#include "app/SessionRig.h"
 #include "audio/OrvexDX8.h"
 #include "bandplan/BandPlanFolders.h"
 #include "core/Format.h"
@@ -246,6 +248,8 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     m_tmrClock.start();
     tmrClock_Timer();
 
+    RestoreRemoteControl();
+
     log("Form_Load : Call DarkenControls");
     DarkenControls();
     log("Form_Load : End");
@@ -331,6 +335,9 @@ void ReceiverCore::restorePriority() {
 void ReceiverCore::Form_Unload() {
     if (m_unloaded || !m_loaded) return;
     m_unloaded = true;
+    // Remote clients first: nothing may tune or switch while the receiver goes down.
+    StopRemoteControl();
+    updateRemoteStatus();
     m_tmrTune.stop();
     m_tmrVFOUpdate.stop();
     m_tmrShaft.stop();

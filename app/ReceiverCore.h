@@ -31,6 +31,8 @@
 #include <vector>
 
 namespace orvex {
+class RigControl;
+class RigctlServer;
 class SettingsStore;
 class ShaftEncoder;
 class TuningKnob;
@@ -51,6 +53,7 @@ enum Area : std::uint32_t {
     kAreaHover = 1u << 7,   ///< highlights, wheel target, pop-ups to hide
     kAreaCaption = 1u << 8, ///< window caption, clock and IF labels
     kAreaBands = 1u << 9,   ///< band plans and presets
+    kAreaRemote = 1u << 11, ///< the remote-control server's state and clients
     kAreaAll = 0xFFFFFFFFu,
 };
 
@@ -443,6 +446,40 @@ private:
     PresetPanelState m_presetState;
     std::unique_ptr<PresetTarget> m_presetTarget; // a CorePresetTarget, made on first use
     PresetEditor m_presetEditor;
+
+    // ==== remote control: the Hamlib network server (app/CoreRemote.cpp) ======================
+public:
+    /// Section of the store with the server's keys: "RigctlOn" (0 by default), "RigctlPort"
+    /// (4532) and "RigctlAddress" ("127.0.0.1").
+    static constexpr const char* kRemoteSection = "RemoteControl";
+    /// What the configuration dialog and the status line show of the server.
+    struct RemoteView {
+        bool On = false; ///< the user's choice
+        std::uint16_t Port = 4532;
+        std::string Address = "127.0.0.1";
+        bool Listening = false;
+        std::uint16_t ListeningPort = 0; ///< the port bound (the chosen one when Port is 0)
+        std::int32_t Clients = 0;
+        std::string Status; ///< "rigctl: listening on 127.0.0.1:4532, 1 client" or the problem
+    };
+    const RemoteView& remote() const { return m_remote; }
+    /// Turns the server on at address:port, or off, and keeps the choice in the store. False
+    /// with the reason in `why` (and in the status) when it cannot listen: it stays off then,
+    /// and the choice is not kept.
+    bool setRemoteControl(bool on, std::uint16_t port, const std::string& address,
+                          std::string* why = nullptr);
+    /// The receiver as remote clients see it (tests drive it directly).
+    RigControl& rig();
+    RigctlServer* rigctlServer() { return m_rigctl.get(); }
+
+private:
+    /// Start-up: the server as the store says (a port that cannot be bound is a message).
+    void RestoreRemoteControl();
+    void StopRemoteControl();
+    void updateRemoteStatus();
+    std::unique_ptr<RigControl> m_rig;
+    std::unique_ptr<RigctlServer> m_rigctl;
+    RemoteView m_remote;
 };
 
 } // namespace orvex::app

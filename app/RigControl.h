@@ -40,7 +40,9 @@ public:
 
     /// The front panel's On/Off.
     virtual bool PowerOn() const = 0;
-    virtual void setPowerOn(bool on) = 0;
+    /// Switches the receiver on or off. False when it could not (a sound device that will not
+    /// open): the state is then unchanged and the user has been told why.
+    virtual bool setPowerOn(bool on) = 0;
 };
 
 } // namespace orvex

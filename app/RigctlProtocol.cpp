@@ -245,7 +245,7 @@ void SetPowerstat(RigControl& rig, RigctlState&, const Args& a, Result& r) {
     // 0 off, 1 on, 2 standby (taken as off: the receiver stops, the server stays).
     const auto state = a.size() == 1 ? ParseInteger(a[0]) : std::nullopt;
     if (!state || *state < 0 || *state > 2) return void(r.fail(RigctlCode::Invalid));
-    rig.setPowerOn(*state == 1);
+    if (!rig.setPowerOn(*state == 1)) r.fail(RigctlCode::IOError);
 }
 
 void GetPowerstat(RigControl& rig, RigctlState&, const Args& a, Result& r) {

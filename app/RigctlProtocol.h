@@ -17,6 +17,7 @@ enum class RigctlCode : int {
     Ok = 0,
     Invalid = -1,        // RIG_EINVAL: malformed argument, value out of range, refused
     NotImplemented = -4, // RIG_ENIMPL: unknown command
+    IOError = -6,        // RIG_EIO: the receiver could not do it (a sound device will not open)
     NotAvailable = -11,  // RIG_ENAVAIL: not possible on a receiver (transmit, split, VFO B)
 };
 

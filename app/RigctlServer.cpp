@@ -3,6 +3,7 @@
 #include "app/RigctlProtocol.h"
 
 #include <QHostAddress>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -99,12 +100,24 @@ void RigctlServer::accept() {
     }
 }
 
+void RigctlServer::schedule(QTcpSocket* socket, Client& client) {
+    if (client.scheduled) return;
+    client.scheduled = true;
+    QTimer::singleShot(0, socket, [this, socket] { serve(socket); });
+}
+
 void RigctlServer::serve(QTcpSocket* socket) {
     auto it = m_clients.find(socket);
     if (it == m_clients.end()) return;
-    Client& client = it->second;
-    client.scheduled = false;
+    it->second.scheduled = false;
+    // A command may wait for the synthesiser with the event loop running; a line that arrives
+    // meanwhile (from any client) is answered after it, never inside it.
+    if (m_answering) return schedule(socket, it->second);
+    const QPointer<QTcpSocket> alive(socket);
     for (int answered = 0;;) {
+        it = m_clients.find(socket);
+        if (!alive || it == m_clients.end()) return; // dropped or stopped while answering
+        Client& client = it->second;
         const qsizetype newline = client.pending.indexOf('\n');
         if (newline < 0) {
             if (client.pending.size() > kMaxLineBytes)
@@ -117,19 +130,18 @@ void RigctlServer::serve(QTcpSocket* socket) {
         }
         if (answered == kLinesPerTurn) {
             // Let the event loop (and the block path) run before the rest of this client.
-            if (!client.scheduled) {
-                client.scheduled = true;
-                QTimer::singleShot(0, socket, [this, socket] { serve(socket); });
-            }
-            return;
+            return schedule(socket, client);
         }
         const QByteArray line = client.pending.left(newline);
         client.pending.remove(0, newline + 1);
         if (HoldsControlBytes(line)) return drop(socket, "control bytes in a command line");
+        m_answering = true;
         const RigctlAnswer answer =
             AnswerRigctlLine(m_rig, m_state, std::string_view(line.constData(), line.size()));
+        m_answering = false;
         ++m_answered;
         ++answered;
+        if (!alive || m_clients.find(socket) == m_clients.end()) return;
         if (answer.close) return remove(socket, true);
         if (!answer.text.empty())
             socket->write(answer.text.data(), static_cast<qint64>(answer.text.size()));

@@ -8,7 +8,8 @@
 // no client can hold up the block path. A client is dropped when a line grows past
 // kMaxLineBytes without a newline, when a line holds control bytes (binary garbage), or when
 // it stops reading its answers (more than kMaxPendingOutput bytes unsent); the others go on
-// undisturbed.
+// undisturbed. A command that waits for the synthesiser lets the event loop run; lines that
+// arrive meanwhile wait until it has been answered, so commands never nest.
 #pragma once
 
 #include "app/RigControl.h"
@@ -76,6 +77,7 @@ private:
     };
     void accept();
     void serve(QTcpSocket* socket);
+    void schedule(QTcpSocket* socket, Client& client);
     void drop(QTcpSocket* socket, const QString& reason);
     void remove(QTcpSocket* socket, bool graceful);
 
@@ -86,6 +88,7 @@ private:
     QString m_error;
     std::int64_t m_answered = 0;
     std::int64_t m_dropped = 0;
+    bool m_answering = false; // a command is being answered (it may let the event loop run)
 };
 
 } // namespace orvex

@@ -4,6 +4,8 @@
 #include "Commands.h"
 #include "ReceiveOptions.h"
 #include "app/RadioSession.h"
+#include "app/RigctlServer.h"
+#include "app/SessionRig.h"
 #include "audio/AlsaDevices.h"
 #include "audio/OrvexDX8.h"
 #include "audio/WavDevices.h"
@@ -37,7 +39,8 @@ constexpr const char* kUsage =
     "usage: orvexsdr-cli listen [--capture-device N|NAME | --in IF.wav | --sim]\n"
     "        [--scene FILE] [--clock-error PPM] [--freq MHZ] [--settings FILE]\n"
     "        [--playback-device N|NAME | --out AUDIO.wav | --no-playback]\n"
-    "        [--seconds N] [--free-running] [receive options]\n"
+    "        [--seconds N] [--free-running] [--rigctl [PORT] [--rigctl-address ADDR]]\n"
+    "        [receive options]\n"
     "       orvexsdr-cli listen --list-devices\n"
     "\n"
     "Runs the receiver live: every captured block of 2048 samples at 48000 samples/s goes\n"
@@ -61,6 +64,11 @@ constexpr const char* kUsage =
     "  --seconds N          stop after N seconds of captured audio\n"
     "  --free-running       with files only: run as fast as processing allows instead of in\n"
     "                       real time\n"
+    "  --rigctl [PORT]      Hamlib network control (rigctld's protocol, radio model 2) on\n"
+    "                       PORT (default 4532; 0 picks a free one, printed at the start), so\n"
+    "                       WSJT-X, fldigi or `rigctl -m 2 -r 127.0.0.1:PORT` tune the receiver\n"
+    "                       and read its S-meter; not with --free-running\n"
+    "  --rigctl-address A   listen on address A instead of 127.0.0.1 (\"any\": every interface)\n"
     "  --list-devices       print the numbered capture and playback devices\n"
     "Receive options (as for demod; the start-up mode is AM):\n";
 
@@ -68,6 +76,8 @@ struct ListenOptions {
     ReceiveOptions receive;
     std::string captureDevice, playbackDevice, in, out, scene, settings;
     bool sim = false, noPlayback = false, freeRunning = false, listDevices = false;
+    std::optional<std::uint16_t> rigctlPort;
+    std::string rigctlAddress;
     std::optional<double> seconds, clockErrorPpm, freqMHz;
 };
 
@@ -103,6 +113,16 @@ ListenOptions Parse(const Args& args) {
             o.freqMHz = OptionNumber(a, value(), 0, 1000);
         else if (a == "--settings")
             o.settings = value();
+        else if (a == "--rigctl") {
+            // The port is optional: a following word that is not an option is taken as it.
+            o.rigctlPort = RigctlServer::kDefaultPort;
+            if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+                const double port = OptionNumber(a, value(), 0, 65535);
+                if (port != std::floor(port)) BadOption("--rigctl: the port is a whole number");
+                o.rigctlPort = static_cast<std::uint16_t>(port);
+            }
+        } else if (a == "--rigctl-address")
+            o.rigctlAddress = value();
         else
             BadOption("unknown option '" + a + "' (see --help)");
     }
@@ -115,6 +135,9 @@ ListenOptions Parse(const Args& args) {
         BadOption("--scene, --clock-error, --freq and --settings belong to the simulated receiver");
     if ((!o.playbackDevice.empty()) + (!o.out.empty()) + o.noPlayback > 1)
         BadOption("--playback-device, --out and --no-playback exclude each other");
+    if (!o.rigctlAddress.empty() && !o.rigctlPort) BadOption("--rigctl-address needs --rigctl");
+    if (o.rigctlPort && o.freeRunning)
+        BadOption("--rigctl serves clients in real time: not with --free-running");
     if (o.freeRunning && (!o.captureDevice.empty() || (o.out.empty() && !o.noPlayback)))
         BadOption("--free-running needs no sound card on either side (--in or the simulated "
                   "receiver, and --out or --no-playback)");
@@ -257,6 +280,24 @@ int RunListen(const Args& args) {
     if (std::string error; !session.startStreaming(eventLoop, error)) {
         std::fprintf(stderr, "orvexsdr-cli listen: %s\n", error.c_str());
         return 2;
+    }
+    // Remote control: clients are served by the event loop between blocks.
+    app::SessionRig rig(session);
+    RigctlServer rigctl(rig);
+    if (o.rigctlPort) {
+        const QString address = o.rigctlAddress.empty() ? QString("127.0.0.1")
+                                                        : QString::fromStdString(o.rigctlAddress);
+        if (!rigctl.start(*o.rigctlPort, address)) {
+            session.stopStreaming();
+            std::fprintf(stderr, "orvexsdr-cli listen: rigctl: %s\n",
+                         rigctl.errorText().toStdString().c_str());
+            return 2;
+        }
+        rigctl.onClientDropped = [](const QString& line) {
+            std::fprintf(stderr, "orvexsdr-cli listen: %s\n", line.toStdString().c_str());
+        };
+        std::fprintf(stderr, "orvexsdr-cli listen: rigctl listening on %s:%u\n",
+                     address.toStdString().c_str(), static_cast<unsigned>(rigctl.port()));
     }
     const auto captures = session.captureDeviceNames();
     const auto plays = session.playbackDeviceNames();

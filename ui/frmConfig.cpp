@@ -187,6 +187,29 @@ frmConfig::frmConfig(app::ReceiverCore& core, QWidget* parent)
     flagGrid->addWidget(m_wheelOverScope, 1, 0);
     flagGrid->addWidget(m_autoRefresh, 1, 1);
 
+    // ---- remote control -----------------------------------------------------------------
+    auto* remote =
+        Named(new QGroupBox("Remote control", this), "frRemoteControl", "Remote control");
+    m_rigctl = Named(new QCheckBox("Hamlib network control (rigctld)", remote), "chkRigctl",
+                     "Hamlib network control");
+    m_rigctl->setToolTip("Let programs built on Hamlib (WSJT-X, fldigi, loggers; radio model 2, "
+                         "NET rigctl) tune the receiver and read its S-meter");
+    m_rigctlAddress = Named(new QLineEdit(remote), "txtRigctlAddress", "Listen address");
+    m_rigctlAddress->setToolTip("127.0.0.1: this computer only; \"any\" or an interface's "
+                                "address lets other computers connect");
+    m_rigctlPort = Named(new QLineEdit(remote), "txtRigctlPort", "Port");
+    m_rigctlPort->setToolTip("TCP port (rigctld's is 4532)");
+    m_rigctlPort->setMaxLength(5);
+    m_rigctlPort->setMaximumWidth(m_rigctlPort->fontMetrics().horizontalAdvance("000000") + 12);
+    m_rigctlStatus = Named(new QLabel(remote), "lblRigctlStatus", "Remote control status");
+    auto* remoteGrid = new QGridLayout(remote);
+    remoteGrid->addWidget(m_rigctl, 0, 0, 1, 4);
+    remoteGrid->addWidget(new QLabel("Address", remote), 1, 0);
+    remoteGrid->addWidget(m_rigctlAddress, 1, 1);
+    remoteGrid->addWidget(new QLabel("Port", remote), 1, 2);
+    remoteGrid->addWidget(m_rigctlPort, 1, 3);
+    remoteGrid->addWidget(m_rigctlStatus, 2, 0, 1, 4);
+
     // ---- buttons ------------------------------------------------------------------------
     auto* apply = Named(new QPushButton("&Apply", this), "cmdApply", "Apply");
     auto* ok = Named(new QPushButton("&OK", this), "cmdOK", "OK");
@@ -204,6 +227,7 @@ frmConfig::frmConfig(app::ReceiverCore& core, QWidget* parent)
     left->addWidget(dds);
     left->addWidget(lines);
     left->addWidget(encoder);
+    left->addWidget(remote);
     left->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(sound);
@@ -239,6 +263,10 @@ frmConfig::frmConfig(app::ReceiverCore& core, QWidget* parent)
     connect(apply, &QPushButton::clicked, this, &frmConfig::cmdApply_Click);
     connect(ok, &QPushButton::clicked, this, &frmConfig::cmdOK_Click);
     connect(cancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
+    // Clients come and go while the dialog is open.
+    connect(&m_core, &app::ReceiverCore::changed, this, [this](unsigned areas) {
+        if (areas & app::kAreaRemote) SetText(m_rigctlStatus, m_core.remote().Status);
+    });
     showControls();
 }
 
@@ -260,6 +288,9 @@ void frmConfig::readControls() {
     f.chkScrollWheelEnableOverScope = m_wheelOverScope->isChecked();
     f.chkAutoDDSRefresh = m_autoRefresh->isChecked();
     f.chkfrmMainCaption = m_caption->isChecked();
+    f.chkRigctl = m_rigctl->isChecked();
+    f.txtRigctlPort = m_rigctlPort->text().toStdString();
+    f.txtRigctlAddress = m_rigctlAddress->text().toStdString();
 }
 
 void frmConfig::showControls() {
@@ -294,6 +325,11 @@ void frmConfig::showControls() {
     ShowCheck(m_wheelOverScope, true, f.chkScrollWheelEnableOverScope);
     ShowCheck(m_autoRefresh, true, f.chkAutoDDSRefresh);
     ShowCheck(m_caption, true, f.chkfrmMainCaption);
+    ShowCheck(m_rigctl, true, f.chkRigctl);
+    if (m_rigctlPort->text() != Q(f.txtRigctlPort)) m_rigctlPort->setText(Q(f.txtRigctlPort));
+    if (m_rigctlAddress->text() != Q(f.txtRigctlAddress))
+        m_rigctlAddress->setText(Q(f.txtRigctlAddress));
+    SetText(m_rigctlStatus, f.lblRigctlStatus);
 }
 
 void frmConfig::cboCapDevices_Activated(int index) {

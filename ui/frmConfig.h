@@ -78,6 +78,10 @@ private:
     QLineEdit* m_scene = nullptr;
     QDoubleSpinBox* m_ppm = nullptr;
     QCheckBox* m_useSPL = nullptr;
+    QCheckBox* m_rigctl = nullptr;
+    QLineEdit* m_rigctlAddress = nullptr;
+    QLineEdit* m_rigctlPort = nullptr;
+    QLabel* m_rigctlStatus = nullptr;
     QCheckBox* m_encoder = nullptr;
     QCheckBox* m_autoRate = nullptr;
     QCheckBox* m_wheelOverScope = nullptr;

@@ -6,7 +6,7 @@
 
 namespace orvex::testutil {
 
-class FakeRig final : public RigControl {
+class FakeRig : public RigControl {
 public:
     double FrequencyHz() const override { return frequencyHz; }
     bool setFrequencyHz(double hz) override {
@@ -32,7 +32,11 @@ public:
     double AfLevel() const override { return afLevel; }
     void setAfLevel(double level) override { afLevel = level; }
     bool PowerOn() const override { return power; }
-    void setPowerOn(bool on) override { power = on; }
+    bool setPowerOn(bool on) override {
+        if (on && powerFails) return false;
+        power = on;
+        return true;
+    }
 
     double frequencyHz = 6015000.0;
     std::int32_t mode = 0;
@@ -40,6 +44,7 @@ public:
     double strengthDb = -12.4;
     double afLevel = 0.5;
     bool power = true;
+    bool powerFails = false; ///< switching on fails (a sound device that will not open)
     int tuneCalls = 0;
     int modeCalls = 0;
 };

@@ -130,6 +130,11 @@ TEST_F(ProtocolTest, LevelsPowerVfoAndReceiverOnlyCommands) {
     EXPECT_EQ(ask("\\set_powerstat 1"), "RPRT 0\n");
     EXPECT_TRUE(rig.power);
     EXPECT_EQ(ask("\\set_powerstat 7"), "RPRT -1\n");
+    // A receiver that cannot switch on says so and stays off.
+    ask("\\set_powerstat 0");
+    rig.powerFails = true;
+    EXPECT_EQ(ask("\\set_powerstat 1"), "RPRT -6\n");
+    EXPECT_EQ(ask("\\get_powerstat"), "0\n");
 }
 
 TEST_F(ProtocolTest, ExtendedResponsesErrorsAndEndOfSession) {
@@ -227,6 +232,52 @@ TEST_F(ServerTest, ClientsAreAnsweredInOrderAndOneBadClientDisturbsNoOther) {
     EXPECT_EQ(a.ask("v\nq\nf\n", 99), "VFOA\n");
     EXPECT_TRUE(a.closed);
     EXPECT_EQ(b.ask("f\n", 1), "7000095\n");
+}
+
+// Tuning waits for the synthesiser with the event loop running, as the DDS controller's bit
+// waits do in the window: lines arriving meanwhile are answered after, in order, never nested.
+TEST(ServerYieldTest, CommandsArriveWhileATuningStepYieldsAndNeverNest) {
+    App();
+    struct YieldingRig : FakeRig {
+        bool setFrequencyHz(double hz) override {
+            ++depth;
+            maxDepth = std::max(maxDepth, depth);
+            for (int i = 0; i < 20; ++i) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+                if (i == 10 && onYield) onYield();
+            }
+            const bool ok = FakeRig::setFrequencyHz(hz);
+            --depth;
+            return ok;
+        }
+        int depth = 0, maxDepth = 0;
+        std::function<void()> onYield;
+    } rig;
+    auto server = std::make_unique<RigctlServer>(rig);
+    ASSERT_TRUE(server->start(0));
+    RawClient a(server->port()), b(server->port());
+    ASSERT_TRUE(a.connected() && b.connected());
+    a.socket.write("F 7000001\nF 7000002\nf\n");
+    b.socket.write("F 7000003\nf\n");
+    ASSERT_TRUE(
+        PumpUntil([&] { return a.received.count('\n') >= 3 && b.received.count('\n') >= 2; }));
+    EXPECT_EQ(rig.maxDepth, 1);
+    EXPECT_EQ(rig.tuneCalls, 3);
+    EXPECT_TRUE(a.received.startsWith("RPRT 0\nRPRT 0\n")) << a.received.toStdString();
+    EXPECT_TRUE(b.received.startsWith("RPRT 0\n")) << b.received.toStdString();
+
+    // A client that leaves, and the server stopped, while its command waits: nothing breaks.
+    RawClient c(server->port());
+    ASSERT_TRUE(c.connected());
+    c.socket.write("F 7100000\n");
+    c.socket.flush();
+    c.socket.abort();
+    a.socket.write("F 7200000\n");
+    a.socket.flush();
+    rig.onYield = [&] { server->stop(); };
+    PumpUntil([&] { return rig.tuneCalls >= 4 && !server->isListening(); }, 3000);
+    EXPECT_FALSE(server->isListening());
+    EXPECT_EQ(server->clientCount(), 0);
 }
 
 TEST_F(ServerTest, ABusyPortOrABadAddressIsReported) {
