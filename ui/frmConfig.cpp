@@ -227,12 +227,12 @@ frmConfig::frmConfig(app::ReceiverCore& core, QWidget* parent)
     left->addWidget(dds);
     left->addWidget(lines);
     left->addWidget(encoder);
-    left->addWidget(remote);
     left->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(sound);
     right->addWidget(m_sim);
     right->addWidget(flags);
+    right->addWidget(remote);
     right->addStretch();
     auto* columns = new QHBoxLayout;
     columns->addLayout(left);
