@@ -2,6 +2,7 @@
 // simulated receiver (tuning words, modes, the S-meter, power, the kept choice), and against
 // `orvexsdr-cli listen --rigctl` streaming in real time while clients poll, flood and leave.
 #include "CoreRig.h"
+#include "EventPump.h"
 #include "app/ConfigForm.h"
 #include "app/RigControl.h"
 #include "app/RigctlServer.h"
@@ -21,24 +22,8 @@
 namespace orvex::test {
 namespace {
 
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "orvex_remote_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int guardMs = 20000) {
-    App();
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > guardMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
-    }
-    return true;
-}
+using testutil::App;
+using testutil::PumpUntil;
 
 // Hamlib's rigctl as a client of port, run while this process's event loop serves it.
 class HamlibClient {

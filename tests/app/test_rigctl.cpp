@@ -1,5 +1,6 @@
 // The rigctl server: the protocol line by line, then the server on loopback with raw sockets
 // (several clients, floods, garbage, half-sent commands), then Hamlib's own rigctl client.
+#include "EventPump.h"
 #include "FakeRig.h"
 #include "app/RigctlProtocol.h"
 #include "app/RigctlServer.h"
@@ -19,29 +20,11 @@
 #include <vector>
 
 using namespace orvex;
+using orvex::testutil::App;
 using orvex::testutil::FakeRig;
+using orvex::testutil::PumpUntil;
 
 namespace {
-
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "orvex_app_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-// Runs the event loop until done() holds; false if it does not within the guard time.
-bool PumpUntil(const std::function<bool()>& done, int guardMs = 10000) {
-    App();
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > guardMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
 
 class ProtocolTest : public ::testing::Test {
 protected:
