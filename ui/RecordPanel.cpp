@@ -74,7 +74,9 @@ void RecordPanel::refresh(unsigned areas) {
     const bool canPress = v.Enabled || v.Recording;
     if (m_record->isEnabled() != canPress) m_record->setEnabled(canPress);
     SetChecked(m_record, v.Recording);
-    SetTextColour(m_record, v.Recording ? kColourRed : kColourGreen);
+    // Red while recording, green when a press would start, grey while it cannot.
+    constexpr PanelColour kGrey = 0x808080;
+    SetTextColour(m_record, v.Recording ? kColourRed : canPress ? kColourGreen : kGrey);
     SetChecked(m_if, v.RecordIF);
     const bool shown = v.Recording || !v.AudioPath.empty();
     SetText(m_time, shown ? ElapsedText(v.Seconds).toStdString() : std::string());

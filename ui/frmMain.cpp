@@ -141,8 +141,7 @@ void frmMain::buildPanels() {
     sizeBox->setContentsMargins(0, 0, 0, 0);
     sizeBox->setSpacing(4);
     sizeBox->addWidget(m_displaySize);
-    sizeBox->addWidget(m_record);
-    sizeBox->addStretch();
+    sizeBox->addWidget(m_record, 1); // down to the row's foot, as its neighbours
 
     m_row[0] = Row(this, {m_power, m_frequency, meterColumn});
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
