@@ -35,11 +35,13 @@ ReceiverCore::RecordView ReceiverCore::recordView() const {
     v.Recording = r.recording(RecordStream::Audio);
     v.IFRecording = r.recording(RecordStream::IF);
     v.RecordIF = m_recordIF;
-    v.Seconds = r.elapsedSeconds(RecordStream::Audio);
-    v.AudioPath = r.path(RecordStream::Audio);
-    v.Bytes = r.fileBytes(RecordStream::Audio);
-    // The IF file belongs to the recording shown when it started with it.
-    if (v.IFRecording || (!v.Recording && m_lastRecordHadIF)) {
+    // The running or last recording that started: its files, also after it stopped.
+    if (m_recordShown) {
+        v.Seconds = r.elapsedSeconds(RecordStream::Audio);
+        v.AudioPath = r.path(RecordStream::Audio);
+        v.Bytes = r.fileBytes(RecordStream::Audio);
+    }
+    if (m_recordShown && m_recordShownIF) {
         v.IFPath = r.path(RecordStream::IF);
         v.Bytes += r.fileBytes(RecordStream::IF);
     }
@@ -72,9 +74,10 @@ bool ReceiverCore::setRecording(bool on) {
             r.stop(RecordStream::Audio);
             ::unlink(empty.c_str());
         }
-        m_lastRecordHadIF = m_recordIF;
     }
-    if (r.recording(RecordStream::Audio)) {
+    m_recordShown = r.recording(RecordStream::Audio);
+    m_recordShownIF = m_recordShown && m_recordIF;
+    if (m_recordShown) {
         log("Recording : " + r.path(RecordStream::Audio) +
             (m_recordIF ? " and " + r.path(RecordStream::IF) : std::string()));
         emitChanged(kAreaRecord);

@@ -335,7 +335,8 @@ private:
     std::string m_recordFolder;
     std::string m_recordError;
     bool m_recordIF = false;
-    bool m_lastRecordHadIF = false;
+    bool m_recordShown = false;   // a recording started: the view shows its files
+    bool m_recordShownIF = false; // it took the IF input too
     // ==== end of recording =======================================================================
 
 Q_SIGNALS:
