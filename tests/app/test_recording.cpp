@@ -47,6 +47,12 @@ TEST(CoreRecording, RecordsTheToneAndTheIFUnderTheirNamesAndOffFinishesTheFiles)
     EXPECT_FALSE(QDir(QString::fromStdString(rig.path("music"))).exists());
 
     TuneTestStation(rig);
+    core.setRecordingFolder("/proc/orvex-music"); // a folder nobody can make, root included
+    EXPECT_FALSE(core.setRecording(true));
+    EXPECT_TRUE(rig.messages.contains("cannot record in /proc/orvex-music"));
+    EXPECT_FALSE(core.recordView().Recording);
+    EXPECT_TRUE(core.panel().PowerOn);
+    core.setRecordingFolder(rig.path("music"));
     int recordChanges = 0;
     QObject::connect(&core, &app::ReceiverCore::changed, [&](unsigned areas) {
         if (areas & app::kAreaRecord) ++recordChanges;
@@ -77,7 +83,7 @@ TEST(CoreRecording, RecordsTheToneAndTheIFUnderTheirNamesAndOffFinishesTheFiles)
     EXPECT_GT(measure::Db(tone, ToneLevel(af.samples, 1700.0)), 30.0);
     const double carrier = ToneLevel(in.samples, 12000.0);
     EXPECT_GT(measure::Db(carrier, ToneLevel(in.samples, 9000.0)), 20.0);
-    EXPECT_EQ(rig.messages.messages().size(), 1u); // only the refusal while off
+    EXPECT_EQ(rig.messages.messages().size(), 2u); // only the two refusals
 }
 
 // The file size limit fails the writes with EFBIG exactly where a full disk gives ENOSPC.
