@@ -49,10 +49,12 @@ ReceiverCore::ReceiverCore(SettingsStore& store, CoreOptions options)
                     MessageIcon::Exclamation, kProductName);
         emitChanged(kAreaPower | kAreaCaption);
     });
+    setUpRecording();
 }
 
 ReceiverCore::~ReceiverCore() {
     if (m_loaded && !m_unloaded) Form_Unload();
+    m_recorder.reset(); // finishes any recording and leaves the session's hook
 }
 
 const ReceiveState& ReceiverCore::state() const {
@@ -308,6 +310,7 @@ void ReceiverCore::powerOn() {
 
 void ReceiverCore::powerOff() {
     m_session.stopStreaming();
+    stopRecordings();
     restorePriority();
     m_session.stopChainTimers();
     m_panel.OnColour = kColourGreen;
@@ -344,6 +347,7 @@ void ReceiverCore::Form_Unload() {
     m_tmrClock.stop();
     m_session.stopChainTimers();
     m_session.stopStreaming();
+    stopRecordings();
     restorePriority();
     m_panel.PowerOn = false;
     SaveAllBandPlans(m_bands);

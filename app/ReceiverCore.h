@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/RadioSession.h"
+#include "app/SessionRecorder.h"
 #include "app/SpectrumControls.h"
 #include "app/SpectrumDisplay.h"
 #include "app/TraceLog.h"
@@ -53,6 +54,7 @@ enum Area : std::uint32_t {
     kAreaHover = 1u << 7,   ///< highlights, wheel target, pop-ups to hide
     kAreaCaption = 1u << 8, ///< window caption, clock and IF labels
     kAreaBands = 1u << 9,   ///< band plans and presets
+    kAreaRecord = 1u << 10, ///< recording: running, elapsed time, file size, failure
     kAreaRemote = 1u << 11, ///< the remote-control server's state and clients
     kAreaAll = 0xFFFFFFFFu,
 };
@@ -297,6 +299,48 @@ public:
     void tmrSpectrumDisplay_Timer();
     /// Frames drawn since start-up.
     std::int64_t spectrumFrames() const { return m_scopeFrames; }
+
+    // ==== recording (app/CoreRecording.cpp) ====================================================
+    // The audio output, and the IF input when chosen, recorded to WAV files while the receiver
+    // runs (see app/SessionRecorder.h). Recording needs the receiver on; Off, Close and a lost
+    // sound device finish the files (the data stops coming, so a recording would only hold a
+    // gap). A recording that fails (disk full, folder gone) stops with a message while
+    // reception goes on.
+public:
+    /// What the Record panel shows.
+    struct RecordView {
+        bool Enabled = false;          ///< recording can start: the receiver is on
+        bool Recording = false;        ///< the audio recording runs
+        bool RecordIF = false;         ///< the IF input is recorded alongside (the "IF" box)
+        bool IFRecording = false;      ///< the IF recording runs
+        double Seconds = 0.0;          ///< audio recorded so far, seconds
+        std::int64_t Bytes = 0;        ///< size of the running or last files together, bytes
+        std::string AudioPath, IFPath; ///< the running or last files (empty: none yet)
+        std::string Error;             ///< why the last recording could not start or stopped early
+    };
+    RecordView recordView() const;
+    /// The Record button: starts recording the audio (and the IF input when chosen) under the
+    /// default names in recordingFolder(), or stops. False, with the message shown, when a
+    /// recording could not start (the receiver is off, the folder cannot be written).
+    bool setRecording(bool on);
+    /// Chooses whether the next recording takes the IF input too (a running one is unchanged).
+    void setRecordIF(bool on);
+    /// Folder of new recordings: the XDG music folder (DefaultRecordingFolder()) unless set.
+    const std::string& recordingFolder() const { return m_recordFolder; }
+    void setRecordingFolder(std::string folder) { m_recordFolder = std::move(folder); }
+    SessionRecorder& recorder() { return *m_recorder; }
+
+private:
+    void setUpRecording();
+    void stopRecordings();
+    void recordingFailed(RecordStream stream, const std::string& message);
+    std::unique_ptr<SessionRecorder> m_recorder; // made in the constructor, gone before m_session
+    std::string m_recordFolder;
+    std::string m_recordError;
+    bool m_recordIF = false;
+    bool m_recordShown = false;   // a recording started: the view shows its files
+    bool m_recordShownIF = false; // it took the IF input too
+    // ==== end of recording =======================================================================
 
 Q_SIGNALS:
     void changed(unsigned areas);

@@ -16,7 +16,10 @@ namespace orvex::audio {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kSecond = std::chrono::seconds(1);
+// How often the header and the disk are brought up to date. Half a second leaves room for
+// the main loop's drain period (a few hundred ms at most) and a block within the promised
+// second: the samples still queued, plus those written since the last header, stay under it.
+constexpr auto kUpdateInterval = std::chrono::milliseconds(500);
 
 std::string SecondsText(double seconds) {
     char buf[32];
@@ -180,14 +183,14 @@ bool WavRecorder::drain() {
         m_tail.store(tail + 1, std::memory_order_release);
     }
     const auto now = Clock::now();
-    const std::int64_t bytesPerSecond = 2LL * m_config.sampleRate;
-    if (m_dataBytes != m_headerBytes &&
-        (now - m_lastHeader >= kSecond || m_dataBytes - m_headerBytes >= bytesPerSecond)) {
+    const std::int64_t bytesPerInterval = m_config.sampleRate; // half a second of samples
+    if (m_dataBytes != m_headerBytes && (now - m_lastHeader >= kUpdateInterval ||
+                                         m_dataBytes - m_headerBytes >= bytesPerInterval)) {
         if (!updateHeader()) return false;
         m_lastHeader = now;
     }
-    if (now - m_lastSync >= kSecond) {
-        // Samples and header reach the disk together, once a second.
+    if (now - m_lastSync >= kUpdateInterval) {
+        // Samples and header reach the disk together, twice a second.
         if (::fdatasync(m_fd) != 0) {
             fail("cannot flush " + m_path + " to disk", errno);
             return false;

@@ -3,11 +3,11 @@
 // The block path only copies a block into a bounded queue allocated up front: pushBlock never
 // blocks, never allocates, and drops (and counts) a block that finds the queue full. The main
 // loop calls drain(), which writes the queued blocks to the file. The header's RIFF and data
-// sizes are rewritten whenever a second of audio or a second of time has passed since the
-// last time, and the file is flushed to disk once a second, so a crash, a SIGKILL or a power
-// loss costs at most the last second. A failing write (disk full, file too large, I/O
-// error) stops the recording with a message, keeps what was written as a valid WAV, and
-// leaves reception alone.
+// sizes are rewritten whenever half a second of audio or of time has passed since the last
+// time, and the file is flushed to disk twice a second, so a crash, a SIGKILL or a power loss
+// costs at most the last second even when drain() runs only every few hundred milliseconds.
+// A failing write (disk full, file too large, I/O error) stops the recording with a message,
+// keeps what was written as a valid WAV, and leaves reception alone.
 //
 // The file is always new: it is created exclusively (O_EXCL), never over an existing one. It
 // is not written through a temporary file and renamed, because a recording must be readable

@@ -6,6 +6,7 @@
 #include "app/RadioSession.h"
 #include "app/RigctlServer.h"
 #include "app/SessionRig.h"
+#include "app/SessionRecorder.h"
 #include "audio/AlsaDevices.h"
 #include "audio/OrvexDX8.h"
 #include "audio/WavDevices.h"
@@ -27,9 +28,11 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace orvex::cli {
@@ -39,6 +42,7 @@ constexpr const char* kUsage =
     "usage: orvexsdr-cli listen [--capture-device N|NAME | --in IF.wav | --sim]\n"
     "        [--scene FILE] [--clock-error PPM] [--freq MHZ] [--settings FILE]\n"
     "        [--playback-device N|NAME | --out AUDIO.wav | --no-playback]\n"
+    "        [--record-audio FILE] [--record-if FILE]\n"
     "        [--seconds N] [--free-running] [--rigctl [PORT] [--rigctl-address ADDR]]\n"
     "        [receive options]\n"
     "       orvexsdr-cli listen --list-devices\n"
@@ -49,7 +53,8 @@ constexpr const char* kUsage =
     "capture device named it listens to the simulated Brisko receiver, tuned through the DDS\n"
     "controller over its own control lines.\n"
     "  --sim                the simulated receiver (the default when no capture is named)\n"
-    "  --scene FILE         its scene of stations (default: the built-in default scene)\n"
+    "  --scene FILE         its scene of stations: a file, or a shipped scene by name\n"
+    "                       ('default', 'calibration'); default: the built-in default scene\n"
     "  --clock-error PPM    error of its reference clock, -1000..1000 ppm\n"
     "  --freq MHZ           tune to MHZ (default: the DDS controller's saved or start frequency)\n"
     "  --settings FILE      the DDS controller's settings (\"VFO1\") in this INI file, read at\n"
@@ -61,6 +66,12 @@ constexpr const char* kUsage =
     "  --playback-device D  ALSA playback device, by number or name (default: 'default')\n"
     "  --out AUDIO.wav      write the audio to a WAV file instead of playing it\n"
     "  --no-playback        discard the audio\n"
+    "  --record-audio FILE  also record the audio as played to FILE, a new WAV file (16-bit\n"
+    "                       mono, 48000 samples/s), written while streaming; its header is kept\n"
+    "                       current so that a crash loses at most the last second. An existing\n"
+    "                       file is refused: a recording never replaces a file\n"
+    "  --record-if FILE     also record the captured IF input to FILE, in the same way (a file\n"
+    "                       that --in can play back later)\n"
     "  --seconds N          stop after N seconds of captured audio\n"
     "  --free-running       with files only: run as fast as processing allows instead of in\n"
     "                       real time\n"
@@ -75,6 +86,7 @@ constexpr const char* kUsage =
 struct ListenOptions {
     ReceiveOptions receive;
     std::string captureDevice, playbackDevice, in, out, scene, settings;
+    std::string recordAudio, recordIF;
     bool sim = false, noPlayback = false, freeRunning = false, listDevices = false;
     std::optional<std::uint16_t> rigctlPort;
     std::string rigctlAddress;
@@ -95,6 +107,10 @@ ListenOptions Parse(const Args& args) {
             o.in = value();
         else if (a == "--out")
             o.out = value();
+        else if (a == "--record-audio")
+            o.recordAudio = value();
+        else if (a == "--record-if")
+            o.recordIF = value();
         else if (a == "--no-playback")
             o.noPlayback = true;
         else if (a == "--free-running")
@@ -142,6 +158,40 @@ ListenOptions Parse(const Args& args) {
         BadOption("--free-running needs no sound card on either side (--in or the simulated "
                   "receiver, and --out or --no-playback)");
     return o;
+}
+
+// Recordings are written in place and never replace a file: one that names an input or
+// another output of the run is refused before anything starts.
+void CheckRecordings(const ListenOptions& o, const std::vector<NamedInput>& inputs) {
+    auto same = [](const std::string& a, const std::string& b) {
+        std::error_code ea, eb;
+        const auto ca = std::filesystem::weakly_canonical(a, ea);
+        const auto cb = std::filesystem::weakly_canonical(b, eb);
+        return ea || eb ? a == b : ca == cb;
+    };
+    const std::pair<std::string, const std::string*> recordings[] = {
+        {"--record-audio", &o.recordAudio}, {"--record-if", &o.recordIF}};
+    for (const auto& [option, path] : recordings) {
+        if (path->empty()) continue;
+        if (const NamedInput* input = SameFileAsInput(*path, inputs))
+            BadOption(option + ": " + *path + " is the same file as the input " + input->path +
+                      "; a recording never replaces a file");
+        if (!o.out.empty() && same(*path, o.out))
+            BadOption(option + ": " + *path + " is also the --out file");
+    }
+    if (!o.recordAudio.empty() && !o.recordIF.empty() && same(o.recordAudio, o.recordIF))
+        BadOption("--record-audio and --record-if name the same file");
+}
+
+// "a.wav (3.0 s, 288044 bytes)", or why the recording stopped early.
+std::string RecordingReport(const app::SessionRecorder& recorder, app::RecordStream stream) {
+    char figures[96];
+    std::snprintf(figures, sizeof figures, " (%.1f s, %lld bytes", recorder.elapsedSeconds(stream),
+                  static_cast<long long>(recorder.fileBytes(stream)));
+    std::string text = recorder.path(stream) + figures;
+    if (const auto lost = recorder.droppedSamples(stream); lost > 0)
+        text += "; " + std::to_string(lost) + " samples lost: the program fell behind";
+    return text + ")";
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -209,6 +259,7 @@ int RunListen(const Args& args) {
     std::vector<NamedInput> inputs;
     for (const auto* path : {&o.in, &o.scene, &o.settings})
         AddInput(inputs, *path);
+    CheckRecordings(o, inputs);
     const bool usesSim = o.captureDevice.empty() && o.in.empty();
     const bool anyAlsa = !o.captureDevice.empty() || (o.out.empty() && !o.noPlayback);
     std::unique_ptr<SettingsStore> store;
@@ -274,10 +325,35 @@ int RunListen(const Args& args) {
     QObject::connect(&session, &app::RadioSession::deviceLost, [&](const QString& why) {
         if (lostReason.empty()) lostReason = why.toStdString();
     });
+    // Recordings of the audio as played and of the captured IF, written while streaming
+    // (app/SessionRecorder); a recording that fails stops with its message, reception goes on.
+    app::SessionRecorder recorder(session);
+    const std::pair<app::RecordStream, const std::string*> recordings[] = {
+        {app::RecordStream::Audio, &o.recordAudio}, {app::RecordStream::IF, &o.recordIF}};
+    bool recordFailed[2] = {false, false};
+    QObject::connect(
+        &recorder, &app::SessionRecorder::recordingFailed, [&](int stream, const QString& message) {
+            recordFailed[stream] = true;
+            std::fprintf(stderr, "orvexsdr-cli listen: %s\n", message.toStdString().c_str());
+        });
+    auto dropRecordings = [&] { // nothing was recorded: the files just made go again
+        for (const auto& [stream, path] : recordings)
+            if (recorder.recording(stream)) {
+                recorder.stop(stream);
+                ::unlink(path->c_str());
+            }
+    };
+    for (const auto& [stream, path] : recordings)
+        if (std::string error; !path->empty() && !recorder.start(stream, *path, error)) {
+            dropRecordings();
+            BadOption(error);
+        }
+
     const bool eventLoop = !o.freeRunning;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     if (std::string error; !session.startStreaming(eventLoop, error)) {
+        dropRecordings();
         std::fprintf(stderr, "orvexsdr-cli listen: %s\n", error.c_str());
         return 2;
     }
@@ -363,6 +439,7 @@ int RunListen(const Args& args) {
     } else {
         while (!shouldStop()) {
             session.advanceOneBlock();
+            recorder.drain(); // no event loop runs the recorder's timer
             statusDue();
         }
     }
@@ -372,6 +449,7 @@ int RunListen(const Args& args) {
     const std::string sourceError = fileInput ? session.ifFileError() : std::string();
     if (!sourceError.empty()) session.discardAudioFile();
     session.stopStreaming();
+    recorder.stopAll(); // what was received stays recorded, whatever ended the run
 
     const std::string finishError = sourceError.empty() ? session.audioFileError() : std::string();
     // The DDS controller saves its keys as it is released; a save that fails is an error.
@@ -398,11 +476,26 @@ int RunListen(const Args& args) {
         100.0 * total.loadPeak, static_cast<long long>(chain.DroppedBlocks()),
         static_cast<unsigned long long>(st.overruns), static_cast<unsigned long long>(st.underruns),
         PowerDb(total.powerSum / n), chain.State().AGCGain);
+    // Where the recordings went. One that stopped early (its message came when it stopped)
+    // leaves status 2: the run did not do all it was asked, though reception went on.
+    int status = 0;
+    for (const auto& [stream, path] : recordings) {
+        if (path->empty()) continue;
+        const char* what = stream == app::RecordStream::Audio ? "audio" : "IF input";
+        const auto i = static_cast<std::size_t>(stream);
+        if (recordFailed[i] || !recorder.errorText(stream).empty()) {
+            std::fprintf(stderr, "orvexsdr-cli listen: the %s recording stopped early: %s\n", what,
+                         recorder.errorText(stream).c_str());
+            status = 2;
+        } else {
+            std::fprintf(stderr, "orvexsdr-cli listen: %s recorded to %s\n", what,
+                         RecordingReport(recorder, stream).c_str());
+        }
+    }
     if (!lostReason.empty()) {
         std::fprintf(stderr, "orvexsdr-cli listen: %s\n", lostReason.c_str());
         return 2;
     }
-    int status = 0;
     for (const std::string* error :
          {&sourceError, &finishError, static_cast<const std::string*>(&saveError)})
         if (!error->empty()) {

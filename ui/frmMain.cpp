@@ -12,6 +12,7 @@
 #include "ModePanel.h"
 #include "NotchPanel.h"
 #include "PowerPanel.h"
+#include "RecordPanel.h"
 #include "SMeterPanel.h"
 #include "SpectrumEngines.h"
 #include "SpectrumPanel.h"
@@ -126,6 +127,7 @@ void frmMain::buildPanels() {
     m_stats = new StatsPanel(m_core, this);
     m_displaySize = new DisplaySizePanel(m_core, this);
     m_bands = new BandsPanel(m_core, this);
+    m_record = new RecordPanel(m_core, this);
 
     auto* meterColumn = new QWidget(this);
     auto* meterBox = new QVBoxLayout(meterColumn);
@@ -133,9 +135,17 @@ void frmMain::buildPanels() {
     meterBox->addWidget(m_meter);
     meterBox->addWidget(m_clock);
 
+    // The display size and the recording share a column between the statistics and the bands.
+    auto* sizeColumn = new QWidget(this);
+    auto* sizeBox = new QVBoxLayout(sizeColumn);
+    sizeBox->setContentsMargins(0, 0, 0, 0);
+    sizeBox->setSpacing(4);
+    sizeBox->addWidget(m_displaySize);
+    sizeBox->addWidget(m_record, 1); // down to the row's foot, as its neighbours
+
     m_row[0] = Row(this, {m_power, m_frequency, meterColumn});
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
-    m_row[2] = Row(this, {m_stats, m_displaySize, m_bands});
+    m_row[2] = Row(this, {m_stats, sizeColumn, m_bands});
     m_spectrum = new SpectrumPanel(m_core, *m_spectrumEngines, this);
     m_row[3] = m_spectrum;
     m_config = new ConfigPanel(m_core, this);
@@ -169,6 +179,7 @@ void frmMain::refresh(unsigned areas) {
     m_stats->refresh(areas);
     m_displaySize->refresh(areas);
     m_bands->refresh(areas);
+    m_record->refresh(areas);
     m_spectrum->refresh(areas);
 }
 

@@ -40,6 +40,7 @@ class ClockPanel;
 class SpectrumEngines;
 class SpectrumPanel;
 class BandsPanel;
+class RecordPanel;
 class frmLog;
 
 class frmMain final : public QWidget {
@@ -67,6 +68,7 @@ public:
     DisplaySizePanel* displaySize() const { return m_displaySize; }
     ClockPanel* clock() const { return m_clock; }
     BandsPanel* bands() const { return m_bands; }
+    RecordPanel* record() const { return m_record; }
     frmLog* log() const { return m_log; }
     SMeter* meterEngine() const { return m_meterEngine; }
     SpectrumPanel* spectrum() const { return m_spectrum; }
@@ -105,6 +107,7 @@ private:
     SpectrumEngines* m_spectrumEngines = nullptr;
     SpectrumPanel* m_spectrum = nullptr;
     BandsPanel* m_bands = nullptr;
+    RecordPanel* m_record = nullptr;
     qint64 m_lastWheelTime = -1;
     QPointF m_lastWheelAt;
     QPoint m_lastWheelDelta;

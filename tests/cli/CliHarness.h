@@ -57,20 +57,22 @@ protected:
         std::filesystem::remove(errFile);
         return r;
     }
-    /// A command started in the background: its standard error comes through `err`, and its
-    /// standard input from `in` when asked for (a pipe the test writes to), else /dev/null.
+    /// A command started in the background: its standard error comes through `err` (and its
+    /// standard output too when `outputToo`), and its standard input from `in` when asked for
+    /// (a pipe the test writes to), else /dev/null.
     struct Running {
         pid_t pid = -1;
         int err = -1;
         int in = -1;
     };
-    Running spawnCli(const std::vector<std::string>& args, bool pipeInput = false) const {
+    Running spawnCli(const std::vector<std::string>& args, bool pipeInput = false,
+                     bool outputToo = false) const {
         int errPipe[2], inPipe[2] = {-1, -1};
         if (::pipe(errPipe) != 0 || (pipeInput && ::pipe(inPipe) != 0)) return {};
         const pid_t pid = ::fork();
         if (pid == 0) {
             const int in = pipeInput ? inPipe[0] : ::open("/dev/null", O_RDONLY);
-            const int out = ::open("/dev/null", O_WRONLY);
+            const int out = outputToo ? errPipe[1] : ::open("/dev/null", O_WRONLY);
             ::dup2(in, 0);
             ::dup2(out, 1);
             ::dup2(errPipe[1], 2);

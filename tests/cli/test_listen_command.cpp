@@ -176,3 +176,96 @@ TEST_F(ListenCommand, BadSceneOrSimulatorOptionsGiveStatusTwo) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("simulated receiver"), std::string::npos) << r.err;
 }
+
+// ---- recording while listening --------------------------------------------------------------
+
+// The default scene's 1 kHz AM test station at 6.015 MHz: the audio recording holds the tone,
+// the IF recording the station's carrier at the 12 kHz IF, block for block in step.
+TEST_F(ListenCommand, RecordsTheAudioAndTheIFWhileListening) {
+    const auto r = run("--sim --freq 6.015 --mode am --no-playback --free-running --seconds 3 "
+                       "--record-audio " +
+                       path("a.wav") + " --record-if " + path("i.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("audio recorded to " + path("a.wav") + " (3.0 s"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("IF input recorded to " + path("i.wav")), std::string::npos) << r.err;
+    const auto af = audio::ReadWavFile(path("a.wav"));
+    const auto in = audio::ReadWavFile(path("i.wav"));
+    EXPECT_EQ(af.format.SampleRate, 48000);
+    ASSERT_GE(af.samples.size(), 3u * 48000u);
+    EXPECT_EQ(af.samples.size(), in.samples.size());
+    const std::size_t last = af.samples.size() - 48000;
+    const double tone = ToneLevel(af.samples, last, 48000, 1000.0);
+    EXPECT_GT(tone, 1000.0);
+    EXPECT_GT(measure::Db(tone, ToneLevel(af.samples, last, 48000, 1700.0)), 30.0);
+    EXPECT_GT(measure::Db(tone, ToneLevel(af.samples, last, 48000, 600.0)), 30.0);
+    const double carrier = ToneLevel(in.samples, last, 48000, 12000.0);
+    EXPECT_GT(carrier, 100.0);
+    EXPECT_GT(measure::Db(carrier, ToneLevel(in.samples, last, 48000, 9000.0)), 20.0);
+    EXPECT_GT(measure::Db(carrier, ToneLevel(in.samples, last, 48000, 15000.0)), 20.0);
+}
+
+TEST_F(ListenCommand, ARecordingNeverReplacesAFileNorNamesAnInputOrAnotherOutput) {
+    audio::WriteWavFile(path("if.wav"), 48000, 1, UsbIf(48000));
+    std::ofstream(path("taken.wav")) << "keep me";
+    const std::string base = "--free-running --seconds 1 ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--no-playback --record-audio " + path("taken.wav"), "a recording never replaces a file"},
+        {"--no-playback --in " + path("if.wav") + " --record-if " + path(".") + "/if.wav",
+         "is the same file as the input"},
+        {"--out " + path("o.wav") + " --record-audio " + path("o.wav"), "also the --out file"},
+        {"--no-playback --record-audio " + path("r.wav") + " --record-if " + path("r.wav"),
+         "the same file"},
+        {"--no-playback --record-audio " + path("r.wav") + " --record-if " + path("missing/i.wav"),
+         "No such file or directory"},
+    };
+    for (const auto& [args, says] : cases) {
+        const auto r = run(base + args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find(says), std::string::npos) << args << ": " << r.err;
+    }
+    EXPECT_EQ(slurp(path("taken.wav")), "keep me");
+    EXPECT_EQ(fileCount(), 2u); // nothing left behind: no o.wav, no r.wav
+}
+
+// A full disk, as a file size limit (the writes fail with EFBIG as they would with ENOSPC):
+// the recording stops with its message and keeps a valid file; reception runs to the end.
+TEST_F(ListenCommand, ARecordingThatCannotGrowStopsWhileReceptionGoesOn) {
+    const auto r = run("--sim --freq 6.015 --mode am --no-playback --free-running --seconds 4 "
+                       "--record-audio " +
+                           path("a.wav"),
+                       "trap '' XFSZ; ulimit -f 400;"); // 400 blocks of 512 bytes: 2.1 s
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("Recording stopped: cannot write " + path("a.wav") + ": File too large"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("the audio recording stopped early"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("4.0 s  blocks"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("dropped 0"), r.out.find("dropped")) << r.out;
+    EXPECT_EQ(r.out.find("dropped 1"), std::string::npos) << r.out;
+    const auto af = audio::ReadWavFile(path("a.wav"));
+    EXPECT_GE(af.samples.size(), 2u * 48000u);
+    EXPECT_LE(44 + 2 * af.samples.size(), 400u * 512u);
+}
+
+// Killed mid-recording: the file opens and holds all the audio captured but the last second.
+TEST_F(ListenCommand, SigkillDuringARecordingLeavesAllButTheLastSecond) {
+    const Running listen = spawnCli({"listen", "--sim", "--freq", "6.015", "--mode", "am",
+                                     "--no-playback", "--record-audio", path("a.wav")},
+                                    false, true);
+    ASSERT_GT(listen.pid, 0);
+    // The status line of the third second: 3 s captured and handled, a moment before the kill.
+    std::string said;
+    const bool third = waitForText(listen.err, "3.0 s  blocks", 60.0, &said);
+    ::kill(listen.pid, SIGKILL);
+    const int status = waitExit(listen);
+    ASSERT_TRUE(third) << said;
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const auto af = audio::ReadWavFile(path("a.wav")); // valid: the header matches the data
+    const double seconds = static_cast<double>(af.samples.size()) / 48000.0;
+    EXPECT_GE(seconds, 2.0);
+    EXPECT_LE(seconds, 3.5);
+    const std::size_t n = af.samples.size();
+    ASSERT_GE(n, 48000u);
+    EXPECT_GT(ToneLevel(af.samples, n - 48000, 48000, 1000.0), 1000.0);
+}

@@ -1,0 +1,148 @@
+// Recording from the application core on the simulated receiver: the 1 kHz AM test station
+// recorded with its IF, Off finishing the files, and a full disk stopping the recording while
+// reception goes on.
+#include "CoreRig.h"
+#include "audio/WavFile.h"
+#include "dsp/ReceiveChain.h"
+#include "dsp/SignalMeasure.h"
+
+#include <QDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace orvex::test {
+namespace {
+
+constexpr int kBlocksPerSecond = 48000 / 2048 + 1; // 24 blocks: just over a second
+
+double ToneLevel(const std::vector<std::int16_t>& s, double f) {
+    // The last second: the AGC has settled.
+    std::vector<float> x(s.end() - 48000, s.end());
+    return measure::MeasureTone(x, f, 48000.0).amplitude;
+}
+
+// Blocks as they come in real time, with the main loop's drain between them.
+void Receive(CoreRig& rig, int blocks) {
+    for (int i = 0; i < blocks; ++i) {
+        rig.run(1);
+        rig.core->recorder().drain();
+    }
+}
+
+void TuneTestStation(CoreRig& rig) {
+    ASSERT_TRUE(rig.core->TuneTo(6.015));
+    rig.core->Click(app::Control::optMode, kModeAM);
+    rig.core->optPwr_Click(0);
+    ASSERT_TRUE(rig.core->panel().PowerOn) << rig.core->panel().StatusText;
+}
+
+TEST(CoreRecording, RecordsTheToneAndTheIFUnderTheirNamesAndOffFinishesTheFiles) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    app::ReceiverCore& core = *rig.core;
+    core.setRecordingFolder(rig.path("music")); // missing: made on the first recording
+    EXPECT_FALSE(core.setRecording(true));      // the receiver is off
+    EXPECT_TRUE(rig.messages.contains("press On first"));
+    EXPECT_FALSE(QDir(QString::fromStdString(rig.path("music"))).exists());
+
+    TuneTestStation(rig);
+    core.setRecordingFolder("/proc/orvex-music"); // a folder nobody can make, root included
+    EXPECT_FALSE(core.setRecording(true));
+    EXPECT_TRUE(rig.messages.contains("cannot record in /proc/orvex-music"));
+    EXPECT_FALSE(core.recordView().Recording);
+    EXPECT_TRUE(core.panel().PowerOn);
+    core.setRecordingFolder(rig.path("music"));
+    int recordChanges = 0;
+    QObject::connect(&core, &app::ReceiverCore::changed, [&](unsigned areas) {
+        if (areas & app::kAreaRecord) ++recordChanges;
+    });
+    core.setRecordIF(true);
+    ASSERT_TRUE(core.setRecording(true));
+    auto v = core.recordView();
+    EXPECT_TRUE(v.Recording && v.IFRecording);
+    EXPECT_NE(v.AudioPath.find(rig.path("music") + "/OrvexSDR_"), std::string::npos);
+    EXPECT_NE(v.AudioPath.find("_6015kHz_AM.wav"), std::string::npos) << v.AudioPath;
+    EXPECT_NE(v.IFPath.find("_6015kHz_AM_IF.wav"), std::string::npos) << v.IFPath;
+    recordChanges = 0;
+    Receive(rig, 3 * kBlocksPerSecond);
+    EXPECT_EQ(recordChanges, 3); // the panel's update once a second of recording
+    v = core.recordView();
+    EXPECT_DOUBLE_EQ(v.Seconds, 3.0 * kBlocksPerSecond * 2048 / 48000);
+    EXPECT_EQ(v.Bytes, 2 * (44 + 2 * 3 * kBlocksPerSecond * 2048)); // two files, 2 bytes a sample
+
+    core.optPwr_Click(1); // Off finishes both files
+    v = core.recordView();
+    EXPECT_FALSE(v.Recording || v.IFRecording);
+    const auto af = audio::ReadWavFile(v.AudioPath);
+    const auto in = audio::ReadWavFile(v.IFPath);
+    ASSERT_EQ(af.samples.size(), 3u * kBlocksPerSecond * 2048);
+    ASSERT_EQ(in.samples.size(), af.samples.size());
+    const double tone = ToneLevel(af.samples, 1000.0);
+    EXPECT_GT(tone, 1000.0);
+    EXPECT_GT(measure::Db(tone, ToneLevel(af.samples, 1700.0)), 30.0);
+    const double carrier = ToneLevel(in.samples, 12000.0);
+    EXPECT_GT(measure::Db(carrier, ToneLevel(in.samples, 9000.0)), 20.0);
+    EXPECT_EQ(rig.messages.messages().size(), 2u); // only the two refusals
+}
+
+// The file size limit fails the writes with EFBIG exactly where a full disk gives ENOSPC.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_handler)(int) = nullptr;
+};
+
+TEST(CoreRecording, AFullDiskStopsTheRecordingWithAMessageWhileReceptionGoesOn) {
+    CoreRig rig;
+    ASSERT_TRUE(rig.start());
+    app::ReceiverCore& core = *rig.core;
+    core.setRecordingFolder(rig.path("music"));
+    TuneTestStation(rig);
+    QString status;
+    QObject::connect(&core, &app::ReceiverCore::statusMessage,
+                     [&](const QString& text) { status = text; });
+    ASSERT_TRUE(core.setRecording(true));
+    const std::string file = core.recordView().AudioPath;
+    {
+        FileSizeLimit full(100000); // about a second of audio
+        Receive(rig, 2 * kBlocksPerSecond);
+    }
+    const auto v = core.recordView();
+    EXPECT_FALSE(v.Recording);
+    EXPECT_NE(v.Error.find("Recording stopped: cannot write " + file + ": File too large"),
+              std::string::npos)
+        << v.Error;
+    EXPECT_EQ(status.toStdString(), v.Error);
+    EXPECT_TRUE(rig.messages.contains("Recording stopped"));
+
+    // Reception did not notice: on, every block handled and played, none dropped.
+    EXPECT_TRUE(core.panel().PowerOn);
+    const auto blocks = core.session().total().blocks;
+    const auto played = rig.played->samples().size();
+    Receive(rig, kBlocksPerSecond);
+    EXPECT_EQ(core.session().total().blocks, blocks + kBlocksPerSecond);
+    EXPECT_GT(rig.played->samples().size(), played);
+    EXPECT_EQ(core.session().chain().DroppedBlocks(), 0);
+
+    // What was written before the disk filled is a valid file.
+    const auto af = audio::ReadWavFile(file);
+    EXPECT_LE(44 + 2 * af.samples.size(), 100000u);
+    EXPECT_GE(af.samples.size(), (100000u - 44) / 2 - 2048);
+}
+
+} // namespace
+} // namespace orvex::test
