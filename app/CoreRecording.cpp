@@ -83,13 +83,17 @@ bool ReceiverCore::setRecording(bool on) {
         emitChanged(kAreaRecord);
         return true;
     }
-    m_recordError = error;
-    m_panel.StatusText = error;
-    log("Recording : " + error);
-    emitChanged(kAreaRecord);
-    Q_EMIT statusMessage(QString::fromStdString(error));
-    ShowMessage(error, MessageIcon::Exclamation, "Recording");
+    reportRecordingProblem(error);
     return false;
+}
+
+void ReceiverCore::reportRecordingProblem(const std::string& text) {
+    m_recordError = text;
+    m_panel.StatusText = text;
+    log("Recording : " + text);
+    emitChanged(kAreaRecord);
+    Q_EMIT statusMessage(QString::fromStdString(text));
+    ShowMessage(text, MessageIcon::Exclamation, "Recording");
 }
 
 void ReceiverCore::setRecordIF(bool on) {
@@ -106,12 +110,7 @@ void ReceiverCore::recordingFailed(RecordStream stream, const std::string& messa
     // The Record button stands for both files: when the audio stops, the IF stops with it.
     // An IF recording that fails alone leaves the audio running, and says so.
     if (stream == RecordStream::Audio) m_recorder->stop(RecordStream::IF);
-    m_recordError = message;
-    m_panel.StatusText = message;
-    log("Recording : " + message);
-    emitChanged(kAreaRecord);
-    Q_EMIT statusMessage(QString::fromStdString(message));
-    ShowMessage(message, MessageIcon::Exclamation, "Recording");
+    reportRecordingProblem(message);
 }
 
 } // namespace orvex::app

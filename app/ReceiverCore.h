@@ -334,6 +334,8 @@ private:
     void setUpRecording();
     void stopRecordings();
     void recordingFailed(RecordStream stream, const std::string& message);
+    /// Shows a recording problem: the Record panel's tool tip, the log and a message.
+    void reportRecordingProblem(const std::string& text);
     std::unique_ptr<SessionRecorder> m_recorder; // made in the constructor, gone before m_session
     std::string m_recordFolder;
     std::string m_recordError;

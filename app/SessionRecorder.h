@@ -4,7 +4,7 @@
 // The recorder is the session's after-block hook: after each block's handler it copies the
 // block's processed audio and its captured IF into two bounded queues (audio::WavRecorder),
 // which never blocks and never allocates. A timer on the main loop (every 200 ms) writes the
-// queues to the files; the header is brought up to date and the file flushed to disk once a
+// queues to the files; the header is brought up to date and the file flushed to disk twice a
 // second, so a crash, a SIGKILL or a power loss loses at most the last second. A write that
 // fails (disk full, the folder gone, an I/O error) stops that recording, keeps what was written
 // as a valid WAV file and reports recordingFailed(); reception goes on untouched.
