@@ -64,7 +64,22 @@ bool RigctlServer::start(std::uint16_t port, const QString& address) {
 void RigctlServer::stop() {
     while (!m_clients.empty())
         remove(m_clients.begin()->first, false);
-    m_server.reset();
+    if (!m_answering) {
+        m_server.reset();
+        return;
+    }
+    // Stopped from inside a command (its tuning step let the event loop run): the socket whose
+    // command runs is still on the call stack, and the server owns it, so the server goes
+    // only once the command has returned.
+    if (m_server) m_server->close();
+    m_retiredServer = std::move(m_server);
+}
+
+void RigctlServer::releaseRetired() {
+    for (QTcpSocket* socket : m_retired)
+        socket->deleteLater();
+    m_retired.clear();
+    if (m_retiredServer) m_retiredServer.release()->deleteLater();
 }
 
 bool RigctlServer::isListening() const {
@@ -139,6 +154,7 @@ void RigctlServer::serve(QTcpSocket* socket) {
         const RigctlAnswer answer =
             AnswerRigctlLine(m_rig, m_state, std::string_view(line.constData(), line.size()));
         m_answering = false;
+        releaseRetired();
         ++m_answered;
         ++answered;
         if (!alive || m_clients.find(socket) == m_clients.end()) return;
@@ -171,7 +187,12 @@ void RigctlServer::remove(QTcpSocket* socket, bool graceful) {
         if (socket->state() == QAbstractSocket::UnconnectedState) socket->deleteLater();
     } else {
         socket->abort();
-        socket->deleteLater();
+        // During a command a socket may be the one whose signal is running it: it is deleted
+        // once the command has returned.
+        if (m_answering)
+            m_retired.push_back(socket);
+        else
+            socket->deleteLater();
     }
     if (onClientCountChanged) onClientCountChanged(clientCount());
 }

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
@@ -78,6 +79,7 @@ private:
     void accept();
     void serve(QTcpSocket* socket);
     void schedule(QTcpSocket* socket, Client& client);
+    void releaseRetired();
     void drop(QTcpSocket* socket, const QString& reason);
     void remove(QTcpSocket* socket, bool graceful);
 
@@ -89,6 +91,9 @@ private:
     std::int64_t m_answered = 0;
     std::int64_t m_dropped = 0;
     bool m_answering = false; // a command is being answered (it may let the event loop run)
+    // Sockets and a server given up while a command ran, deleted once it has returned.
+    std::vector<QTcpSocket*> m_retired;
+    std::unique_ptr<QTcpServer> m_retiredServer;
 };
 
 } // namespace orvex
