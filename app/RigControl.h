@@ -38,6 +38,11 @@ public:
     virtual double AfLevel() const = 0;
     virtual void setAfLevel(double level) = 0;
 
+    /// True while the receiver cannot take a command without losing it (the synthesiser is
+    /// being sent a word and lets the event loop run meanwhile): the server holds commands
+    /// until it is free.
+    virtual bool Busy() const { return false; }
+
     /// The front panel's On/Off.
     virtual bool PowerOn() const = 0;
     /// Switches the receiver on or off. False when it could not (a sound device that will not

@@ -127,7 +127,9 @@ void RigctlServer::serve(QTcpSocket* socket) {
     it->second.scheduled = false;
     // A command may wait for the synthesiser with the event loop running; a line that arrives
     // meanwhile (from any client) is answered after it, never inside it.
-    if (m_answering) return schedule(socket, it->second);
+    // Nor while the receiver is busy sending a tuning word of its own: a change now would be
+    // lost, so the command waits for the next turn of the loop.
+    if (m_answering || m_rig.Busy()) return schedule(socket, it->second);
     const QPointer<QTcpSocket> alive(socket);
     for (int answered = 0;;) {
         it = m_clients.find(socket);

@@ -9,7 +9,8 @@
 // kMaxLineBytes without a newline, when a line holds control bytes (binary garbage), or when
 // it stops reading its answers (more than kMaxPendingOutput bytes unsent); the others go on
 // undisturbed. A command that waits for the synthesiser lets the event loop run; lines that
-// arrive meanwhile wait until it has been answered, so commands never nest.
+// arrive meanwhile wait until it has been answered, so commands never nest; so do lines that
+// arrive while the receiver is busy with a tuning step of its own (RigControl::Busy).
 #pragma once
 
 #include "app/RigControl.h"

@@ -97,6 +97,10 @@ void SessionRig::setAfLevel(double level) {
     if (m_hooks.chainChanged) m_hooks.chainChanged();
 }
 
+bool SessionRig::Busy() const {
+    return m_session.hasVFO() && m_session.vfo().Sending();
+}
+
 bool SessionRig::PowerOn() const {
     return m_hooks.powerOn ? m_hooks.powerOn() : m_session.streaming();
 }

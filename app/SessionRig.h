@@ -52,6 +52,9 @@ public:
     double AfLevel() const override;
     void setAfLevel(double level) override;
 
+    /// The DDS controller is sending (a tuning step from the front panel in progress).
+    bool Busy() const override;
+
     bool PowerOn() const override;
     bool setPowerOn(bool on) override;
 

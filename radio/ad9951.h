@@ -55,6 +55,9 @@ public:
     /// Setting it clamps, recomputes FreqOut and, with AutoUpDate, sends the word.
     double TunedFreq() const { return m_tunedFreq; }
     void setTunedFreq(double mhz);
+    /// True while a tuning change or a word is being sent (waiting bit by bit): a tuning change
+    /// made now, from the events those waits let run, would be dropped.
+    bool Sending() const { return m_inTunedFreq || m_inSetDDS || m_inSendString; }
     /// Intermediate frequency, MHz; positive = high-side oscillator, negative = low-side.
     double IFFreq() const { return m_ifFreq; }
     void setIFFreq(double mhz) { m_ifFreq = mhz; }

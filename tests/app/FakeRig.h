@@ -31,6 +31,7 @@ public:
     double StrengthDbOverS9() const override { return strengthDb; }
     double AfLevel() const override { return afLevel; }
     void setAfLevel(double level) override { afLevel = level; }
+    bool Busy() const override { return busy; }
     bool PowerOn() const override { return power; }
     bool setPowerOn(bool on) override {
         if (on && powerFails) return false;
@@ -44,6 +45,7 @@ public:
     double strengthDb = -12.4;
     double afLevel = 0.5;
     bool power = true;
+    bool busy = false;
     bool powerFails = false; ///< switching on fails (a sound device that will not open)
     int tuneCalls = 0;
     int modeCalls = 0;
