@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 
 namespace orvex {
 namespace {
@@ -75,6 +76,13 @@ void RigctlServer::stop() {
     m_retiredServer = std::move(m_server);
 }
 
+void RigctlServer::resumeWaiting() {
+    for (QTcpSocket* waiting : m_waiting)
+        if (const auto w = m_clients.find(waiting); w != m_clients.end())
+            schedule(waiting, w->second);
+    m_waiting.clear();
+}
+
 void RigctlServer::releaseRetired() {
     for (QTcpSocket* socket : m_retired)
         socket->deleteLater();
@@ -115,10 +123,10 @@ void RigctlServer::accept() {
     }
 }
 
-void RigctlServer::schedule(QTcpSocket* socket, Client& client) {
+void RigctlServer::schedule(QTcpSocket* socket, Client& client, int delayMs) {
     if (client.scheduled) return;
     client.scheduled = true;
-    QTimer::singleShot(0, socket, [this, socket] { serve(socket); });
+    QTimer::singleShot(delayMs, socket, [this, socket] { serve(socket); });
 }
 
 void RigctlServer::serve(QTcpSocket* socket) {
@@ -127,9 +135,16 @@ void RigctlServer::serve(QTcpSocket* socket) {
     it->second.scheduled = false;
     // A command may wait for the synthesiser with the event loop running; a line that arrives
     // meanwhile (from any client) is answered after it, never inside it.
-    // Nor while the receiver is busy sending a tuning word of its own: a change now would be
-    // lost, so the command waits for the next turn of the loop.
-    if (m_answering || m_rig.Busy()) return schedule(socket, it->second);
+    // Such a client waits until the command in progress has returned (which may take long: a
+    // message box shown by it runs the loop until the user closes it).
+    if (m_answering) {
+        if (std::find(m_waiting.begin(), m_waiting.end(), socket) == m_waiting.end())
+            m_waiting.push_back(socket);
+        return;
+    }
+    // Nor while the receiver is busy sending a tuning word of its own (a few milliseconds): a
+    // change now would be lost, so the command is tried again shortly.
+    if (m_rig.Busy()) return schedule(socket, it->second, kBusyRetryMs);
     const QPointer<QTcpSocket> alive(socket);
     for (int answered = 0;;) {
         it = m_clients.find(socket);
@@ -157,6 +172,7 @@ void RigctlServer::serve(QTcpSocket* socket) {
             AnswerRigctlLine(m_rig, m_state, std::string_view(line.constData(), line.size()));
         m_answering = false;
         releaseRetired();
+        resumeWaiting();
         ++m_answered;
         ++answered;
         if (!alive || m_clients.find(socket) == m_clients.end()) return;

@@ -37,6 +37,7 @@ public:
     static constexpr qsizetype kMaxLineBytes = 1024;        ///< longest accepted command line
     static constexpr qint64 kMaxPendingOutput = 256 * 1024; ///< unsent answers per client
     static constexpr int kLinesPerTurn = 32;                ///< answers per client per loop turn
+    static constexpr int kBusyRetryMs = 2; ///< retry while the receiver sends a tuning word
 
     /// rig must outlive the server.
     explicit RigctlServer(RigControl& rig);
@@ -79,8 +80,9 @@ private:
     };
     void accept();
     void serve(QTcpSocket* socket);
-    void schedule(QTcpSocket* socket, Client& client);
+    void schedule(QTcpSocket* socket, Client& client, int delayMs = 0);
     void releaseRetired();
+    void resumeWaiting();
     void drop(QTcpSocket* socket, const QString& reason);
     void remove(QTcpSocket* socket, bool graceful);
 
@@ -94,6 +96,8 @@ private:
     bool m_answering = false; // a command is being answered (it may let the event loop run)
     // Sockets and a server given up while a command ran, deleted once it has returned.
     std::vector<QTcpSocket*> m_retired;
+    // Clients whose lines arrived while a command ran, served once it has returned.
+    std::vector<QTcpSocket*> m_waiting;
     std::unique_ptr<QTcpServer> m_retiredServer;
 };
 
