@@ -1,12 +1,9 @@
 #include "ConfigForm.h"
 
-#include "ReceiverCore.h"
-#include "audio/OrvexDX8.h"
+#include "ConfigController.h"
 #include "core/Format.h"
 #include "core/MessageSink.h"
 #include "core/SettingsStore.h"
-#include "dsp/SplBackend.h"
-#include "dsp/VectorOps.h"
 #include "radio/PortDiscovery.h"
 #include "radio/PortNames.h"
 #include "radio/ad9951.h"
@@ -46,27 +43,25 @@ void UseSerialDevice(ad9951& vfo, const std::string& path) {
 
 } // namespace
 
-std::int32_t ConfigForm::SimulatedEntry() const {
-    return m_core.session().simulatedCaptureDevice() - 1;
+std::int32_t ConfigForm::simulatedEntry() const {
+    return m_config.simulatedCaptureDevice() - 1;
 }
 
-std::int32_t ConfigForm::IFRecordingEntry() const {
-    return m_core.session().ifFileCaptureDevice() - 1;
+std::int32_t ConfigForm::ifRecordingEntry() const {
+    return m_config.ifFileCaptureDevice() - 1;
 }
 
 void ConfigForm::Form_Load() {
     DialogOpen = true;
     Caption = std::string(kApplicationName) + " - Configuration";
-    RadioSession& session = m_core.session();
-    const OrvexDX8& card = session.soundCard();
-    cboPlayDevices = session.playbackDeviceNames();
-    InitialPlaybackDevice = card.CurrentPlaybackDevice();
+    cboPlayDevices = m_config.playbackDeviceNames();
+    InitialPlaybackDevice = m_config.playbackDevice();
     cboPlayIndex = InitialPlaybackDevice - 1;
-    cboCapDevices = session.captureDeviceNames();
-    InitialCaptureDevice = card.CurrentCaptureDevice();
+    cboCapDevices = m_config.captureDeviceNames();
+    InitialCaptureDevice = m_config.captureDevice();
     cboCapIndex = InitialCaptureDevice - 1;
 
-    ad9951& v = m_core.vfo();
+    ad9951& v = m_config.vfo();
     txtDDSClkin = FormatNumber(std::fabs(v.ClkIn()) * 1000000.0, "#0");
     txtIFFrequency = FormatNumber(std::fabs(v.IFFreq()) * 1000000.0, "#0");
     chkIFHigh = v.IFFreq() >= 0.0;
@@ -76,25 +71,25 @@ void ConfigForm::Form_Load() {
     optIF = v.IFType() == 2 ? 0 : 1;
     optIF_Click(optIF);
 
-    chkUseSPLEnabled = spl::IsAvailable();
-    chkUseSPL = chkUseSPLEnabled && vec::UseSPL();
-    const ReceiverCore::Panel& p = m_core.panel();
-    chkEnableEncoder = p.EnableShaftEncoder;
-    chkShaftAutoRateEnabled = p.EnableShaftEncoder;
-    chkShaftAutoRate = p.ShaftAutoRate;
-    chkScrollWheelEnableOverScope = p.ScrollWheelEnableOverScope;
-    chkAutoDDSRefresh = m_core.tuning().AutoDDSRefresh;
-    chkfrmMainCaption = !p.Caption.empty();
+    const ConfigOptions o = m_config.options();
+    chkUseSPLEnabled = o.UseSPLAvailable;
+    chkUseSPL = o.UseSPL;
+    chkEnableEncoder = o.EnableShaftEncoder;
+    chkShaftAutoRateEnabled = o.EnableShaftEncoder;
+    chkShaftAutoRate = o.ShaftAutoRate;
+    chkScrollWheelEnableOverScope = o.ScrollWheelEnableOverScope;
+    chkAutoDDSRefresh = o.AutoDDSRefresh;
+    chkfrmMainCaption = o.CaptionShown;
 
-    const ReceiverCore::RemoteView& remote = m_core.remote();
+    const RemoteView& remote = m_config.remote();
     chkRigctl = remote.On;
     txtRigctlPort = IntText(remote.Port);
     txtRigctlAddress = remote.Address;
     lblRigctlStatus = remote.Status;
 
-    IFRecordingFile = session.ifFile();
-    SimSceneFile = session.simulatedSetup().sceneFile;
-    SimClockErrorPpm = session.simulatedSetup().clockErrorPpm;
+    IFRecordingFile = m_config.ifFile();
+    SimSceneFile = m_config.simSceneFile();
+    SimClockErrorPpm = m_config.simClockErrorPpm();
     cboCapDevices_Click();
 }
 
@@ -104,7 +99,7 @@ void ConfigForm::optIF_Click(std::int32_t index) {
     cboComPortEnabled = optIF == 1;
     if (optIF == 0) return;
     cboComPortItems = ListSerialDevices();
-    cboComPort = m_core.vfo().SerialDevice();
+    cboComPort = m_config.vfo().SerialDevice();
     // The configured port stays on offer even while it is not plugged in.
     if (!cboComPort.empty() && std::find(cboComPortItems.begin(), cboComPortItems.end(),
                                          cboComPort) == cboComPortItems.end())
@@ -116,20 +111,21 @@ void ConfigForm::chkEnableEncoder_Click() {
 }
 
 void ConfigForm::chkfrmMainCaption_Click() {
-    m_core.setMainCaptionShown(chkfrmMainCaption);
+    m_config.setCaptionShown(chkfrmMainCaption);
 }
 
 void ConfigForm::cboCapDevices_Click() {
-    SimOptionsEnabled = cboCapIndex >= 0 && cboCapIndex == SimulatedEntry();
+    SimOptionsEnabled = cboCapIndex >= 0 && cboCapIndex == simulatedEntry();
 }
 
 void ConfigForm::CalibrationClosed(bool applyChanges) {
-    if (applyChanges) txtDDSClkin = FormatNumber(std::fabs(m_core.vfo().ClkIn()) * 1000000.0, "#0");
+    if (applyChanges)
+        txtDDSClkin = FormatNumber(std::fabs(m_config.vfo().ClkIn()) * 1000000.0, "#0");
 }
 
 bool ConfigForm::cmdApply_Click() {
-    if (m_core.unloaded()) return false;
-    ad9951& v = m_core.vfo();
+    if (m_config.unloaded()) return false;
+    ad9951& v = m_config.vfo();
     const std::string title = Caption + " CLKIN - ERROR";
     if (DDSType == 1 && optIF != 0) {
         ShowMessage("The AD9850 is driven over the parallel port only: choose \"Par\" or another "
@@ -159,43 +155,44 @@ bool ConfigForm::cmdApply_Click() {
         return false;
     }
     v.setClkIn(clock);
-    v.setTunedFreq(v.TunedFreq()); // retunes with the new IF and clock
+    m_config.retune();
 
     // The simulated receiver's options, then the sound devices (which may switch to it).
-    m_core.setSimulatedReceiverOptions(SimSceneFile, SimClockErrorPpm);
-    RadioSession& session = m_core.session();
+    m_config.setSimulatedReceiverOptions(SimSceneFile, SimClockErrorPpm);
     // A list with no entry chosen (a saved device number beyond the list) keeps the device.
     const std::int32_t capture = cboCapIndex >= 0 ? cboCapIndex + 1 : InitialCaptureDevice;
     const std::int32_t playback = cboPlayIndex >= 0 ? cboPlayIndex + 1 : InitialPlaybackDevice;
     if (capture != InitialCaptureDevice || playback != InitialPlaybackDevice ||
-        IFRecordingFile != session.ifFile()) {
-        m_core.SwitchSoundDevices(capture, playback, IFRecordingFile);
+        IFRecordingFile != m_config.ifFile()) {
+        m_config.switchSoundDevices(capture, playback, IFRecordingFile);
         // What is in use now (the previous devices when the new ones would not open).
-        InitialCaptureDevice = session.soundCard().CurrentCaptureDevice();
-        InitialPlaybackDevice = session.soundCard().CurrentPlaybackDevice();
+        InitialCaptureDevice = m_config.captureDevice();
+        InitialPlaybackDevice = m_config.playbackDevice();
         cboCapIndex = InitialCaptureDevice - 1;
         cboPlayIndex = InitialPlaybackDevice - 1;
-        IFRecordingFile = session.ifFile();
+        IFRecordingFile = m_config.ifFile();
         cboCapDevices_Click();
     }
-    if (m_core.unloaded()) return false;
+    if (m_config.unloaded()) return false;
 
     applyInterface();
 
     if (!applyRemoteControl()) return false;
 
-    if (spl::IsAvailable()) vec::SetUseSPL(chkUseSPL);
-    m_core.setShaftAutoRate(chkShaftAutoRate);
-    m_core.setEnableShaftEncoder(chkEnableEncoder);
-    m_core.setAutoDDSRefresh(chkAutoDDSRefresh);
-    m_core.setScrollWheelEnableOverScope(chkScrollWheelEnableOverScope);
+    ConfigOptions o = m_config.options();
+    o.UseSPL = chkUseSPL;
+    o.ShaftAutoRate = chkShaftAutoRate;
+    o.EnableShaftEncoder = chkEnableEncoder;
+    o.AutoDDSRefresh = chkAutoDDSRefresh;
+    o.ScrollWheelEnableOverScope = chkScrollWheelEnableOverScope;
+    m_config.setOptions(o);
     return true;
 }
 
 // The chip, then the interface and port. A port opened anew gets the chip's set-up and the
 // tuned frequency at once, so the synthesiser on it runs where the readout says.
 void ConfigForm::applyInterface() {
-    ad9951& v = m_core.vfo();
+    ad9951& v = m_config.vfo();
     bool changed = false;
     if (DDSType != v.DDSType()) {
         v.setDDSType(DDSType);
@@ -226,14 +223,14 @@ void ConfigForm::applyInterface() {
         }
         v.setIFType(1);
     }
-    if (changed) m_core.ReprogramSynthesiser();
+    if (changed) m_config.reprogramSynthesiser();
 }
 
 // The server restarts only when its choice changed; a port that cannot be bound keeps the
 // dialog open with the reason.
 bool ConfigForm::applyRemoteControl() {
     const std::string title = Caption + " - ERROR";
-    const ReceiverCore::RemoteView& remote = m_core.remote();
+    const RemoteView& remote = m_config.remote();
     const std::string address =
         Trimmed(txtRigctlAddress).empty() ? std::string("127.0.0.1") : Trimmed(txtRigctlAddress);
     const auto port = ParseNumber(Trimmed(txtRigctlPort));
@@ -247,12 +244,12 @@ bool ConfigForm::applyRemoteControl() {
     if (chkRigctl != remote.On || (chkRigctl && (p != remote.Port || address != remote.Address)) ||
         (chkRigctl && !remote.Listening)) {
         std::string why;
-        ok = m_core.setRemoteControl(chkRigctl, p, address, &why);
+        ok = m_config.setRemoteControl(chkRigctl, p, address, &why);
         if (!ok) ShowMessage(why, MessageIcon::None, title);
     }
-    chkRigctl = m_core.remote().On;
-    txtRigctlAddress = m_core.remote().Address;
-    lblRigctlStatus = m_core.remote().Status;
+    chkRigctl = m_config.remote().On;
+    txtRigctlAddress = m_config.remote().Address;
+    lblRigctlStatus = m_config.remote().Status;
     return ok;
 }
 

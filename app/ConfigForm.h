@@ -1,6 +1,7 @@
 // ConfigForm: the configuration dialog's logic (frmConfig), without the window.
 //
-// It holds what the dialog's controls show and runs their handlers on the application core:
+// It holds what the dialog's controls show and runs their handlers on the configuration
+// controller (app/ConfigController.h):
 // load fills the controls from the DDS controller, the sound card and the option flags; Apply
 // checks the IF and the clock, puts them into the controller and retunes, changes the sound
 // devices and the simulated receiver's options, moves the synthesiser's control lines to the
@@ -19,12 +20,12 @@
 
 namespace orvex::app {
 
-class ReceiverCore;
+class ConfigController;
 
 class ConfigForm {
 public:
-    /// Works on `core`, which must outlive the form.
-    explicit ConfigForm(ReceiverCore& core) : m_core(core) {}
+    /// Works on `config`, which must outlive the form.
+    explicit ConfigForm(ConfigController& config) : m_config(config) {}
 
     // ---- the controls ---------------------------------------------------------------------
     std::string Caption;
@@ -80,14 +81,14 @@ public:
     void cmdCancel_Click();
 
     /// The capture list entry of the simulated receiver and of the IF recording (-1: none).
-    std::int32_t SimulatedEntry() const;
-    std::int32_t IFRecordingEntry() const;
+    std::int32_t simulatedEntry() const;
+    std::int32_t ifRecordingEntry() const;
 
 private:
     void applyInterface();
     bool applyRemoteControl();
 
-    ReceiverCore& m_core;
+    ConfigController& m_config;
 };
 
 } // namespace orvex::app

@@ -1,13 +1,13 @@
 // The main window's keys in section "frmMain": restored once during start-up, saved once at
-// shutdown. A key that is absent keeps the value in force (or the listed default); a text that
-// cannot be converted, or a value outside what its control can take, leaves the item as it was.
+// shutdown, in the order the keys are listed. Each key goes to the area that owns its value. A
+// key that is absent keeps the value in force (or the listed default); a text that cannot be
+// converted, or a value outside what its control can take, leaves the item as it was.
 #include "ReceiverCore.h"
 #include "audio/OrvexDX8.h"
 #include "core/SettingsStore.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
-#include "radio/ShaftEncoder.h"
 #include "radio/ad9951.h"
 
 #include <algorithm>
@@ -75,8 +75,8 @@ void ReceiverCore::RestoreSettings() {
     if (auto v = readInt("AGCSmoothTime", s.AGCSmoothTime, 0, 1000)) s.AGCSmoothTime = *v;
     readLabel("AGCAttack", ChainLabel::AGCDecay); // the ramp entry, attack in ms x 10
     readLabel("AGCDecay", ChainLabel::AGCAttack); // the delay entry, decay in s x 10
-    if (auto v = readInt("CurrentMainBandIndex", m_panel.CurrentMainBandIndex, 0, 1000000))
-        m_panel.CurrentMainBandIndex = *v;
+    if (auto v = readInt("CurrentMainBandIndex", m_bands.restoredBandIndex(), 0, 1000000))
+        m_bands.setRestoredBandIndex(*v);
     if (auto v = readInt("CurrentDemodMode", 0, 0, 5)) s.CurrentDemodMode = *v;
     if (auto v = readInt("CurrentFilterMode", 0, -2, 4); v && *v != -1) s.CurrentFilterMode = *v;
     if (auto v = readNumber("OutputAttenuation", s.OutputAttenuation, -10000.0, 9.0))
@@ -88,23 +88,20 @@ void ReceiverCore::RestoreSettings() {
     const char* sizeKeys[] = {"ExtendedDisplay", "StandardDisplay", "CompactDisplay",
                               "FullDisplay"};
     for (std::int32_t i = 0; i < 4; ++i)
-        if (auto v = ParseBool(text(sizeKeys[i], "FALSE"))) {
-            m_panel.optDisplaySize[static_cast<std::size_t>(i)] = *v;
-            if (*v) applyDisplaySize(i);
-        }
+        if (auto v = ParseBool(text(sizeKeys[i], "FALSE"))) m_window.restoreDisplaySize(i, *v);
     if (auto v = ParseInt32(text("SpectrumAnalyserOn", "0")); v && *v >= 0 && *v <= 1)
-        setSpectrumAnalyserOn(*v == 1);
+        m_spectrum.setAnalyserOn(*v == 1);
     if (auto v = ParseInt32(text("PerfStatsOn", "0")); v && *v >= 0 && *v <= 1)
         chain.SetCheck(ChainCheck::PerfStats, *v == 1);
     if (spl::IsAvailable())
         if (auto v = ParseBool(text("UseSPL", "False"))) vec::SetUseSPL(*v);
     if (auto v = ParseNumber(text("LastTunedFrequency", "0")); v && *v >= 0 && *v < 4.0e9)
-        m_panel.LastTunedFrequency = *v == 0 ? m_session.vfo().TunedFreq() : *v / 1000000.0;
+        m_tuning.setLastTunedFrequency(*v == 0 ? m_session.vfo().TunedFreq() : *v / 1000000.0);
     readLabel("OutputVolume", ChainLabel::OutVol);
-    if (auto v = ParseBool(text("ShaftAutoRate", "False"))) setShaftAutoRate(*v);
-    if (auto v = ParseBool(text("EnableShaftEncoder", "False"))) setEnableShaftEncoder(*v);
+    if (auto v = ParseBool(text("ShaftAutoRate", "False"))) m_tuning.setShaftAutoRate(*v);
+    if (auto v = ParseBool(text("EnableShaftEncoder", "False"))) m_tuning.setEnableShaftEncoder(*v);
     if (auto v = ParseBool(text("ScrollWheelEnableOverScope", "False")))
-        m_panel.ScrollWheelEnableOverScope = *v;
+        m_spectrum.setWheelOverScope(*v);
     readLabel("FilterHi", ChainLabel::FilterHi);
     readLabel("FilterLo", ChainLabel::FilterLo);
     OrvexDX8& card = m_session.soundCard();
@@ -112,7 +109,7 @@ void ReceiverCore::RestoreSettings() {
         card.setCurrentPlaybackDevice(*v);
     if (auto v = ParseInt32(text("CurrentCaptureDevice", "1")); v && *v >= 1)
         card.setCurrentCaptureDevice(*v);
-    if (auto v = ParseBool(text("AutoDDSRefresh", "False"))) m_tuning->AutoDDSRefresh = *v;
+    if (auto v = ParseBool(text("AutoDDSRefresh", "False"))) m_tuning.setAutoDDSRefresh(*v);
     // The centre label takes the range of either notch type (audio 0..6000, IF -6000..6000).
     const auto notchCentre = readNumber("NotchCentre", 1000.0, -6000.0, 6000.0);
     if (notchCentre) chain.SetLabel(ChainLabel::NotchC, static_cast<float>(*notchCentre));
@@ -150,7 +147,7 @@ void ReceiverCore::SaveSettings() {
     put("AGCAttack", SingleText(s.lblAGCDecay.Value));
     put("AGCDecay", SingleText(s.lblAGCAttack.Value));
     put("OutputAttenuation", SingleText(s.OutputAttenuation));
-    put("CurrentMainBandIndex", IntText(m_bands.CurrentMainBandIndex));
+    put("CurrentMainBandIndex", IntText(m_bands.model().CurrentMainBandIndex));
     put("CurrentFilterMode", IntText(s.CurrentFilterMode));
     put("CurrentDemodMode", IntText(s.CurrentDemodMode));
     if (auto floor = IntPart(s.MeterReference * 100000.0)) put("NoiseFloor", IntText(*floor));
@@ -158,8 +155,8 @@ void ReceiverCore::SaveSettings() {
     const char* sizeKeys[] = {"ExtendedDisplay", "StandardDisplay", "CompactDisplay",
                               "FullDisplay"};
     for (std::size_t i = 0; i < 4; ++i)
-        put(sizeKeys[i], BoolText(m_panel.optDisplaySize[i]));
-    put("SpectrumAnalyserOn", IntText(m_panel.chkSpectrumAnalyser ? 1 : 0));
+        put(sizeKeys[i], BoolText(m_window.view().optDisplaySize[i]));
+    put("SpectrumAnalyserOn", IntText(m_spectrum.analyserOn() ? 1 : 0));
     put("PerfStatsOn", IntText(s.chkPerfStatsOn.Value ? 1 : 0));
     put("UseSPL", BoolText(vec::UseSPL()));
     put("AGCDelayTime", SingleText(s.AGCDelayTime));
@@ -167,9 +164,9 @@ void ReceiverCore::SaveSettings() {
     if (auto hz = IntPart(m_session.vfo().TunedFreq() * 1000000.0 + 0.5))
         put("LastTunedFrequency", IntText(*hz));
     put("OutputVolume", SingleText(s.lblOutVol.Value));
-    put("ShaftAutoRate", BoolText(m_panel.ShaftAutoRate));
-    put("EnableShaftEncoder", BoolText(m_panel.EnableShaftEncoder));
-    put("ScrollWheelEnableOverScope", BoolText(m_panel.ScrollWheelEnableOverScope));
+    put("ShaftAutoRate", BoolText(m_tuning.shaftAutoRate()));
+    put("EnableShaftEncoder", BoolText(m_tuning.enableShaftEncoder()));
+    put("ScrollWheelEnableOverScope", BoolText(m_spectrum.wheelOverScope()));
     put("FilterHi", SingleText(s.lblFilterHi.Value));
     put("FilterLo", SingleText(s.lblFilterLo.Value));
     put("NotchType", IntText(s.NotchType));
@@ -182,7 +179,7 @@ void ReceiverCore::SaveSettings() {
     const OrvexDX8& card = m_session.soundCard();
     put("CurrentPlaybackDevice", IntText(card.CurrentPlaybackDevice()));
     put("CurrentCaptureDevice", IntText(card.CurrentCaptureDevice()));
-    put("AutoDDSRefresh", BoolText(m_tuning ? m_tuning->AutoDDSRefresh : false));
+    put("AutoDDSRefresh", BoolText(m_tuning.autoDDSRefresh()));
     put("IFFilterActive", BoolText(s.IFFilterActive));
     put("CurrentIFFilterMode", IntText(s.CurrentIFFilterMode));
     for (std::size_t n = 0; n < s.IFFilterSettings.size(); ++n) {

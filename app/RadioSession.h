@@ -16,12 +16,18 @@
 // simulated receiver and files run on a frame clock that is paced in real time, or advanced
 // by the caller as fast as processing allows (free-running, files only).
 //
+// Verbs. Tuning, mode, filters, notch, noise reducer, AGC, level and power go through the
+// session's verbs (tune, setMode, selectFilter...), whoever asks: the window's controllers, the
+// remote-control server (SessionRig) and orvexsdr-cli. Each verb changes the receiver and then
+// says what it changed (tuned(), controlsChanged()), so every view of the receiver follows.
+//
 // Everything runs on the one thread that owns the session.
 #pragma once
 
 #include "audio/AudioDevices.h"
 #include "core/SafeFile.h"
 #include "dsp/ChainPorts.h"
+#include "dsp/ReceiveState.h"
 #include "sim/SimStatus.h"
 
 #include <QObject>
@@ -81,6 +87,19 @@ struct SessionDevices {
     /// Replaces the lists above (tests): the capture and playback back ends to use as they are.
     std::function<std::unique_ptr<audio::CaptureProvider>(audio::FrameClock&)> captureOverride;
     std::function<std::unique_ptr<audio::PlaybackProvider>(audio::FrameClock&)> playbackOverride;
+};
+
+/// Sliders and knobs of the receive chain's front panel.
+enum class ChainControl {
+    sldBW,         ///< index 0 low edge, 1 high edge
+    sldNotch,      ///< notch centre
+    sldNotchWidth, ///< notch width
+    sldNB,         ///< noise reducer
+    dialNB,        ///< noise reducer knob
+    sldAGCAttack,  ///< AGC delay
+    sldAGCDecay,   ///< AGC ramp
+    sldOutVolume,  ///< output level
+    dialOutVol,    ///< output level knob
 };
 
 /// Figures of the blocks handled since start or the last resetSecond().
@@ -143,6 +162,69 @@ public:
     /// Why the WAV playback file could not be completed at release; empty when it could.
     std::string audioFileError() const;
 
+    // ---- the receiver's verbs ----------------------------------------------------------------
+    /// The chain's front-panel state (choices, labels, sliders) and measurements.
+    const ReceiveState& state() const;
+    /// Tunes the DDS controller to `mhz`. False, with the reason in `why`, when it is outside
+    /// 0..MaxTunableFreq(): nothing changes then.
+    bool tune(double mhz, std::string* why = nullptr);
+    /// The tuned frequency, MHz (0 without a DDS controller).
+    double tunedMHz() const;
+    /// Demodulation mode 0 AM, 1 USB, 2 LSB, 3 DRM, 4 FM, 5 BC (others are ignored).
+    void setMode(std::int32_t mode);
+    /// AF filter preset 0..4, or -2 for the edges the sliders hold.
+    void selectFilter(std::int32_t preset);
+    /// The AF pass band FilterHi - FilterLo, Hz.
+    std::int32_t passband() const;
+    /// Keeps the low edge and moves the high one; a pass band wider than the filter's range
+    /// takes the whole range, and one that would pass the top moves the low edge down. False
+    /// (nothing changed) for hz <= 0.
+    bool setPassband(std::int32_t hz);
+    /// IF filter 0 "Off", 1 "Man", 2 "Track".
+    void selectIFFilter(std::int32_t index);
+    /// Notch 0 manual, 1 automatic.
+    void selectNotchMode(std::int32_t index);
+    /// AGC 0 "Off" .. 3 "Slow" (4: the preset's own times).
+    void selectAGC(std::int32_t index);
+    /// A check box of the chain set as the user would (its click handler runs on a change).
+    /// The image box also sets the DDS controller's image tuning.
+    void setCheck(ChainCheck box, bool ticked);
+    /// A wheel-adjustable value of the chain set to `value` (its apply procedure runs).
+    void setValue(ChainLabel which, float value);
+    /// Runs the apply procedure of a chain value whose Value was changed in place.
+    void applyValue(ChainLabel which);
+    /// Back to the value's default (the filter edges: the current preset's).
+    void resetValue(ChainLabel which);
+    /// A slider or knob moved to `position` (index: which edge of sldBW).
+    void moveControl(ChainControl control, std::int32_t index, std::int32_t position);
+    /// The right button on a slider: back to its default.
+    void resetControl(ChainControl control, std::int32_t index = 0);
+    /// The pointer over filter-edge slider `index` at y of a slider `length` long (twips), and
+    /// the slider losing the focus: the edge captions light and go back to rest.
+    void pointAtFilterEdge(std::int32_t index, std::int32_t y, std::int32_t length);
+    void leaveFilterEdge(std::int32_t index);
+    /// The output level control's whole range (-100 dB attenuation to +19 dB gain) as 0..1.
+    double afLevel() const;
+    void setAfLevel(double level);
+    /// The signal strength, dB over S9 (S9 = 0), from the meter's level.
+    double strengthDbOverS9() const;
+    /// What the spectrum taps show: 0 "IF in", 1 "Pre Demod", 2 "Post Demod", 3 "AF Out" (the
+    /// filters, and with them the analyser's filter curve, are rebuilt after the block).
+    void setSpectrumSource(std::int32_t index);
+    /// "ZeroS": the present level becomes the meter's zero.
+    void zeroMeter();
+    /// The statistics are shown (their switch decides whether they run) or hidden (they stop).
+    void showStatistics(bool shown);
+    /// On: the filters set up for the mode, the synthesiser's registers sent again, streaming
+    /// started. False with `error` (naming the devices) when the sound devices cannot start;
+    /// the receiver stays off then.
+    bool powerOn(bool realTime, std::string& error);
+    /// Off: streaming stopped, the chain's timers stopped.
+    void powerOff();
+    bool poweredOn() const;
+    /// "capture: NAME; playback: NAME" of the devices the sound card is set to.
+    std::string soundDevicesText();
+
     // ---- streaming ---------------------------------------------------------------------------
     /// Opens the devices (CurrentCaptureDevice, CurrentPlaybackDevice) and starts streaming.
     /// False with `error` naming the device and the reason when it cannot; nothing runs then.
@@ -200,6 +282,10 @@ public:
     }
 
 Q_SIGNALS:
+    /// A verb tuned the receiver (tune, the image box).
+    void tuned();
+    /// A verb changed the chain's controls (mode, filters, notch, AGC, level...).
+    void controlsChanged();
     /// The statistics timer ran its work (meter, statistics, filter rebuild) after a block.
     void statisticsUpdated();
     /// The spectrum redraw timer fired (at most once per block).

@@ -1,36 +1,41 @@
-// Life cycle of the application core: start-up, power, timers and shutdown.
+// Life cycle of the window's core: start-up, the wiring between the areas, the timers and
+// shutdown. The settings of section "frmMain" are in CoreSettings.cpp.
 #include "ReceiverCore.h"
 
-#include "app/RigctlServer.h"
-#include "app/SessionRig.h"
 #include "audio/OrvexDX8.h"
 #include "bandplan/BandPlanFolders.h"
-#include "core/Format.h"
 #include "core/MessageSink.h"
-#include "core/Numeric.h"
 #include "core/SettingsStore.h"
 #include "core/YieldHook.h"
+#include "dsp/DisplayPorts.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/SplBackend.h"
 #include "dsp/VectorOps.h"
-#include "radio/ShaftEncoder.h"
-#include "radio/TuningKnob.h"
 #include "radio/ad9951.h"
 
-#include <QDateTime>
-#include <cerrno>
-#include <random>
-#include <sys/resource.h>
-
 namespace orvex::app {
+namespace {
+
+// How often a Close that waits for a block or a tuning word looks again, ms.
+constexpr int kCloseRetryMs = 5;
+
+} // namespace
 
 ReceiverCore::ReceiverCore(SettingsStore& store, CoreOptions options)
-    : m_store(store), m_options(std::move(options)) {
-    errno = 0;
-    m_startNice = getpriority(PRIO_PROCESS, 0);
-    if (errno != 0) m_startNice = 0;
-    m_panel.FrameColour.fill(kColourResting);
-
+    : m_store(store), m_options(std::move(options)), m_values(m_session, m_life),
+      m_power(m_session, m_trace, m_life, m_options.realTime), m_window(m_session, m_life),
+      m_tuning(m_session, m_values, m_life), m_controls(m_session, m_values, m_life),
+      m_spectrum(m_session, m_values, m_life), m_stats(m_session, m_life),
+      m_bands(m_session, m_values, m_life), m_record(m_session, m_trace),
+      m_remote(m_session, m_store, m_trace,
+               {[this] { return m_power.view().PowerOn; },
+                [this](bool on) {
+                    if (m_life.unloaded) return false;
+                    if (on != m_power.view().PowerOn) m_power.optPwr_Click(on ? 0 : 1);
+                    return m_power.view().PowerOn == on;
+                }}),
+      m_config(m_session, m_store, m_trace, m_life, m_options.realTime,
+               {m_power, m_tuning, m_spectrum, m_window, m_remote}) {
     m_tmrTune.setInterval(50);
     m_tmrVFOUpdate.setInterval(1000);
     m_tmrShaft.setInterval(30);
@@ -39,30 +44,35 @@ ReceiverCore::ReceiverCore(SettingsStore& store, CoreOptions options)
     connect(&m_tmrVFOUpdate, &QTimer::timeout, this, [this] { tmrVFOUpdate_Timer(); });
     connect(&m_tmrShaft, &QTimer::timeout, this, [this] { tmrShaft_Timer(); });
     connect(&m_tmrClock, &QTimer::timeout, this, [this] { tmrClock_Timer(); });
-    connect(&m_session, &RadioSession::statisticsUpdated, this, [this] { StatisticsUpdated(); });
-    connect(&m_session, &RadioSession::spectrumRedrawDue, this,
-            [this] { Q_EMIT spectrumRedrawDue(); });
-    connect(&m_session, &RadioSession::deviceLost, this, [this](const QString& why) {
-        m_panel.StatusText = why.toStdString();
-        powerOff();
-        ShowMessage("The sound device stopped working: " + why.toStdString(),
-                    MessageIcon::Exclamation, kProductName);
-        emitChanged(kAreaPower | kAreaCaption);
-    });
-    setUpRecording();
+    wireAreas();
 }
 
 ReceiverCore::~ReceiverCore() {
-    if (m_loaded && !m_unloaded) Form_Unload();
-    m_recorder.reset(); // finishes any recording and leaves the session's hook
+    if (m_life.loaded && !m_life.unloaded) Form_Unload();
 }
 
-const ReceiveState& ReceiverCore::state() const {
-    return const_cast<RadioSession&>(m_session).chain().State();
-}
-
-ad9951& ReceiverCore::vfo() {
-    return m_session.vfo();
+// The effects one area has on another.
+void ReceiverCore::wireAreas() {
+    m_power.setHooks({[this] { close(); }, [this] { m_record.stopAll(); }});
+    // The display size decides whether the spectrum and the statistics run.
+    m_window.setSizeHook([this] {
+        m_spectrum.setShownBySize(m_window.showsEverything());
+        m_stats.refresh();
+    });
+    // The statistics show the LO of the frequency the readout shows.
+    connect(&m_tuning, &TuningController::changed, this, [this] {
+        if (m_tuning.started()) m_stats.setLOText(m_tuning.model().LOText);
+    });
+    connect(&m_tuning, &TuningController::tuneIntervalChanged, this,
+            [this](int ms) { m_tmrTune.setInterval(ms); });
+    // After each block: the statistics and the meter; the dynamic filter and the automatic
+    // notch move the controls.
+    connect(&m_session, &RadioSession::statisticsUpdated, this, [this] {
+        if (m_life.unloaded) return;
+        m_stats.statisticsUpdated();
+        const ReceiveState& s = m_session.state();
+        if (s.DynFilterOn || s.NotchMode == 1) m_controls.refresh();
+    });
 }
 
 QTimer& ReceiverCore::timer(const char* name) {
@@ -76,7 +86,7 @@ QTimer& ReceiverCore::timer(const char* name) {
 // ---- start-up ----------------------------------------------------------------------------------
 
 bool ReceiverCore::Form_Initialize(const FrontPanelHooks& hooks) {
-    m_initialising = true;
+    m_life.initialising = true;
     m_trace.start(CommandLineHasTrace(m_options.arguments), m_options.traceFolder);
     if (hooks.splash) hooks.splash("Loading Bandplans");
     YieldToUser();
@@ -90,21 +100,22 @@ bool ReceiverCore::Form_Initialize(const FrontPanelHooks& hooks) {
         ChooseBandPlanFolder(DefaultBandPlanFolderRule(m_options.bandPlanFolder));
     for (const auto& note : folder.notes)
         log("Form_Initialize : " + note);
-    const bool found = DiscoverBandPlans(m_bands, folder.folder, [&](const std::string& name) {
+    BandPlanModel& bands = m_bands.model();
+    const bool found = DiscoverBandPlans(bands, folder.folder, [&](const std::string& name) {
         if (hooks.splash) hooks.splash(name);
         YieldToUser();
     });
     if (!found) {
         if (hooks.splash) hooks.splash({});
-        m_initialising = false;
+        m_life.initialising = false;
         return false;
     }
-    m_panel.CurrentMainBandIndex = m_bands.CurrentMainBandIndex;
+    m_bands.setRestoredBandIndex(bands.CurrentMainBandIndex);
 
     // The DSP objects of the receive chain; the block profiler is the chain's own.
     m_session.createChain();
 
-    m_initialising = false;
+    m_life.initialising = false;
     if (hooks.splash) hooks.splash({});
     Form_Load(hooks);
     log("Form_Initialize : End");
@@ -112,23 +123,25 @@ bool ReceiverCore::Form_Initialize(const FrontPanelHooks& hooks) {
 }
 
 void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
-    if (m_initialising) return;
+    if (m_life.initialising) return;
     ReceiveChain& chain = m_session.chain();
     auto& s = chain.State();
 
     log("Form_Load : Start");
-    m_panel.Caption = kCaption;
+    m_window.setCaption(kCaption);
 
     log("Form_Load : New clsSpectrumAnalyser");
-    if (hooks.newSpectrumAnalyser) m_spectrum = hooks.newSpectrumAnalyser();
-    m_session.attachSpectrum(m_spectrum.get());
+    const DisplayEngines engines =
+        hooks.newDisplayEngines ? hooks.newDisplayEngines() : DisplayEngines{};
+    m_spectrum.attach(engines.analyser, engines.waterfall);
+    m_session.attachSpectrum(engines.analyser);
 
     log("Form_Load : Draw SMeter");
-    if (hooks.setupSMeter) m_meter = hooks.setupSMeter();
-    m_session.attachMeter(m_meter.get());
+    m_stats.attachMeter(engines.meter);
     log("Form_Load : Positioning Presets");
     log("Form_Load : Initialising MouseOverS");
-    setUpValueTable();
+    m_spectrum.defineValues();
+    m_controls.bindValues();
     for (const char* step :
          {"CtlArray(1)",  "dialtuner",    "CtlArray(2)",  "CtlArray(3)",  "CtlArray(4)",
           "CtlArray(5)",  "CtlArray(7)",  "CtlArray(8)",  "CtlArray(9)",  "sldNB",
@@ -138,18 +151,16 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
         log(std::string("Form_Load : Initialising ") + step);
 
     log("Form_Load : Initialising cboBandSelect");
-    fillBandSelect();
+    m_bands.fillBandSelect();
     log("Form_Load : Initialising optSubBand");
     log("Form_Load : Initialising optPreset");
 
     log("Form_Load : New OrvexDX8");
-    RestoreDeviceOptions();
+    m_config.restoreDeviceOptions(m_options.devices);
     std::string simError;
-    if (!m_session.createDevices(m_options.devices, simError)) {
-        m_panel.StatusText = simError;
+    if (!m_session.createDevices(m_options.devices, simError))
         ShowMessage("The simulated receiver cannot start: " + simError, MessageIcon::Exclamation,
                     kProductName);
-    }
     m_session.createSoundCard();
     log("Form_Load : Initialising SoundCard");
     OrvexDX8& card = m_session.soundCard();
@@ -174,24 +185,18 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     m_session.createVFO(m_store, captureDevice);
     log("Form_Load : Initialising VFO1");
     ad9951& v = m_session.vfo();
-    v.setCaptionHandler([this](const std::string& text) {
-        m_panel.Caption = text;
-        emitChanged(kAreaCaption);
-    });
+    v.setCaptionHandler([this](const std::string& text) { m_window.setCaption(text); });
     v.setName("VFO1");
     v.setIndex(0);
     v.init();
     v.setAutoUpDate(true);
-    m_knob = std::make_unique<TuningKnob>(v);
-    m_encoder = std::make_unique<ShaftEncoder>(v, *m_knob);
-    m_tuning = std::make_unique<TuningPanel>(v, *m_knob);
-    m_tuning->ShowTunedFreq();
-    refreshVFOLabels();
+    m_tuning.start();
+    m_window.refreshVFOLabels();
 
     log("Form_Load : Initialising sldAGCAttack");
     log("Form_Load : Initialising sldAGCDecay");
     log("Form_Load : Initialising SpectrumAnalyser");
-    setUpSpectrum();
+    m_spectrum.setUp();
     // The chain holds the filter, AGC, IF filter and notch defaults from its creation.
     for (int n = 0; n <= 4; ++n)
         log("Form_Load : Initialising Variable Filter Default Values (" + std::to_string(n) + ")");
@@ -218,10 +223,8 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
             break;
         case StartupStep::AfterFilter:
             log("Form_Load : Select Band in use last time");
-            selectBandInUse();
-            if (m_spectrum)
-                m_spectrum->setFOffset(static_cast<std::int32_t>(RoundHalfEven(
-                    v.TunedFreq() * 1e6 - (m_spectrum->FEnd() - m_spectrum->FStart()) / 2.0)));
+            m_bands.selectBandInUse();
+            m_spectrum.centreOnTunedFrequency();
             log("Form_Load : Call modWheelMouse.init");
             log("Form_Load : Call Orvex.SetMemory_S");
             break;
@@ -234,10 +237,10 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
             break;
         }
     });
-    StatisticsUpdated();
+    m_stats.statisticsUpdated();
 
     log("Form_Load : Enable Power Butons");
-    m_panel.PowerEnabled = true;
+    m_power.enable();
     log("Form_Load : Enable TmrTune");
     m_tmrTune.setInterval(50);
     m_tmrTune.start();
@@ -250,155 +253,86 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     m_tmrClock.start();
     tmrClock_Timer();
 
-    RestoreRemoteControl();
+    m_remote.restore();
 
     log("Form_Load : Call DarkenControls");
-    DarkenControls();
+    m_values.DarkenControls();
     log("Form_Load : End");
-    m_loaded = true;
-    emitChanged(kAreaAll);
-}
-
-void ReceiverCore::refreshVFOLabels() {
-    ad9951& v = m_session.vfo();
-    m_panel.lblCLKINFreq = FormatNumber(v.ClkIn(), "#0.000 000");
-    m_panel.lblIFFreq = FormatNumber(v.IFFreq(), "#0.000 000;(#0.000 000)");
-}
-
-// ---- power -------------------------------------------------------------------------------------
-
-void ReceiverCore::optPwr_Click(std::int32_t index) {
-    log("optPwr_click : Start Arg=" + std::to_string(index));
-    if (index == 0)
-        powerOn();
-    else if (index == 1)
-        powerOff();
-    log("optPwr_click : End");
-    if (index == 2) {
-        Form_Unload();
-        Q_EMIT closeRequested();
-        return;
-    }
-    emitChanged(kAreaPower | kAreaChain | kAreaCaption);
-}
-
-void ReceiverCore::powerOn() {
-    if (m_unloaded) return;
-    ReceiveChain& chain = m_session.chain();
-    m_panel.OnColour = 0xC000;
-    m_panel.OffColour = kColourRed;
-    chain.State().FiltersChanged = true;
-    chain.RebuildFilters();
-    chain.State().FiltersChanged = false;
-    raisePriority();
-    m_panel.CloseVisible = false;
-    m_session.vfo().InitAD9951();
-    std::string error;
-    if (!m_session.streaming() && !m_session.startStreaming(m_options.realTime, error)) {
-        // The receiver stays off; the window goes on.
-        const std::string text = error + "\n(" + SoundDevicesText() + ")";
-        m_panel.StatusText = text;
-        log("optPwr_click : " + text);
-        powerOff();
-        ShowMessage(text, MessageIcon::Exclamation, kProductName);
-        return;
-    }
-    chain.State().PowerOn = true;
-    m_panel.PowerOn = true;
-    m_panel.StatusText.clear();
-}
-
-void ReceiverCore::powerOff() {
-    m_session.stopStreaming();
-    stopRecordings();
-    restorePriority();
-    m_session.stopChainTimers();
-    m_panel.OnColour = kColourGreen;
-    m_panel.OffColour = kColourDarkRed;
-    m_panel.CloseVisible = true;
-    m_panel.PowerOn = false;
-    if (m_loaded || m_initialising) m_session.chain().State().PowerOn = false;
-}
-
-// Reception gets a higher scheduling priority while it runs, when the user may have it; the
-// process never lowers its priority below where it started, so it can always return to normal.
-void ReceiverCore::raisePriority() {
-    if (m_niceRaised) return;
-    if (setpriority(PRIO_PROCESS, 0, m_startNice - 10) == 0) m_niceRaised = true;
-}
-
-void ReceiverCore::restorePriority() {
-    if (!m_niceRaised) return;
-    setpriority(PRIO_PROCESS, 0, m_startNice);
-    m_niceRaised = false;
+    m_life.loaded = true;
+    // Every panel shows the state start-up left.
+    m_tuning.showTunedFreq();
+    m_controls.refresh();
+    m_window.refreshVFOLabels();
+    m_stats.refresh();
+    m_spectrum.refresh();
+    m_bands.refresh();
+    m_power.refresh();
+    m_record.refresh();
+    m_remote.refresh();
 }
 
 // ---- shutdown ----------------------------------------------------------------------------------
 
+void ReceiverCore::close() {
+    if (!m_life.unloaded &&
+        (m_session.inNotification() || (m_session.hasVFO() && m_session.vfo().Sending()))) {
+        // A block is being handled, or a tuning word is being sent (a command let the event
+        // loop run): the receiver is not pulled from under it. Close follows when it is done.
+        if (!m_closePending) {
+            m_closePending = true;
+            QTimer::singleShot(kCloseRetryMs, this, [this] {
+                m_closePending = false;
+                close();
+            });
+        }
+        return;
+    }
+    Form_Unload();
+    Q_EMIT closeRequested();
+}
+
 void ReceiverCore::Form_Unload() {
-    if (m_unloaded || !m_loaded) return;
-    m_unloaded = true;
-    // Remote clients first: nothing may tune or switch while the receiver goes down.
-    StopRemoteControl();
-    updateRemoteStatus();
+    if (m_life.unloaded || !m_life.loaded) return;
+    m_life.unloaded = true;
+    // An open configuration dialog cancels; remote clients go first: nothing may tune or
+    // switch while the receiver goes down.
+    m_config.shutDown();
+    m_remote.stop();
     m_tmrTune.stop();
     m_tmrVFOUpdate.stop();
     m_tmrShaft.stop();
     m_tmrClock.stop();
-    m_session.stopChainTimers();
-    m_session.stopStreaming();
-    stopRecordings();
-    restorePriority();
-    m_panel.PowerOn = false;
-    SaveAllBandPlans(m_bands);
+    m_power.powerOff(); // streaming, the chain's timers, recordings, priority
+    m_bands.saveAll();
     SaveSettings();
-    // Release in order: the controller (its release saves "VFO1" and writes the store), then
-    // the display objects; the chain and the sound card go with the session.
-    m_session.chain().AttachSpectrum(nullptr);
-    m_session.chain().AttachMeter(nullptr);
-    m_encoder.reset();
-    m_tuning.reset();
-    m_knob.reset();
+    // The engines save their settings before the settings file is written, then the core lets
+    // go of them (the window destroys them later).
+    m_spectrum.saveSettings();
+    m_session.attachSpectrum(nullptr);
+    m_spectrum.detach();
+    m_stats.detachMeter();
+    // The controller's release saves its keys and writes the settings file.
     m_session.vfo().Terminate();
-    m_spectrum.reset();
-    m_meter.reset();
 }
 
 // ---- timers ------------------------------------------------------------------------------------
 
 void ReceiverCore::tmrTune_Timer() {
-    if (!m_tuning) return;
-    const auto digits = m_tuning->lbl7Seg;
-    const std::string rate = m_tuning->lblTuningRate;
-    m_tuning->tmrTune_Timer();
-    if (m_tmrTune.interval() != m_tuning->tmrTuneInterval)
-        m_tmrTune.setInterval(m_tuning->tmrTuneInterval);
-    if (digits != m_tuning->lbl7Seg || rate != m_tuning->lblTuningRate) emitChanged(kAreaFrequency);
+    m_tuning.tmrTune_Timer();
 }
 
 void ReceiverCore::tmrVFOUpdate_Timer() {
-    if (!m_tuning) return;
-    static std::mt19937 random(std::random_device{}());
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    const std::int32_t next = m_tuning->tmrVFOUpdate_Timer([&] { return uniform(random); });
+    if (!m_tuning.started()) return;
+    const std::int32_t next = m_tuning.tmrVFOUpdate_Timer();
     if (next != m_tmrVFOUpdate.interval()) m_tmrVFOUpdate.setInterval(next);
 }
 
 void ReceiverCore::tmrShaft_Timer() {
-    if (!m_encoder || !m_panel.EnableShaftEncoder) return;
-    const double before = m_session.vfo().TunedFreq();
-    m_encoder->tmrShaft_Timer();
-    if (before != m_session.vfo().TunedFreq()) {
-        m_tuning->ShowTunedFreq();
-        emitChanged(kAreaFrequency);
-    }
+    m_tuning.tmrShaft_Timer();
 }
 
 void ReceiverCore::tmrClock_Timer() {
-    const QString text = QDateTime::currentDateTimeUtc().toString("HH:mm:ss");
-    if (text.toStdString() == m_panel.lblClock) return;
-    m_panel.lblClock = text.toStdString();
-    emitChanged(kAreaClock);
+    m_window.tmrClock_Timer();
 }
 
 } // namespace orvex::app

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace orvex {
+namespace orvex::app {
 
 class RigControl {
 public:
@@ -50,4 +50,4 @@ public:
     virtual bool setPowerOn(bool on) = 0;
 };
 
-} // namespace orvex
+} // namespace orvex::app

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-namespace orvex {
+namespace orvex::app {
 namespace {
 
 // Hamlib's mode bits (rmode_t) for the modes the receiver offers or accepts.
@@ -463,4 +463,4 @@ RigctlAnswer AnswerRigctlLine(RigControl& rig, RigctlState& state, std::string_v
     return answer;
 }
 
-} // namespace orvex
+} // namespace orvex::app

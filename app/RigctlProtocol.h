@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvex {
+namespace orvex::app {
 
 /// Hamlib's return codes, sent as "RPRT x".
 enum class RigctlCode : int {
@@ -52,4 +52,4 @@ std::optional<std::int32_t> DemodModeOfHamlibName(std::string_view token);
 /// connection (frequency range, modes, filters, levels, VFO and PTT abilities).
 std::string RigctlDumpState(const RigControl& rig);
 
-} // namespace orvex
+} // namespace orvex::app

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 
-namespace orvex {
+namespace orvex::app {
 namespace {
 
 // What Qt buffers per client before it stops reading the socket (the sender then waits).
@@ -215,4 +215,4 @@ void RigctlServer::remove(QTcpSocket* socket, bool graceful) {
     if (onClientCountChanged) onClientCountChanged(clientCount());
 }
 
-} // namespace orvex
+} // namespace orvex::app

@@ -28,7 +28,7 @@
 class QTcpServer;
 class QTcpSocket;
 
-namespace orvex {
+namespace orvex::app {
 
 class RigctlServer {
 public:
@@ -101,4 +101,4 @@ private:
     std::unique_ptr<QTcpServer> m_retiredServer;
 };
 
-} // namespace orvex
+} // namespace orvex::app

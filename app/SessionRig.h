@@ -1,10 +1,11 @@
-// The receiver as a remote-control client sees it: RigControl over the receiver's one wiring
-// (RadioSession), shared by the window's core and `orvexsdr-cli listen`.
+// The receiver as a remote-control client sees it: RigControl over the receiver's verbs
+// (RadioSession), shared by the window's core and `orvexsdr-cli listen`. A client's change
+// goes through the same verb a front-panel control uses, so every view of the receiver
+// follows it.
 //
-// Without hooks it acts on the session itself: the DDS controller tunes, the chain's mode
-// buttons and filter labels change, and power is streaming on or off. The window's core sets
-// hooks so that a client's change goes exactly where the front panel's own would (the
-// readout follows, the panels repaint).
+// Power is the one thing the window does more about than the session (priority, the power
+// buttons, recordings): the window's core gives its own power switch as hooks; without hooks,
+// power is the session's own On and Off.
 #pragma once
 
 #include "app/RigControl.h"
@@ -19,19 +20,12 @@ class RadioSession;
 
 class SessionRig final : public RigControl {
 public:
-    struct Hooks {
-        /// Tunes to mhz (already range-checked); empty: the DDS controller's setTunedFreq.
-        std::function<void(double mhz)> tune;
-        /// Selects mode 0..5; empty: the chain's mode button.
-        std::function<void(std::int32_t mode)> selectMode;
-        /// The power switch; empty: streaming on or off.
+    struct PowerHooks {
         std::function<bool()> powerOn;
         std::function<bool(bool on)> setPowerOn;
-        /// Called after a client changed the filter edges or the output level.
-        std::function<void()> chainChanged;
     };
 
-    explicit SessionRig(RadioSession& session, Hooks hooks = {});
+    explicit SessionRig(RadioSession& session, PowerHooks hooks = {});
 
     double FrequencyHz() const override;
     bool setFrequencyHz(double hz) override;
@@ -42,13 +36,10 @@ public:
     void setDemodMode(std::int32_t mode) override;
 
     std::int32_t PassbandHz() const override;
-    /// Keeps the low edge and moves the high one; a pass band wider than the filter's range
-    /// takes the whole range, and one that would pass the top moves the low edge down.
     bool setPassbandHz(std::int32_t hz) override;
 
     double StrengthDbOverS9() const override;
 
-    /// The output level control's whole range (-100 dB attenuation to +19 dB gain) as 0..1.
     double AfLevel() const override;
     void setAfLevel(double level) override;
 
@@ -63,7 +54,7 @@ public:
 
 private:
     RadioSession& m_session;
-    Hooks m_hooks;
+    PowerHooks m_hooks;
     std::string m_powerError;
 };
 

@@ -3,14 +3,21 @@
 #include "core/Format.h"
 
 namespace orvex::app {
+namespace {
 
-ValueTable::ValueTable() {
-    for (int n = 0; n <= kEntries; ++n)
-        entry(n).Id = static_cast<std::int16_t>(n);
+bool Adjustable(WheelEntry n) {
+    return n != WheelEntry::None && ValueTable::valid(n);
 }
 
-void ValueTable::define(int n, float min, float max, float defaultValue, float fine, float normal,
-                        float coarse, const char* format, bool showValue) {
+} // namespace
+
+ValueTable::ValueTable() {
+    for (int n = 0; n <= kWheelEntries; ++n)
+        m_entries[static_cast<std::size_t>(n)].Id = static_cast<WheelEntry>(n);
+}
+
+void ValueTable::define(WheelEntry n, float min, float max, float defaultValue, float fine,
+                        float normal, float coarse, const char* format, bool showValue) {
     ValueEntry& e = entry(n);
     e.Label->Min = min;
     e.Label->Max = max;
@@ -22,8 +29,8 @@ void ValueTable::define(int n, float min, float max, float defaultValue, float f
     e.ShowValue = showValue;
 }
 
-void ValueTable::Wheel(int n, const WheelMessage& message) {
-    if (n < 1 || n > kEntries) return;
+void ValueTable::wheel(WheelEntry n, const WheelMessage& message) {
+    if (!Adjustable(n)) return;
     ValueEntry& e = entry(n);
     ValueLabel& l = *e.Label;
     e.LastMessage = message;
@@ -35,24 +42,24 @@ void ValueTable::Wheel(int n, const WheelMessage& message) {
         l.Value -= step;
         if (l.Value <= l.Min) l.Value = l.Min;
     }
-    if (!l.Format.empty() && e.ShowValue) ShowCaption(n);
+    if (!l.Format.empty() && e.ShowValue) showCaption(n);
     if (e.Apply) e.Apply();
 }
 
-void ValueTable::RightClick(int n) {
-    if (n < 1 || n > kEntries) return;
+void ValueTable::rightClick(WheelEntry n) {
+    if (!Adjustable(n)) return;
     ValueEntry& e = entry(n);
     if (e.Reset) {
         e.Reset();
         return;
     }
     e.Label->Value = e.Label->Default;
-    ShowCaption(n);
+    showCaption(n);
     if (e.Apply) e.Apply();
 }
 
-void ValueTable::Set(int n, float value) {
-    if (n < 1 || n > kEntries) return;
+void ValueTable::set(WheelEntry n, float value) {
+    if (!Adjustable(n)) return;
     ValueEntry& e = entry(n);
     ValueLabel& l = *e.Label;
     if (l.Max > l.Min) {
@@ -60,11 +67,11 @@ void ValueTable::Set(int n, float value) {
         if (value < l.Min) value = l.Min;
     }
     l.Value = value;
-    ShowCaption(n);
+    showCaption(n);
     if (e.Apply) e.Apply();
 }
 
-void ValueTable::ShowCaption(int n) {
+void ValueTable::showCaption(WheelEntry n) {
     ValueLabel& l = *entry(n).Label;
     if (!l.Format.empty()) l.Caption = FormatNumber(l.Value, l.Format);
 }

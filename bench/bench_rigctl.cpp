@@ -26,6 +26,7 @@
 #include <vector>
 
 using namespace orvex;
+using namespace orvex::app;
 
 namespace {
 

@@ -131,7 +131,7 @@ ListenOptions Parse(const Args& args) {
             o.settings = value();
         else if (a == "--rigctl") {
             // The port is optional: a following word that is not an option is taken as it.
-            o.rigctlPort = RigctlServer::kDefaultPort;
+            o.rigctlPort = app::RigctlServer::kDefaultPort;
             if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
                 const double port = OptionNumber(a, value(), 0, 65535);
                 if (port != std::floor(port)) BadOption("--rigctl: the port is a whole number");
@@ -359,7 +359,7 @@ int RunListen(const Args& args) {
     }
     // Remote control: clients are served by the event loop between blocks.
     app::SessionRig rig(session);
-    RigctlServer rigctl(rig);
+    app::RigctlServer rigctl(rig);
     if (o.rigctlPort) {
         const QString address = o.rigctlAddress.empty() ? QString("127.0.0.1")
                                                         : QString::fromStdString(o.rigctlAddress);

@@ -53,8 +53,10 @@ Waterfall::Waterfall(SettingsStore* store, std::string section)
     resizeRing(static_cast<std::int32_t>(std::lround(m_axis.WidthPx)), m_height);
 }
 
-Waterfall::~Waterfall() {
-    SaveSettings();
+void Waterfall::setEnabled(bool on) {
+    // A waterfall switched back on starts empty rather than with lines from before the pause.
+    if (on && !m_enabled) Clear();
+    m_enabled = on;
 }
 
 void Waterfall::RestoreSettings() {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "display/BinAxis.h"
+#include "dsp/DisplayPorts.h"
 
 #include <QImage>
 #include <QRectF>
@@ -25,13 +26,12 @@ namespace orvex {
 
 class SettingsStore;
 
-class Waterfall {
+class Waterfall final : public WaterfallDisplay {
 public:
     /// Restores "WaterfallOn", "WaterfallHeight", "WaterfallMinDb" and "WaterfallMaxDb" from
-    /// section `section` of the store (when given); the destructor saves them. The store must
-    /// outlive the waterfall.
+    /// section `section` of the store (when given); SaveSettings() writes them back. The store
+    /// must outlive the waterfall.
     explicit Waterfall(SettingsStore* store = nullptr, std::string section = "SpectrumAnalyser");
-    ~Waterfall();
     Waterfall(const Waterfall&) = delete;
     Waterfall& operator=(const Waterfall&) = delete;
 
@@ -40,20 +40,20 @@ public:
     static constexpr float kDefaultMinDb = -120.0f;  ///< dBFS
     static constexpr float kDefaultMaxDb = -20.0f;   ///< dBFS
 
-    /// Shown and fed; when off, AddLine does nothing.
-    bool Enabled() const { return m_enabled; }
-    void setEnabled(bool on) { m_enabled = on; }
+    /// Shown and fed; when off, AddLine does nothing. Switched back on, it starts empty.
+    bool Enabled() const override { return m_enabled; }
+    void setEnabled(bool on) override;
     /// Height of the waterfall, logical pixels (kMinHeight..kMaxHeight; held there).
     /// Changing it clears the picture.
     std::int32_t Height() const { return m_height; }
     void setHeight(std::int32_t px);
     /// Level shown in the darkest colour, dBFS (-200..+20). Held at least 1 dB below MaxDb.
-    float MinDb() const { return m_minDb; }
-    void setMinDb(float db);
+    float MinDb() const override { return m_minDb; }
+    void setMinDb(float db) override;
     /// Level shown in the brightest colour (red), dBFS (-199..+21). Held at least 1 dB above
     /// MinDb.
-    float MaxDb() const { return m_maxDb; }
-    void setMaxDb(float db);
+    float MaxDb() const override { return m_maxDb; }
+    void setMaxDb(float db) override;
 
     /// Bin magnitude of a full-scale tone (0 dBFS); the analyser sets it from its FFT size.
     void setFullScale(float magnitude) { m_fullScale = magnitude > 0.0f ? magnitude : 1.0f; }
@@ -87,7 +87,7 @@ public:
     void setChangedHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 
     void RestoreSettings();
-    void SaveSettings() const;
+    void SaveSettings() const override;
 
 private:
     void resizeRing(std::int32_t width, std::int32_t height);

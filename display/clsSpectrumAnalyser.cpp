@@ -36,10 +36,6 @@ clsSpectrumAnalyser::clsSpectrumAnalyser(SettingsStore* store, std::string name)
     m_constructing = false;
 }
 
-clsSpectrumAnalyser::~clsSpectrumAnalyser() {
-    SaveSettings();
-}
-
 void clsSpectrumAnalyser::setDefaultScales() {
     for (int m = 0; m < 3; ++m) {
         ModeSettings& s = m_modes[static_cast<std::size_t>(m)];

@@ -19,7 +19,7 @@
 
 #include "display/BinAxis.h"
 #include "dsp/AlignedVector.h"
-#include "dsp/ChainPorts.h"
+#include "dsp/DisplayPorts.h"
 #include "dsp/clsFFT.h"
 
 #include <QFont>
@@ -69,17 +69,16 @@ struct GraticuleLabel {
     double Value = 0.0;
 };
 
-class clsSpectrumAnalyser final : public SpectrumTap {
+class clsSpectrumAnalyser final : public SpectrumDisplay {
 public:
     static constexpr std::int32_t kMaxSmooth = 24;  ///< most frames in the averaging history
     static constexpr std::int32_t kTapBlock = 2048; ///< samples per channel a tap delivers
 
     /// Sets the default scales and restores the settings of section `name` and its per-mode
-    /// sections `name`.Mode.0..2 from the store (when given). The destructor saves them; the
-    /// store must outlive the analyser.
+    /// sections `name`.Mode.0..2 from the store (when given); SaveSettings() writes them back.
+    /// The store must outlive the analyser.
     explicit clsSpectrumAnalyser(SettingsStore* store = nullptr,
                                  std::string name = "SpectrumAnalyser");
-    ~clsSpectrumAnalyser() override;
     clsSpectrumAnalyser(const clsSpectrumAnalyser&) = delete;
     clsSpectrumAnalyser& operator=(const clsSpectrumAnalyser&) = delete;
 
@@ -87,99 +86,99 @@ public:
     const std::string& Name() const { return m_name; }
     bool Initialised() const { return m_initialised; }
     /// Sample rate, Hz (the window sets 48000). Takes effect at init.
-    std::int32_t FSampling() const { return m_fSampling; }
-    void setFSampling(std::int32_t Hz) { m_fSampling = Hz; }
+    std::int32_t FSampling() const override { return m_fSampling; }
+    void setFSampling(std::int32_t Hz) override { m_fSampling = Hz; }
     /// FFT order (the window sets 11: 2048 points), 4..14. Takes effect at init.
     std::int32_t Order() const { return m_order; }
-    void setOrder(std::int32_t order) { m_order = order; }
+    void setOrder(std::int32_t order) override { m_order = order; }
     /// Block length handed to the FFT, 2^Order; set by init.
     std::int32_t Points() const { return m_points; }
     /// The gain slider's trace gain, a factor (> 0; 1 at init): it multiplies both traces
     /// beside their channel gains (in log mode a shift of 20 log10(Gain) dB). Auto gain
     /// overrides it. Values of 0 or below are held at 1e-6.
-    float Gain() const { return m_gain; }
-    void setGain(float g) { m_gain = g > 0.0f ? g : 0.000001f; }
+    float Gain() const override { return m_gain; }
+    void setGain(float g) override { m_gain = g > 0.0f ? g : 0.000001f; }
     /// Scale each trace so that its peak reaches the top of the display.
-    bool AutoGain() const { return m_autoGain; }
-    void setAutoGain(bool on) { m_autoGain = on; }
+    bool AutoGain() const override { return m_autoGain; }
+    void setAutoGain(bool on) override { m_autoGain = on; }
     /// Orientation of the frequency axis: true draws the lowest bin at the left edge, false
     /// the highest (the IF mirrored, so the radio frequency still rises to the right).
-    bool ReverseSpectrum() const { return m_reverse; }
+    bool ReverseSpectrum() const override { return m_reverse; }
     void setReverseSpectrum(bool Reverse) override { m_reverse = Reverse; }
     /// Width of the surfaces, logical pixels.
-    float DisplayWidth() const { return static_cast<float>(m_size.width()); }
+    float DisplayWidth() const override { return static_cast<float>(m_size.width()); }
     /// When false, loading and display do nothing.
     bool Active() const override { return m_active; }
-    void setActive(bool on) { m_active = on; }
+    void setActive(bool on) override { m_active = on; }
     /// FSampling / 2, Hz; set by init.
     std::int32_t SpectrumWidth() const { return m_spectrumWidth; }
     /// Frames in the averaging history, 1..kMaxSmooth (held there).
-    std::int32_t SpectrumSmooth() const { return m_spectrumSmooth; }
-    void setSpectrumSmooth(std::int32_t frames);
+    std::int32_t SpectrumSmooth() const override { return m_spectrumSmooth; }
+    void setSpectrumSmooth(std::int32_t frames) override;
     /// Oscilloscope window length, samples (Time mode trigger).
     std::int32_t ScreenWidth() const { return m_screenWidth; }
-    void setScreenWidth(std::int32_t samples) { m_screenWidth = samples; }
+    void setScreenWidth(std::int32_t samples) override { m_screenWidth = samples; }
     /// Lowest and highest frequency shown, Hz (audio frequency); StartBin and StopBin follow
     /// at init.
     double FStart() const override { return m_fStart; }
-    void setFStart(std::int32_t Hz) { m_fStart = Hz; }
+    void setFStart(std::int32_t Hz) override { m_fStart = Hz; }
     double FEnd() const override { return m_fEnd; }
-    void setFEnd(std::int32_t Hz) { m_fEnd = Hz; }
+    void setFEnd(std::int32_t Hz) override { m_fEnd = Hz; }
     /// Width of one FFT bin, Hz (23.4375 at 48000 Hz and 2048 points).
-    float HzPerBin() const { return m_hzPerBin; }
+    float HzPerBin() const override { return m_hzPerBin; }
     /// First and last bin (Frequency mode) or sample (Time and Phase modes) drawn. Values
     /// outside the data are held inside it when drawing.
-    std::int32_t StartBin() const { return m_startBin; }
-    void setStartBin(std::int32_t bin) { m_startBin = bin; }
-    std::int32_t StopBin() const { return m_stopBin; }
-    void setStopBin(std::int32_t bin) { m_stopBin = bin; }
+    std::int32_t StartBin() const override { return m_startBin; }
+    void setStartBin(std::int32_t bin) override { m_startBin = bin; }
+    std::int32_t StopBin() const override { return m_stopBin; }
+    void setStopBin(std::int32_t bin) override { m_stopBin = bin; }
     /// Radio frequency of the left edge of the axis, Hz; 0 makes the axis show audio
     /// frequency.
-    std::int32_t FOffset() const { return m_fOffset; }
+    std::int32_t FOffset() const override { return m_fOffset; }
     void setFOffset(std::int32_t Hz) override { m_fOffset = Hz; }
     /// Remembered for the display controls; averaging is governed by FastMode.
-    bool SmoothSpectrum() const { return m_smoothSpectrum; }
-    void setSmoothSpectrum(bool on) { m_smoothSpectrum = on; }
+    bool SmoothSpectrum() const override { return m_smoothSpectrum; }
+    void setSmoothSpectrum(bool on) override { m_smoothSpectrum = on; }
     /// 0 Frequency, 1 Time, 2 Phase. Writing 2 turns both channels of mode 2 on; every write
     /// runs SetupDisplay. Other values are ignored.
-    std::int32_t Mode() const { return m_mode; }
-    void setMode(std::int32_t mode);
-    bool ShowNotch() const { return m_showNotch; }
+    std::int32_t Mode() const override { return m_mode; }
+    void setMode(std::int32_t mode) override;
+    bool ShowNotch() const override { return m_showNotch; }
     void setShowNotch(bool Show) override { m_showNotch = Show; }
-    bool ShowFilter() const { return m_showFilter; }
-    void setShowFilter(bool on) { m_showFilter = on; }
+    bool ShowFilter() const override { return m_showFilter; }
+    void setShowFilter(bool on) override { m_showFilter = on; }
     /// The notch marker: centre and width, Hz, of the notch (the notch controls set them).
     float NotchCentre() const { return m_notchCentre; }
-    void setNotchCentre(float Hz) { m_notchCentre = Hz; }
+    void setNotchCentre(float Hz) override { m_notchCentre = Hz; }
     float NotchWidth() const { return m_notchWidth; }
-    void setNotchWidth(float Hz) { m_notchWidth = Hz; }
+    void setNotchWidth(float Hz) override { m_notchWidth = Hz; }
 
     // ---- Properties of the current mode ----------------------------------------------------
-    bool LogMode() const { return cur().LogMode; }
-    void setLogMode(bool on) { cur().LogMode = on; }
-    bool FastMode() const { return cur().FastMode; }
-    void setFastMode(bool on) { cur().FastMode = on; }
-    bool Chn1Trig() const { return cur().Chn1Trig; }
+    bool LogMode() const override { return cur().LogMode; }
+    void setLogMode(bool on) override { cur().LogMode = on; }
+    bool FastMode() const override { return cur().FastMode; }
+    void setFastMode(bool on) override { cur().FastMode = on; }
+    bool Chn1Trig() const override { return cur().Chn1Trig; }
     void setChn1Trig(bool on) { cur().Chn1Trig = on; }
-    bool Chn2Trig() const { return cur().Chn2Trig; }
+    bool Chn2Trig() const override { return cur().Chn2Trig; }
     void setChn2Trig(bool on) { cur().Chn2Trig = on; }
-    bool Chn1Enabled() const { return cur().Chn1Enabled; }
-    void setChn1Enabled(bool on) { cur().Chn1Enabled = on; }
+    bool Chn1Enabled() const override { return cur().Chn1Enabled; }
+    void setChn1Enabled(bool on) override { cur().Chn1Enabled = on; }
     bool Chn2Enabled() const override { return cur().Chn2Enabled; }
-    void setChn2Enabled(bool on) { cur().Chn2Enabled = on; }
+    void setChn2Enabled(bool on) override { cur().Chn2Enabled = on; }
     /// Channel gains (0..99); 0 is stored as 1e-6.
-    float Chn1Gain() const { return cur().Chn1Gain; }
-    void setChn1Gain(float g);
-    float Chn2Gain() const { return cur().Chn2Gain; }
-    void setChn2Gain(float g);
+    float Chn1Gain() const override { return cur().Chn1Gain; }
+    void setChn1Gain(float g) override;
+    float Chn2Gain() const override { return cur().Chn2Gain; }
+    void setChn2Gain(float g) override;
     /// 0 none, 1 channel 1, 2 channel 2; sets the two trigger flags.
-    std::int16_t TriggerChn() const { return cur().TriggerChn; }
-    void setTriggerChn(std::int16_t chn);
+    std::int16_t TriggerChn() const override { return cur().TriggerChn; }
+    void setTriggerChn(std::int16_t chn) override;
     /// Vertical shifts (-100..100): the offset becomes shift / 150 of the Y range.
-    float Chn1Shift() const { return cur().Chn1Shift; }
-    void setChn1Shift(float shift);
-    float Chn2Shift() const { return cur().Chn2Shift; }
-    void setChn2Shift(float shift);
+    float Chn1Shift() const override { return cur().Chn1Shift; }
+    void setChn1Shift(float shift) override;
+    float Chn2Shift() const override { return cur().Chn2Shift; }
+    void setChn2Shift(float shift) override;
     /// The Y scale in display units (the log fields while LogMode is on).
     float YScaleMax() const;
     void setYScaleMax(float top);
@@ -204,10 +203,10 @@ public:
     // ---- Methods ----------------------------------------------------------------------------
     /// Sizes everything from Order and FSampling: arrays, FFT, SpectrumWidth, HzPerBin,
     /// StartBin and StopBin from FStart and FEnd; then SetupDisplay.
-    void init();
+    void init() override;
     /// Sets the user scale of the mode, draws the graticule on both surfaces and shows the
     /// first one. Runs init first when needed.
-    void SetupDisplay();
+    void SetupDisplay() override;
     /// The taps: when Active, copy one block per channel (min(Points, 2048) samples; the rest
     /// of a longer window stays zero). A null channel 2 loads zeros.
     void LoadSamples_INT16(const std::int16_t* Channel1, const std::int16_t* Channel2) override;
@@ -217,7 +216,7 @@ public:
     /// A filter's magnitude response (Points values) for the filter curve.
     void LoadFilterCoeffs_F_S(const float* Coeffs_S);
     /// One frame from the loaded samples.
-    void Display();
+    void Display() override;
     /// Converts (without the Active test) as LoadSamples_INT16 does, then Display_S.
     void Display_I16(const std::int16_t* Channel1, const std::int16_t* Channel2);
     /// Computes and draws one frame from Points samples per channel. Does nothing unless
@@ -228,15 +227,15 @@ public:
     /// The frequency axis as drawn now (Frequency mode).
     BinAxis Axis() const;
     /// Frequency, Hz, under logical pixel x; x of a frequency.
-    double FrequencyAtX(double x) const { return Axis().FrequencyAtX(x); }
+    double FrequencyAtX(double x) const override { return Axis().FrequencyAtX(x); }
     double XOfFrequency(double Hz) const { return Axis().XOfFrequency(Hz); }
     /// True while the axis shows radio frequency (FSampling < FOffset): then a click tunes.
     bool AxisShowsRadioFrequency() const { return m_fSampling < m_fOffset; }
     /// The read-out text for the pointer at x: "#0 000 000" on a radio axis, "###0" else.
-    std::string FrequencyReadout(double x) const;
+    std::string FrequencyReadout(double x) const override;
     /// The frequency a left click at x tunes to, MHz snapped to whole kHz; nothing while the
     /// axis shows audio frequency.
-    std::optional<double> ClickTuneMHz(double x) const;
+    std::optional<double> ClickTuneMHz(double x) const override;
     /// The labels of the graticule drawn last.
     const std::vector<GraticuleLabel>& FrequencyLabels() const { return m_freqLabels; }
     const std::vector<GraticuleLabel>& LevelLabels() const { return m_dbLabels; }
@@ -248,7 +247,7 @@ public:
     void setChangedHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 
     void RestoreSettings();
-    void SaveSettings() const;
+    void SaveSettings() const override;
 
     /// Working data of the last frame (tests): what was drawn, per channel, after averaging,
     /// gain and log mapping (display units).

@@ -1,29 +1,28 @@
 #include "AGCPanel.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QCheckBox>
 #include <QGridLayout>
 
 namespace orvex::ui {
 
-AGCPanel::AGCPanel(app::ReceiverCore& core, QWidget* parent)
-    : HoverFrame("AGC", core, app::PanelFrame::frAGC, parent), m_core(core) {
+AGCPanel::AGCPanel(app::ControlsController& controls, app::ValuesController& values,
+                   QWidget* parent)
+    : HoverFrame("AGC", values, app::PanelFrame::frAGC, parent), m_controls(controls) {
     setObjectName("frAGC");
-    m_on = MakeCheck(this, "chkAGC", [this](bool on) { m_core.SetCheck(ChainCheck::AGC, on); });
+    m_on = MakeCheck(this, "chkAGC", [this](bool on) { m_controls.setCheck(ChainCheck::AGC, on); });
     m_modes = new OptionButtons(
-        core.state().optAGC, "optAGC", [this](int i) { m_core.Click(app::Control::optAGC, i); },
+        controls.state().optAGC, "optAGC", [this](int i) { m_controls.optAGC_Click(i); },
         Qt::Vertical, this);
-    m_attack = new ValueLabelWidget(core, 13, "AGC delay time", this);
+    m_attack = new ValueLabelWidget(values, app::WheelEntry::AGCDelay, "AGC delay time", this);
     m_attack->setObjectName("lblAGCAttack");
-    m_decay = new ValueLabelWidget(core, 14, "AGC ramp time", this);
+    m_decay = new ValueLabelWidget(values, app::WheelEntry::AGCRamp, "AGC ramp time", this);
     m_decay->setObjectName("lblAGCDecay");
     m_sldAttack = new PanelSlider(Qt::Horizontal, "sldAGCAttack", "AGC delay slider", this);
     connect(m_sldAttack, &QSlider::valueChanged, this,
-            [this](int v) { m_core.SliderChanged(app::Control::sldAGCAttack, 0, v); });
+            [this](int v) { m_controls.sliderChanged(app::ChainControl::sldAGCAttack, 0, v); });
     m_sldDecay = new PanelSlider(Qt::Horizontal, "sldAGCDecay", "AGC ramp slider", this);
     connect(m_sldDecay, &QSlider::valueChanged, this,
-            [this](int v) { m_core.SliderChanged(app::Control::sldAGCDecay, 0, v); });
+            [this](int v) { m_controls.sliderChanged(app::ChainControl::sldAGCDecay, 0, v); });
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(4, 2, 4, 4);
     grid->setSpacing(2);
@@ -36,13 +35,14 @@ AGCPanel::AGCPanel(app::ReceiverCore& core, QWidget* parent)
     grid->addWidget(m_sldAttack, 5, 0, 1, 2);
     grid->addWidget(m_sldDecay, 6, 0, 1, 2);
     grid->setRowStretch(7, 1);
-    refresh(app::kAreaAll);
+    connect(&controls, &app::ControlsController::changed, this, &AGCPanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &AGCPanel::refresh);
+    refresh();
 }
 
-void AGCPanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) refreshColour();
-    if (!(areas & (app::kAreaChain | app::kAreaHover))) return;
-    const auto& s = m_core.state();
+void AGCPanel::refresh() {
+    refreshColour();
+    const auto& s = m_controls.state();
     RefreshCheck(m_on, s.chkAGC);
     m_modes->refresh(s.optAGC);
     m_attack->refresh();

@@ -1,7 +1,6 @@
 #include "BandsPanel.h"
 
 #include "PanelWidgets.h"
-#include "app/ReceiverCore.h"
 #include "frmEditUserPreset.h"
 #include "frmPresetDesc.h"
 
@@ -21,7 +20,7 @@
 namespace orvex::ui {
 namespace {
 
-using Picker = app::ReceiverCore::BandPicker;
+using Picker = app::BandPicker;
 
 // The band picture: a frequency scale with the sub-bands of a plan marked along it.
 QPixmap BandPicture() {
@@ -100,7 +99,8 @@ bool InPickerArea(const QRect& area, QPoint p) {
 
 } // namespace
 
-BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(parent), m_core(core) {
+BandsPanel::BandsPanel(app::BandsController& bands, QWidget* parent)
+    : QWidget(parent), m_bands(bands) {
     setObjectName("frBands");
     setAccessibleName("Bands and Presets");
 
@@ -123,7 +123,7 @@ BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     for (int s = 0; s < 18; ++s) {
         QPushButton* b = PanelButton(m_subBandsArea, QString("optSubBand%1").arg(s), this);
         connect(b, &QPushButton::clicked, this,
-                [this, s] { m_core.optSubBand_MouseDown(s, MouseButton::Left); });
+                [this, s] { m_bands.optSubBand_MouseDown(s, MouseButton::Left); });
         subGrid->addWidget(b, s / 6, s % 6);
         m_subBands[static_cast<std::size_t>(s)] = b;
     }
@@ -140,7 +140,7 @@ BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     m_bandSelect->setAccessibleName("Band");
     m_bandSelect->setToolTip("Band plan (Ctrl+B)");
     connect(m_bandSelect, &QComboBox::activated, this,
-            [this](int i) { m_core.cboBandSelect_Click(i); });
+            [this](int i) { m_bands.cboBandSelect_Click(i); });
 
     m_subBandLabel = new QLabel(m_frame);
     m_subBandLabel->setObjectName("lblSubBand");
@@ -155,7 +155,7 @@ BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     m_subBandSelect->setObjectName("cboSubBandSelect");
     m_subBandSelect->setAccessibleName("Sub-band picker");
     connect(m_subBandSelect, &QComboBox::activated, this,
-            [this](int i) { m_core.SubBandList_Click(i); });
+            [this](int i) { m_bands.subBandList_Click(i); });
 
     // The list box shows the sub-band picker's own list.
     m_subBandList = new QListView(m_frame);
@@ -166,7 +166,7 @@ BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     m_subBandList->setMaximumHeight(58);
     m_subBandList->viewport()->setMouseTracking(true);
     m_subBandList->viewport()->installEventFilter(this);
-    auto pick = [this](const QModelIndex& item) { m_core.SubBandList_Click(item.row()); };
+    auto pick = [this](const QModelIndex& item) { m_bands.subBandList_Click(item.row()); };
     connect(m_subBandList, &QListView::clicked, this, pick);
     connect(m_subBandList, &QListView::activated, this, pick);
 
@@ -191,7 +191,7 @@ BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
         b->setMinimumHeight(30);
         // Space on a focused button recalls it, as a left click does.
         connect(b, &QPushButton::clicked, this,
-                [this, p] { m_core.optPreset_MouseDown(p, MouseButton::Left, {}); });
+                [this, p] { m_bands.optPreset_MouseDown(p, MouseButton::Left, {}); });
         presetGrid->addWidget(b, p / 6, p % 6);
         m_presets[static_cast<std::size_t>(p)] = b;
     }
@@ -221,42 +221,42 @@ BandsPanel::BandsPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     m_save->setObjectName("mnuUserPresets_Save");
     m_edit = m_menu->addAction("Edit Preset");
     m_edit->setObjectName("mnuUserPresets_Edit");
-    connect(m_save, &QAction::triggered, this, [this] { m_core.mnuUserPresets_Save(); });
-    connect(m_edit, &QAction::triggered, this, [this] { m_core.mnuUserPresets_Edit(); });
+    connect(m_save, &QAction::triggered, this, [this] { m_bands.mnuUserPresets_Save(); });
+    connect(m_edit, &QAction::triggered, this, [this] { m_bands.mnuUserPresets_Edit(); });
 
     m_desc = new frmPresetDesc(this);
 
     for (int p = 0; p < 12; ++p) {
         auto* key = new QShortcut(QKeySequence(QKeyCombination(Qt::Key(Qt::Key_F1 + p))), this);
         connect(key, &QShortcut::activated, this,
-                [this, p] { m_core.optPreset_MouseDown(p, MouseButton::Left, {}); });
+                [this, p] { m_bands.optPreset_MouseDown(p, MouseButton::Left, {}); });
     }
     auto* bandKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), this);
     connect(bandKey, &QShortcut::activated, this, [this] {
-        m_core.OpenPicker(Picker::cboBandSelect);
+        m_bands.openPicker(Picker::cboBandSelect);
         m_bandSelect->setFocus(Qt::ShortcutFocusReason);
         m_bandSelect->showPopup();
     });
 
-    m_core.setPresetEditor([this](PresetEditRequest& request) {
+    m_bands.setPresetEditor([this](PresetEditRequest& request) {
         frmEditUserPreset dialog(request, window());
         dialog.exec();
         return dialog.confirmed();
     });
     // A preset applied during start-up does not take the focus from the window.
-    m_focusRequests = m_core.bandsPanel().FocusRequests;
-    refresh(app::kAreaAll);
+    m_focusRequests = m_bands.view().FocusRequests;
+    connect(&bands, &app::BandsController::changed, this, &BandsPanel::refresh);
+    refresh();
 }
 
 BandsPanel::~BandsPanel() {
-    m_core.setPresetEditor({});
+    m_bands.setPresetEditor({});
 }
 
-void BandsPanel::refresh(unsigned areas) {
-    if (!(areas & app::kAreaBands)) return;
+void BandsPanel::refresh() {
     refreshButtons();
     refreshPickers();
-    const auto& b = m_core.bandsPanel();
+    const auto& b = m_bands.view();
     if (b.FocusRequests != m_focusRequests) {
         m_focusRequests = b.FocusRequests;
         if (b.FocusPreset >= 0 && b.FocusPreset < 12 && isVisible())
@@ -265,7 +265,7 @@ void BandsPanel::refresh(unsigned areas) {
 }
 
 void BandsPanel::refreshButtons() {
-    const auto& b = m_core.bandsPanel();
+    const auto& b = m_bands.view();
     SetItems(m_bandSelect, Texts(b.cboBandSelect), b.BandIndex);
     if (m_frame->title() != Q(b.frPresets)) {
         m_frame->setTitle(Q(b.frPresets));
@@ -292,7 +292,7 @@ void BandsPanel::refreshButtons() {
 }
 
 void BandsPanel::refreshPickers() {
-    const auto& b = m_core.bandsPanel();
+    const auto& b = m_bands.view();
     SetShown(m_bandSelect, b.cboBandSelectVisible);
     SetShown(m_subBandSelect, b.cboSubBandSelectVisible);
     SetShown(m_subBandList, b.lstSubBandSelectVisible);
@@ -307,7 +307,7 @@ void BandsPanel::refreshPickers() {
 }
 
 void BandsPanel::showDescription() {
-    const auto& b = m_core.bandsPanel();
+    const auto& b = m_bands.view();
     if (b.PresetDescVisible)
         m_desc->showAt(b.PresetDescCaption, b.PresetDescText, QCursor::pos());
     else if (m_desc->isVisible())
@@ -333,7 +333,7 @@ void BandsPanel::presetMouse(int p, QMouseEvent* event, bool press) {
                         m.testFlag(Qt::AltModifier)};
     if (press) {
         m_menuPress = -1;
-        const PresetPressView view = m_core.optPreset_MouseDown(p, button, keys);
+        const PresetPressView view = m_bands.optPreset_MouseDown(p, button, keys);
         if (view.showMenu) {
             m_edit->setEnabled(view.editEnabled);
             m_menuPress = p;
@@ -343,7 +343,7 @@ void BandsPanel::presetMouse(int p, QMouseEvent* event, bool press) {
     }
     // Releasing the left button recalls the preset once more; a store or the menu happen once.
     if (button == MouseButton::Left && m_menuPress != p)
-        m_core.optPreset_MouseDown(p, MouseButton::Left, keys);
+        m_bands.optPreset_MouseDown(p, MouseButton::Left, keys);
     m_menuPress = -1;
 }
 
@@ -352,7 +352,7 @@ bool BandsPanel::eventFilter(QObject* watched, QEvent* event) {
     const bool move = type == QEvent::MouseMove;
     const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
     const bool release = type == QEvent::MouseButtonRelease;
-    if (type == QEvent::ToolTip && m_core.presetState().ShowPresetDesc &&
+    if (type == QEvent::ToolTip && m_bands.presetState().ShowPresetDesc &&
         (qobject_cast<QPushButton*>(watched)))
         return true; // the details pop-up shows what the tool tip would
     if (!move && !press && !release && type != QEvent::KeyPress && type != QEvent::FocusOut &&
@@ -366,7 +366,7 @@ bool BandsPanel::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (move) {
-            m_core.PresetHover(p);
+            m_bands.presetHover(p);
             showDescription();
             return true;
         }
@@ -375,7 +375,7 @@ bool BandsPanel::eventFilter(QObject* watched, QEvent* event) {
             const auto held =
                 key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
             if (!key->isAutoRepeat() && held == Qt::ControlModifier) {
-                m_core.optPreset_CtrlKey(p);
+                m_bands.optPreset_CtrlKey(p);
                 showDescription();
             }
         }
@@ -385,12 +385,12 @@ bool BandsPanel::eventFilter(QObject* watched, QEvent* event) {
         if (watched != m_subBands[static_cast<std::size_t>(s)]) continue;
         if (press) {
             if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-                m_core.optSubBand_MouseDown(s, MouseButton::Left);
+                m_bands.optSubBand_MouseDown(s, MouseButton::Left);
             return true;
         }
         if (release) return true;
         if (move) {
-            m_core.SubBandHover(s);
+            m_bands.subBandHover(s);
             showDescription();
             return true;
         }
@@ -398,21 +398,21 @@ bool BandsPanel::eventFilter(QObject* watched, QEvent* event) {
     }
 
     if (move && watched == m_subBandsArea) {
-        m_core.SubBandsHover();
+        m_bands.subBandsHover();
         return true;
     }
     if (move && watched == m_image) {
-        m_core.BandImageHover();
+        m_bands.bandImageHover();
         return true;
     }
     if (move && watched == m_frame) {
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-        m_core.PresetsFrameHover(static_cast<Picker>(pickerUnder(at)));
+        m_bands.presetsFrameHover(static_cast<Picker>(pickerUnder(at)));
         return true;
     }
     if (watched == m_subBandLabel) {
         if (move || type == QEvent::Enter) {
-            m_core.SubBandLabelHover();
+            m_bands.subBandLabelHover();
             m_subBandSelect->setFocus(Qt::MouseFocusReason);
             return move;
         }
@@ -420,7 +420,7 @@ bool BandsPanel::eventFilter(QObject* watched, QEvent* event) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space ||
                 key == Qt::Key_Down || key == Qt::Key_F4) {
-                m_core.OpenPicker(Picker::cboSubBandSelect);
+                m_bands.openPicker(Picker::cboSubBandSelect);
                 m_subBandSelect->setFocus(Qt::OtherFocusReason);
                 m_subBandSelect->showPopup();
                 return true;
@@ -441,8 +441,8 @@ bool BandsPanel::eventFilter(QObject* watched, QEvent* event) {
         if (move) return true;
         if (type == QEvent::FocusOut &&
             static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-            m_core.PickerLostFocus(watched == m_bandSelect ? Picker::cboBandSelect
-                                                           : Picker::cboSubBandSelect);
+            m_bands.pickerLostFocus(watched == m_bandSelect ? Picker::cboBandSelect
+                                                            : Picker::cboSubBandSelect);
         return false;
     }
     return QWidget::eventFilter(watched, event);

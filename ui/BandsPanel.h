@@ -6,8 +6,11 @@
 // F1..F12 recall presets 1..12 of the sub-band, Ctrl on a preset button shows or hides the
 // details pop-up, Ctrl+B opens the band picker, Enter on the sub-band caption its picker.
 // The pickers hide while the pointer is elsewhere and show where it points (the core keeps
-// which are shown). Everything is forwarded to the core; the panel repaints on kAreaBands.
+// which are shown). Everything is forwarded to the bands controller; the panel repaints on its
+// changed().
 #pragma once
+
+#include "app/BandsController.h"
 
 #include <QWidget>
 #include <array>
@@ -22,10 +25,6 @@ class QMenu;
 class QMouseEvent;
 class QPushButton;
 
-namespace orvex::app {
-class ReceiverCore;
-}
-
 namespace orvex::ui {
 
 class frmPresetDesc;
@@ -33,9 +32,9 @@ class frmPresetDesc;
 class BandsPanel final : public QWidget {
     Q_OBJECT
 public:
-    explicit BandsPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
+    explicit BandsPanel(app::BandsController& bands, QWidget* parent = nullptr);
     ~BandsPanel() override;
-    void refresh(unsigned areas);
+    void refresh();
 
     QLabel* bandImage() const { return m_image; }            // imgBandSelect
     QWidget* subBandsArea() const { return m_subBandsArea; } // picSubBands
@@ -61,7 +60,7 @@ private:
     void refreshButtons();
     void refreshPickers();
 
-    app::ReceiverCore& m_core;
+    app::BandsController& m_bands;
     QLabel* m_image = nullptr;
     QWidget* m_subBandsArea = nullptr;
     std::array<QPushButton*, 18> m_subBands{};

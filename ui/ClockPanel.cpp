@@ -1,12 +1,11 @@
 #include "ClockPanel.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QGridLayout>
 
 namespace orvex::ui {
 
-ClockPanel::ClockPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(parent), m_core(core) {
+ClockPanel::ClockPanel(app::WindowController& window, QWidget* parent)
+    : QWidget(parent), m_window(window) {
     m_clock = new QLabel(this);
     m_clock->setObjectName("lblClock");
     m_clock->setAccessibleName("UTC time");
@@ -22,7 +21,7 @@ ClockPanel::ClockPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     m_if->setObjectName("lblIFFreq");
     m_if->setAccessibleName("Intermediate frequency, MHz");
     m_if->setToolTip("First IF, MHz (in parentheses: the oscillator is below the signal)");
-    auto* version = new QLabel(QString("Version ") + app::ReceiverCore::kVersion, this);
+    auto* version = new QLabel(QString("Version ") + app::kVersion, this);
     version->setObjectName("lblVersion");
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(2, 0, 2, 0);
@@ -34,21 +33,17 @@ ClockPanel::ClockPanel(app::ReceiverCore& core, QWidget* parent) : QWidget(paren
     grid->addWidget(new QLabel("IF", this), 2, 0);
     grid->addWidget(m_if, 2, 1);
     grid->addWidget(version, 3, 0, 1, 2);
-    refresh(app::kAreaAll);
+    connect(&window, &app::WindowController::changed, this, &ClockPanel::refresh);
+    refresh();
 }
 
-void ClockPanel::refresh(unsigned areas) {
-    const auto& p = m_core.panel();
-    if (areas & app::kAreaClock) {
-        SetText(m_clock, p.lblClock);
-        m_clock->setAccessibleDescription(m_clock->text());
-    }
-    if (areas & app::kAreaCaption) {
-        SetText(m_clk, p.lblCLKINFreq);
-        SetText(m_if, p.lblIFFreq);
-        m_clk->setAccessibleDescription(m_clk->text());
-        m_if->setAccessibleDescription(m_if->text());
-    }
+void ClockPanel::refresh() {
+    const app::WindowView& p = m_window.view();
+    SetText(m_clock, p.lblClock);
+    SetText(m_clk, p.lblCLKINFreq);
+    SetText(m_if, p.lblIFFreq);
+    for (QLabel* l : {m_clock, m_clk, m_if})
+        if (l->accessibleDescription() != l->text()) l->setAccessibleDescription(l->text());
 }
 
 } // namespace orvex::ui

@@ -3,19 +3,20 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/WindowController.h"
 
 namespace orvex::ui {
 
 class ClockPanel final : public QWidget {
     Q_OBJECT
 public:
-    explicit ClockPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    explicit ClockPanel(app::WindowController& window, QWidget* parent = nullptr);
+    void refresh();
     QLabel* clock() const { return m_clock; }
     QLabel* ifFreq() const { return m_if; }
 
 private:
-    app::ReceiverCore& m_core;
+    app::WindowController& m_window;
     QLabel* m_clock;
     QLabel* m_clk;
     QLabel* m_if;

@@ -1,6 +1,6 @@
 #include "ConfigPanel.h"
 
-#include "app/ReceiverCore.h"
+#include "app/ConfigController.h"
 #include "frmConfig.h"
 
 #include <QEventLoop>
@@ -9,8 +9,8 @@
 
 namespace orvex::ui {
 
-ConfigPanel::ConfigPanel(app::ReceiverCore& core, QWidget* parent)
-    : QGroupBox("Configuration", parent), m_core(core) {
+ConfigPanel::ConfigPanel(app::ConfigController& config, QWidget* parent)
+    : QGroupBox("Configuration", parent), m_config(config) {
     setObjectName("frConfig");
     setAccessibleName("Configuration");
     m_button = new QPushButton("Config", this);
@@ -30,17 +30,17 @@ void ConfigPanel::cmdConfig_Click() {
         m_dialog->activateWindow();
         return;
     }
-    if (m_core.unloaded()) return;
-    frmConfig dialog(m_core, window());
+    if (m_config.unloaded()) return;
+    frmConfig dialog(m_config, window());
     m_dialog = &dialog;
     QEventLoop wait;
     connect(&dialog, &frmConfig::closed, &wait, &QEventLoop::quit);
     // Shutting down from the main window while the dialog is open cancels it.
-    connect(&m_core, &app::ReceiverCore::closeRequested, &dialog, &frmConfig::cmdCancel_Click);
+    connect(&m_config, &app::ConfigController::closing, &dialog, &frmConfig::cmdCancel_Click);
     dialog.show();
     if (dialog.form().DialogOpen) wait.exec();
     m_dialog = nullptr;
-    m_core.ConfigClosed();
+    m_config.configClosed();
 }
 
 } // namespace orvex::ui

@@ -10,7 +10,7 @@
 class QPushButton;
 
 namespace orvex::app {
-class ReceiverCore;
+class ConfigController;
 }
 
 namespace orvex::ui {
@@ -20,14 +20,14 @@ class frmConfig;
 class ConfigPanel final : public QGroupBox {
     Q_OBJECT
 public:
-    explicit ConfigPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
+    explicit ConfigPanel(app::ConfigController& config, QWidget* parent = nullptr);
     QPushButton* button() const { return m_button; }
     /// The configuration dialog while it is open, else nullptr.
     frmConfig* dialog() const { return m_dialog; }
     void cmdConfig_Click();
 
 private:
-    app::ReceiverCore& m_core;
+    app::ConfigController& m_config;
     QPushButton* m_button = nullptr;
     frmConfig* m_dialog = nullptr;
 };

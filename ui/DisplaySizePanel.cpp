@@ -1,14 +1,13 @@
 #include "DisplaySizePanel.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QGridLayout>
 #include <QRadioButton>
 
 namespace orvex::ui {
 
-DisplaySizePanel::DisplaySizePanel(app::ReceiverCore& core, QWidget* parent)
-    : HoverFrame("Display", core, app::PanelFrame::frDispMode, parent), m_core(core) {
+DisplaySizePanel::DisplaySizePanel(app::WindowController& window, app::ValuesController& values,
+                                   QWidget* parent)
+    : HoverFrame("Display", values, app::PanelFrame::frDispMode, parent), m_window(window) {
     setObjectName("frDispMode");
     setToolTip("Set Display Size");
     const char* captions[4] = {"Ext", "Std", "Comp", "Full"};
@@ -23,18 +22,18 @@ DisplaySizePanel::DisplaySizePanel(app::ReceiverCore& core, QWidget* parent)
         b->setToolTip(tips[i]);
         b->setAccessibleName(QString("Display size ") + captions[i]);
         b->setAutoExclusive(false);
-        connect(b, &QRadioButton::clicked, this,
-                [this, i] { m_core.Click(app::Control::optDisplaySize, i); });
+        connect(b, &QRadioButton::clicked, this, [this, i] { m_window.optDisplaySize_Click(i); });
         grid->addWidget(b, i / 2, i % 2);
         m_options[static_cast<std::size_t>(i)] = b;
     }
-    refresh(app::kAreaAll);
+    connect(&window, &app::WindowController::changed, this, &DisplaySizePanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &DisplaySizePanel::refreshColour);
+    refresh();
 }
 
-void DisplaySizePanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) refreshColour();
-    if (!(areas & app::kAreaLayout)) return;
-    const auto& p = m_core.panel();
+void DisplaySizePanel::refresh() {
+    refreshColour();
+    const app::WindowView& p = m_window.view();
     for (std::size_t i = 0; i < 4; ++i) {
         SetChecked(m_options[i], p.optDisplaySize[i]);
         SetTextColour(m_options[i], p.optDisplaySizeColour[i]);

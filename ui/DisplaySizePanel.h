@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/WindowController.h"
 
 #include <array>
 
@@ -12,12 +13,13 @@ namespace orvex::ui {
 class DisplaySizePanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit DisplaySizePanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    DisplaySizePanel(app::WindowController& window, app::ValuesController& values,
+                     QWidget* parent = nullptr);
+    void refresh();
     QRadioButton* option(int i) const { return m_options[static_cast<std::size_t>(i)]; }
 
 private:
-    app::ReceiverCore& m_core;
+    app::WindowController& m_window;
     std::array<QRadioButton*, 4> m_options{};
 };
 

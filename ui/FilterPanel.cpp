@@ -1,23 +1,22 @@
 #include "FilterPanel.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QCheckBox>
 #include <QGridLayout>
 
 namespace orvex::ui {
 
-FilterPanel::FilterPanel(app::ReceiverCore& core, QWidget* parent)
-    : HoverFrame("AF Filter", core, app::PanelFrame::frFilters, parent), m_core(core) {
+FilterPanel::FilterPanel(app::ControlsController& controls, app::ValuesController& values,
+                         QWidget* parent)
+    : HoverFrame("AF Filter", values, app::PanelFrame::frFilters, parent), m_controls(controls) {
     setObjectName("frFilters");
-    const auto& s = core.state();
+    const auto& s = controls.state();
     m_presets = new OptionButtons(
-        s.optFilter, "optFilter", [this](int i) { m_core.Click(app::Control::optFilter, i); },
-        Qt::Vertical, this);
+        s.optFilter, "optFilter", [this](int i) { m_controls.optFilter_Click(i); }, Qt::Vertical,
+        this);
     m_dyn = MakeCheck(this, "chkDynFilter",
-                      [this](bool on) { m_core.SetCheck(ChainCheck::DynFilter, on); });
-    m_music =
-        MakeCheck(this, "chkMusic", [this](bool on) { m_core.SetCheck(ChainCheck::Music, on); });
+                      [this](bool on) { m_controls.setCheck(ChainCheck::DynFilter, on); });
+    m_music = MakeCheck(this, "chkMusic",
+                        [this](bool on) { m_controls.setCheck(ChainCheck::Music, on); });
     const char* desc[2] = {"FLo", "FHi"};
     const char* names[2] = {"Filter low edge slider", "Filter high edge slider"};
     for (int i = 0; i < 2; ++i) {
@@ -25,24 +24,26 @@ FilterPanel::FilterPanel(app::ReceiverCore& core, QWidget* parent)
         sl->setInvertedAppearance(true); // the top of the slider is the highest edge
         sl->setMinimumHeight(70);
         connect(sl, &QSlider::valueChanged, this,
-                [this, i](int v) { m_core.SliderChanged(app::Control::sldBW, i, v); });
-        sl->onRightButton = [this, i] { m_core.SliderRightButton(app::Control::sldBW, i); };
+                [this, i](int v) { m_controls.sliderChanged(app::ChainControl::sldBW, i, v); });
+        sl->onRightButton = [this, i] {
+            m_controls.sliderRightButton(app::ChainControl::sldBW, i);
+        };
         sl->onPointer = [this, i, sl](int along, int length) {
             if (!sl->hasFocus()) sl->setFocus(Qt::MouseFocusReason);
-            m_core.SliderMouseMove(i, along * 15, length * 15); // twips
+            m_controls.filterSliderPointer(i, along * 15, length * 15); // twips
         };
-        sl->onFocusOut = [this, i] { m_core.SliderLostFocus(i); };
+        sl->onFocusOut = [this, i] { m_controls.filterSliderLostFocus(i); };
         m_sld[static_cast<std::size_t>(i)] = sl;
         m_desc[static_cast<std::size_t>(i)] = new QLabel(desc[i], this);
         m_edge[static_cast<std::size_t>(i)] = new QLabel(this);
         m_edge[static_cast<std::size_t>(i)]->setObjectName(i == 0 ? "lblFLo" : "lblFHi");
         m_edge[static_cast<std::size_t>(i)]->setAccessibleName(i == 0 ? "Low edge" : "High edge");
     }
-    m_hi = new ValueLabelWidget(core, 7, "Filter high edge", this);
+    m_hi = new ValueLabelWidget(values, app::WheelEntry::FilterHi, "Filter high edge", this);
     m_hi->setObjectName("lblFilterHi");
     m_hi->setToolTip("Filter high edge, Hz: wheel to change (Shift coarse, Ctrl fine), right "
                      "click for the preset's edge");
-    m_lo = new ValueLabelWidget(core, 8, "Filter low edge", this);
+    m_lo = new ValueLabelWidget(values, app::WheelEntry::FilterLo, "Filter low edge", this);
     m_lo->setObjectName("lblFilterLo");
     m_lo->setToolTip("Filter low edge, Hz: wheel to change (Shift coarse, Ctrl fine), right "
                      "click for the preset's edge");
@@ -62,13 +63,14 @@ FilterPanel::FilterPanel(app::ReceiverCore& core, QWidget* parent)
     grid->addWidget(m_dyn, 4, 0);
     grid->addWidget(m_music, 4, 1, 1, 2);
     grid->setRowStretch(5, 1);
-    refresh(app::kAreaAll);
+    connect(&controls, &app::ControlsController::changed, this, &FilterPanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &FilterPanel::refresh);
+    refresh();
 }
 
-void FilterPanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) refreshColour();
-    if (!(areas & (app::kAreaChain | app::kAreaHover))) return;
-    const auto& s = m_core.state();
+void FilterPanel::refresh() {
+    refreshColour();
+    const auto& s = m_controls.state();
     m_presets->refresh(s.optFilter);
     RefreshCheck(m_dyn, s.chkDynFilter);
     RefreshCheck(m_music, s.chkMusic);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/ControlsController.h"
 
 #include <array>
 
@@ -13,15 +14,16 @@ namespace orvex::ui {
 class FilterPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit FilterPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    FilterPanel(app::ControlsController& controls, app::ValuesController& values,
+                QWidget* parent = nullptr);
+    void refresh();
     OptionButtons* presets() const { return m_presets; }
     ValueLabelWidget* filterHi() const { return m_hi; }
     ValueLabelWidget* filterLo() const { return m_lo; }
     PanelSlider* slider(int i) const { return m_sld[static_cast<std::size_t>(i)]; }
 
 private:
-    app::ReceiverCore& m_core;
+    app::ControlsController& m_controls;
     OptionButtons* m_presets;
     QCheckBox* m_dyn;
     QCheckBox* m_music;

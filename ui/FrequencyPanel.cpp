@@ -1,6 +1,5 @@
 #include "FrequencyPanel.h"
 
-#include "app/ReceiverCore.h"
 #include "core/MessageSink.h"
 
 #include <QAccessible>
@@ -68,8 +67,8 @@ double ParseTypedFrequency(const QString& text) {
 
 // ---- FrequencyDisplay --------------------------------------------------------------------------
 
-FrequencyDisplay::FrequencyDisplay(app::ReceiverCore& core, QWidget* parent)
-    : QWidget(parent), m_core(core) {
+FrequencyDisplay::FrequencyDisplay(app::TuningController& tuning, QWidget* parent)
+    : QWidget(parent), m_tuning(tuning) {
     setObjectName("picFreqDisp");
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -119,7 +118,7 @@ int FrequencyDisplay::digitAt(const QPoint& p) const {
 }
 
 void FrequencyDisplay::refresh() {
-    const QString spoken = Q(m_core.tuning().SpokenFrequency());
+    const QString spoken = Q(m_tuning.model().spokenFrequency());
     if (spoken != m_spoken) {
         m_spoken = spoken;
         setAccessibleDescription(spoken);
@@ -133,7 +132,7 @@ void FrequencyDisplay::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), QColor(0, 0, 0));
     p.setFont(m_font);
-    const app::TuningPanel& t = m_core.tuning();
+    const app::TuningModel& t = m_tuning.model();
     for (int i = 0; i < 9; ++i) {
         const QRect r = m_rects[static_cast<std::size_t>(i)];
         p.setPen(ToQColor(t.digitColour[static_cast<std::size_t>(i)]));
@@ -157,10 +156,10 @@ void FrequencyDisplay::paintEvent(QPaintEvent*) {
 void FrequencyDisplay::mouseMoveEvent(QMouseEvent* event) {
     const int i = digitAt(event->position().toPoint());
     if (i >= 0) {
-        m_core.DigitHover(i);
+        m_tuning.digitHover(i);
     } else {
         if (!hasFocus() && window()->isActiveWindow()) setFocus(Qt::MouseFocusReason);
-        m_core.ReadoutHover();
+        m_tuning.readoutHover();
     }
 }
 
@@ -169,19 +168,19 @@ void FrequencyDisplay::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
     if (i < 0) return;
     if (event->button() == Qt::LeftButton)
-        m_core.DigitClick(i);
+        m_tuning.digitClick(i);
     else if (event->button() == Qt::RightButton)
         Q_EMIT menuRequested(i, event->globalPosition().toPoint());
 }
 
 void FrequencyDisplay::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) m_core.ReadoutMouseUp(true);
-    if (event->button() == Qt::RightButton) m_core.ReadoutMouseUp(false);
+    if (event->button() == Qt::LeftButton) m_tuning.readoutMouseUp(true);
+    if (event->button() == Qt::RightButton) m_tuning.readoutMouseUp(false);
 }
 
 void FrequencyDisplay::mouseDoubleClickEvent(QMouseEvent* event) {
     const int i = digitAt(event->position().toPoint());
-    if (i >= 0 && event->button() == Qt::LeftButton) m_core.DigitDoubleClick(i);
+    if (i >= 0 && event->button() == Qt::LeftButton) m_tuning.digitDoubleClick(i);
 }
 
 void FrequencyDisplay::keyPressEvent(QKeyEvent* event) {
@@ -218,26 +217,27 @@ void FrequencyDisplay::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    m_core.ReadoutKeyPress(code);
+    m_tuning.readoutKeyPress(code);
     event->accept();
 }
 
 void FrequencyDisplay::keyReleaseEvent(QKeyEvent* event) {
     // Auto-repeat sends a release before each repeated press; only the real release counts.
     if (event->isAutoRepeat()) return;
-    m_core.ReadoutKeyRelease();
+    m_tuning.readoutKeyRelease();
 }
 
 // ---- FrequencyPanel ----------------------------------------------------------------------------
 
-FrequencyPanel::FrequencyPanel(app::ReceiverCore& core, QWidget* parent)
-    : HoverFrame("VFO", core, app::PanelFrame::frFreqCtl, parent), m_core(core) {
+FrequencyPanel::FrequencyPanel(app::TuningController& tuning, app::ValuesController& values,
+                               QWidget* parent)
+    : HoverFrame("VFO", values, app::PanelFrame::frFreqCtl, parent), m_tuning(tuning) {
     setObjectName("frFreqCtl");
-    m_display = new FrequencyDisplay(core, this);
+    m_display = new FrequencyDisplay(tuning, this);
     const char* scaleNames[3] = {"MHz", "kHz", "Hz"};
     for (int k = 0; k < 3; ++k) {
         auto* l = new ClickLabel(
-            scaleNames[k], [this, k] { m_core.ScaleClick(k); }, this);
+            scaleNames[k], [this, k] { m_tuning.lblScale_Click(k); }, this);
         l->setObjectName(QString("lblScale%1").arg(k));
         l->setAlignment(Qt::AlignCenter);
         l->setToolTip(QString("Click to set the %1 digits to zero").arg(scaleNames[k]));
@@ -245,11 +245,11 @@ FrequencyPanel::FrequencyPanel(app::ReceiverCore& core, QWidget* parent)
         m_scale[static_cast<std::size_t>(k)] = l;
     }
     m_rate = new ClickLabel(
-        "", [this] { m_core.TuningRateClick(); }, this);
+        "", [this] { m_tuning.lblTuningRate_Click(); }, this);
     m_rate->setObjectName("lblTuningRate");
     m_rate->setAccessibleName("Tuning rate");
     m_dialRate = new ClickLabel(
-        "", [this] { m_core.DialRateClick(); }, this);
+        "", [this] { m_tuning.picTuneDial_Click(); }, this);
     m_dialRate->setObjectName("lblTuneDialRate");
     m_dialRate->setAccessibleName("Knob tuning rate");
     m_dialRate->setToolTip("Click for the next knob tuning rate (1 kHz down to 1 Hz)");
@@ -286,7 +286,7 @@ FrequencyPanel::FrequencyPanel(app::ReceiverCore& core, QWidget* parent)
             continue;
         }
         QAction* a = m_menu->addAction(items[i]);
-        connect(a, &QAction::triggered, this, [this, i] { m_core.VFOMenu(m_menuDigit, i); });
+        connect(a, &QAction::triggered, this, [this, i] { m_tuning.vfoMenu(m_menuDigit, i); });
     }
     connect(m_display, &FrequencyDisplay::menuRequested, this, [this](int digit, QPoint at) {
         m_menuDigit = digit;
@@ -309,13 +309,14 @@ FrequencyPanel::FrequencyPanel(app::ReceiverCore& core, QWidget* parent)
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
-    refresh(app::kAreaAll);
+    connect(&tuning, &app::TuningController::changed, this, &FrequencyPanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &FrequencyPanel::refreshColour);
+    refresh();
 }
 
-void FrequencyPanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) refreshColour();
-    if (!(areas & app::kAreaFrequency)) return;
-    const app::TuningPanel& t = m_core.tuning();
+void FrequencyPanel::refresh() {
+    refreshColour();
+    const app::TuningModel& t = m_tuning.model();
     SetText(m_rate, t.lblTuningRate);
     SetTextColour(m_rate, t.lblTuningRateColour);
     SetToolTip(m_rate, t.lblTuningRateToolTip);
@@ -332,7 +333,7 @@ void FrequencyPanel::knobMoved(int value) {
     m_knobLast = value;
     if (d == 0) return;
     m_knobCount += d > 0 ? 1 : -1;
-    m_core.KnobChanged(m_knobCount);
+    m_tuning.knobChanged(m_knobCount);
 }
 
 void FrequencyPanel::openEntry(const QString& text) {
@@ -352,7 +353,7 @@ void FrequencyPanel::submitEntry() {
                     MessageIcon::Exclamation, "Frequency entry");
         return;
     }
-    if (!m_core.TuneTo(mhz, &why)) {
+    if (!m_tuning.tuneTo(mhz, &why)) {
         ShowMessage(why, MessageIcon::Exclamation, "Frequency entry");
         return;
     }

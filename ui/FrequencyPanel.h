@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/TuningController.h"
 
 #include <QDial>
 #include <QLineEdit>
@@ -20,7 +21,7 @@ namespace orvex::ui {
 class FrequencyDisplay final : public QWidget {
     Q_OBJECT
 public:
-    explicit FrequencyDisplay(app::ReceiverCore& core, QWidget* parent = nullptr);
+    explicit FrequencyDisplay(app::TuningController& tuning, QWidget* parent = nullptr);
     /// Where digit i is drawn (for the pointer, and for tests).
     QRect digitRect(int i) const;
     void refresh();
@@ -45,7 +46,7 @@ protected:
 private:
     int digitAt(const QPoint& p) const;
     void layoutDigits();
-    app::ReceiverCore& m_core;
+    app::TuningController& m_tuning;
     std::array<QRect, 9> m_rects;
     QFont m_font;
     QString m_spoken;
@@ -54,8 +55,9 @@ private:
 class FrequencyPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit FrequencyPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    FrequencyPanel(app::TuningController& tuning, app::ValuesController& values,
+                   QWidget* parent = nullptr);
+    void refresh();
     FrequencyDisplay* display() const { return m_display; }
     QDial* knob() const { return m_knob; }
     QLabel* rateCaption() const { return m_rate; }
@@ -71,7 +73,7 @@ private:
     void knobMoved(int value);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    app::ReceiverCore& m_core;
+    app::TuningController& m_tuning;
     FrequencyDisplay* m_display;
     std::array<QLabel*, 3> m_scale{};
     QLabel* m_rate;

@@ -1,24 +1,23 @@
 #include "IFFilterPanel.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QCheckBox>
 #include <QGridLayout>
 
 namespace orvex::ui {
 
-IFFilterPanel::IFFilterPanel(app::ReceiverCore& core, QWidget* parent)
-    : HoverFrame("IF Filter", core, app::PanelFrame::frIFFilter, parent), m_core(core) {
+IFFilterPanel::IFFilterPanel(app::ControlsController& controls, app::ValuesController& values,
+                             QWidget* parent)
+    : HoverFrame("IF Filter", values, app::PanelFrame::frIFFilter, parent), m_controls(controls) {
     setObjectName("frIFFilter");
     m_on = MakeCheck(this, "chkIFFilter",
-                     [this](bool on) { m_core.SetCheck(ChainCheck::IFFilter, on); });
+                     [this](bool on) { m_controls.setCheck(ChainCheck::IFFilter, on); });
     m_modes = new OptionButtons(
-        core.state().optIFFilter, "optIFFilter",
-        [this](int i) { m_core.Click(app::Control::optIFFilter, i); }, Qt::Horizontal, this);
-    m_hi = new ValueLabelWidget(core, 17, "IF filter high edge", this);
+        controls.state().optIFFilter, "optIFFilter",
+        [this](int i) { m_controls.optIFFilter_Click(i); }, Qt::Horizontal, this);
+    m_hi = new ValueLabelWidget(values, app::WheelEntry::IFHi, "IF filter high edge", this);
     m_hi->setObjectName("lblIFHi");
     m_hi->setToolTip("Pass band above the IF centre, Hz (wheel, right click resets)");
-    m_lo = new ValueLabelWidget(core, 18, "IF filter low edge", this);
+    m_lo = new ValueLabelWidget(values, app::WheelEntry::IFLo, "IF filter low edge", this);
     m_lo->setObjectName("lblIFLo");
     m_lo->setToolTip("Pass band below the IF centre, Hz (wheel, right click resets)");
     auto* grid = new QGridLayout(this);
@@ -31,13 +30,14 @@ IFFilterPanel::IFFilterPanel(app::ReceiverCore& core, QWidget* parent)
     grid->addWidget(new QLabel("Hi", this), 3, 0, Qt::AlignRight);
     grid->addWidget(m_hi, 3, 1);
     grid->setRowStretch(4, 1);
-    refresh(app::kAreaAll);
+    connect(&controls, &app::ControlsController::changed, this, &IFFilterPanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &IFFilterPanel::refresh);
+    refresh();
 }
 
-void IFFilterPanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) refreshColour();
-    if (!(areas & (app::kAreaChain | app::kAreaHover))) return;
-    const auto& s = m_core.state();
+void IFFilterPanel::refresh() {
+    refreshColour();
+    const auto& s = m_controls.state();
     RefreshCheck(m_on, s.chkIFFilter);
     m_modes->refresh(s.optIFFilter);
     m_hi->refresh();

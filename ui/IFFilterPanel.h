@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/ControlsController.h"
 
 class QCheckBox;
 
@@ -11,11 +12,12 @@ namespace orvex::ui {
 class IFFilterPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit IFFilterPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    IFFilterPanel(app::ControlsController& controls, app::ValuesController& values,
+                  QWidget* parent = nullptr);
+    void refresh();
 
 private:
-    app::ReceiverCore& m_core;
+    app::ControlsController& m_controls;
     QCheckBox* m_on;
     OptionButtons* m_modes;
     ValueLabelWidget* m_hi;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/ControlsController.h"
 
 class QCheckBox;
 class QDial;
@@ -11,11 +12,12 @@ namespace orvex::ui {
 class LevelPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit LevelPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    LevelPanel(app::ControlsController& controls, app::ValuesController& values,
+               QWidget* parent = nullptr);
+    void refresh();
 
 private:
-    app::ReceiverCore& m_core;
+    app::ControlsController& m_controls;
     ValueLabelWidget* m_level;
     PanelSlider* m_slider;
     QDial* m_dial;

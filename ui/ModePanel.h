@@ -2,6 +2,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/ControlsController.h"
 
 class QCheckBox;
 
@@ -10,13 +11,14 @@ namespace orvex::ui {
 class ModePanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit ModePanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    ModePanel(app::ControlsController& controls, app::ValuesController& values,
+              QWidget* parent = nullptr);
+    void refresh();
     OptionButtons* modes() const { return m_modes; }
     QCheckBox* image() const { return m_image; }
 
 private:
-    app::ReceiverCore& m_core;
+    app::ControlsController& m_controls;
     OptionButtons* m_modes;
     QCheckBox* m_image;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/ControlsController.h"
 
 class QCheckBox;
 class QDial;
@@ -13,11 +14,12 @@ namespace orvex::ui {
 class NotchPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit NotchPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    NotchPanel(app::ControlsController& controls, app::ValuesController& values,
+               QWidget* parent = nullptr);
+    void refresh();
 
 private:
-    app::ReceiverCore& m_core;
+    app::ControlsController& m_controls;
     QCheckBox* m_on;
     QCheckBox* m_type;
     OptionButtons* m_modes;

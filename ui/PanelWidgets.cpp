@@ -1,7 +1,5 @@
 #include "PanelWidgets.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
@@ -68,21 +66,21 @@ void SetChecked(QAbstractButton* b, bool checked) {
 
 // ---- HoverFrame ------------------------------------------------------------------------------
 
-HoverFrame::HoverFrame(const QString& title, app::ReceiverCore& core, app::PanelFrame frame,
+HoverFrame::HoverFrame(const QString& title, app::ValuesController& values, app::PanelFrame frame,
                        QWidget* parent)
-    : QGroupBox(title, parent), m_core(core), m_frame(frame) {
+    : QGroupBox(title, parent), m_values(values), m_frame(frame) {
     setMouseTracking(true);
     setAccessibleName(title);
 }
 
 void HoverFrame::refreshColour() {
     if (m_frame == app::PanelFrame::Count) return;
-    SetTextColour(this, m_core.panel().FrameColour[static_cast<std::size_t>(m_frame)]);
+    SetTextColour(this, m_values.view().frameColour(m_frame));
 }
 
 void HoverFrame::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    m_core.FrameHover(m_frame, p.x(), p.y(), width(), height());
+    m_values.frameHover(m_frame, p.x(), p.y(), width(), height());
     QGroupBox::mouseMoveEvent(event);
 }
 
@@ -105,17 +103,17 @@ public:
     }
     QVariant currentValue() const override { return static_cast<double>(label().Value); }
     void setCurrentValue(const QVariant& value) override {
-        core().ValueSet(m_w->entry(), value.toFloat());
+        values().valueSet(m_w->entry(), value.toFloat());
     }
     QVariant maximumValue() const override { return static_cast<double>(label().Max); }
     QVariant minimumValue() const override { return static_cast<double>(label().Min); }
     QVariant minimumStepSize() const override {
-        return static_cast<double>(core().values().entry(m_w->entry()).FineStep);
+        return static_cast<double>(values().table().entry(m_w->entry()).FineStep);
     }
 
 private:
-    app::ReceiverCore& core() const { return m_w->core(); }
-    const ValueLabel& label() const { return *core().values().entry(m_w->entry()).Label; }
+    app::ValuesController& values() const { return m_w->values(); }
+    const ValueLabel& label() const { return values().table().label(m_w->entry()); }
     ValueLabelWidget* m_w;
 };
 
@@ -127,9 +125,9 @@ QAccessibleInterface* ValueLabelFactory(const QString& className, QObject* objec
 
 } // namespace
 
-ValueLabelWidget::ValueLabelWidget(app::ReceiverCore& core, int entry,
+ValueLabelWidget::ValueLabelWidget(app::ValuesController& values, app::WheelEntry entry,
                                    const QString& accessibleName, QWidget* parent)
-    : QLabel(parent), m_core(core), m_entry(entry) {
+    : QLabel(parent), m_values(values), m_entry(entry) {
     static const bool installed = [] {
         QAccessible::installFactory(ValueLabelFactory);
         return true;
@@ -145,7 +143,7 @@ ValueLabelWidget::ValueLabelWidget(app::ReceiverCore& core, int entry,
 }
 
 void ValueLabelWidget::refresh() {
-    const ValueLabel& l = *m_core.values().entry(m_entry).Label;
+    const ValueLabel& l = m_values.table().label(m_entry);
     SetText(this, l.Caption);
     SetTextColour(this, l.Colour);
     if (!l.ToolTip.empty()) SetToolTip(this, l.ToolTip);
@@ -158,18 +156,18 @@ void ValueLabelWidget::refresh() {
 }
 
 void ValueLabelWidget::enterEvent(QEnterEvent* event) {
-    m_core.ValueHover(m_entry);
+    m_values.valueHover(m_entry);
     QLabel::enterEvent(event);
 }
 
 void ValueLabelWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (m_core.values().Target() != m_entry) m_core.ValueHover(m_entry);
+    if (m_values.target() != m_entry) m_values.valueHover(m_entry);
     event->accept();
 }
 
 void ValueLabelWidget::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
-    if (event->button() == Qt::RightButton) m_core.ValueRightClick(m_entry);
+    if (event->button() == Qt::RightButton) m_values.valueRightClick(m_entry);
     event->accept();
 }
 
@@ -182,16 +180,16 @@ void ValueLabelWidget::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Plus:
         m.forward = true;
-        m_core.ValueWheel(m_entry, m);
+        m_values.valueWheel(m_entry, m);
         break;
     case Qt::Key_Down:
     case Qt::Key_Left:
     case Qt::Key_Minus:
         m.forward = false;
-        m_core.ValueWheel(m_entry, m);
+        m_values.valueWheel(m_entry, m);
         break;
     case Qt::Key_Home:
-        m_core.ValueRightClick(m_entry);
+        m_values.valueRightClick(m_entry);
         break;
     default:
         QLabel::keyPressEvent(event);
@@ -201,8 +199,6 @@ void ValueLabelWidget::keyPressEvent(QKeyEvent* event) {
 }
 
 } // namespace orvex::ui
-
-#include "dsp/ReceiveState.h"
 
 #include <QAbstractSlider>
 #include <QPushButton>

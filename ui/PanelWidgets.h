@@ -4,6 +4,7 @@
 // many times a second while receiving, and an unchanged widget must cost nothing).
 #pragma once
 
+#include "app/ValuesController.h"
 #include "core/Colours.h"
 
 #include <QAbstractButton>
@@ -16,11 +17,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-namespace orvex::app {
-class ReceiverCore;
-enum class PanelFrame;
-} // namespace orvex::app
 
 namespace orvex::ui {
 
@@ -48,16 +44,16 @@ void SetChecked(QAbstractButton* b, bool checked);
 class HoverFrame : public QGroupBox {
     Q_OBJECT
 public:
-    HoverFrame(const QString& title, app::ReceiverCore& core, app::PanelFrame frame,
+    HoverFrame(const QString& title, app::ValuesController& values, app::PanelFrame frame,
                QWidget* parent = nullptr);
-    /// Shows the caption colour the core keeps for this frame.
+    /// Shows the caption colour the hover controller keeps for this frame.
     void refreshColour();
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    app::ReceiverCore& m_core;
+    app::ValuesController& m_values;
     app::PanelFrame m_frame;
 };
 
@@ -68,10 +64,10 @@ private:
 class ValueLabelWidget : public QLabel {
     Q_OBJECT
 public:
-    ValueLabelWidget(app::ReceiverCore& core, int entry, const QString& accessibleName,
-                     QWidget* parent = nullptr);
-    int entry() const { return m_entry; }
-    app::ReceiverCore& core() const { return m_core; }
+    ValueLabelWidget(app::ValuesController& values, app::WheelEntry entry,
+                     const QString& accessibleName, QWidget* parent = nullptr);
+    app::WheelEntry entry() const { return m_entry; }
+    app::ValuesController& values() const { return m_values; }
     /// Shows the entry's caption, colour and enabled state.
     void refresh();
 
@@ -82,8 +78,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    app::ReceiverCore& m_core;
-    int m_entry;
+    app::ValuesController& m_values;
+    app::WheelEntry m_entry;
 };
 
 } // namespace orvex::ui

@@ -1,15 +1,13 @@
 #include "PointerSurface.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QLabel>
 #include <QMouseEvent>
 
 namespace orvex::ui {
 
-PointerSurface::PointerSurface(app::ReceiverCore& core, app::ScopeSurface kind,
+PointerSurface::PointerSurface(app::SpectrumController& spectrum, app::ScopeSurface kind,
                                const QString& readoutName, QWidget* parent)
-    : QWidget(parent), m_core(core), m_kind(kind) {
+    : QWidget(parent), m_spectrum(spectrum), m_kind(kind) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);
@@ -23,26 +21,26 @@ PointerSurface::PointerSurface(app::ReceiverCore& core, app::ScopeSurface kind,
 
 void PointerSurface::mouseMoveEvent(QMouseEvent* event) {
     m_pointer = event->position().toPoint();
-    m_core.ScopeHover(m_kind, traceX(event->position().x()), event->position().y(), height());
+    m_spectrum.scopeHover(m_kind, traceX(event->position().x()), event->position().y(), height());
     refreshReadout();
     event->accept();
 }
 
 void PointerSurface::mousePressEvent(QMouseEvent* event) {
-    m_core.ScopeClick(traceX(event->position().x()), event->button() == Qt::LeftButton);
+    m_spectrum.scopeClick(traceX(event->position().x()), event->button() == Qt::LeftButton);
     event->accept();
 }
 
 void PointerSurface::leaveEvent(QEvent* event) {
-    m_core.ScopeLeave();
+    m_spectrum.scopeLeave();
     QWidget::leaveEvent(event);
 }
 
 void PointerSurface::refreshReadout() {
-    const bool shown = m_core.scope().ReadoutOn == m_kind;
+    const bool shown = m_spectrum.view().ReadoutOn == m_kind;
     if (shown) {
         // Beside the pointer, 17 pixels to the right, pulled back inside the surface.
-        const QString text = QString::fromStdString(m_core.scope().lblSpectrumFreq);
+        const QString text = QString::fromStdString(m_spectrum.view().lblSpectrumFreq);
         if (m_readout->text() != text) {
             m_readout->setText(text);
             m_readout->setAccessibleDescription(text);

@@ -1,30 +1,26 @@
 // What the spectrum display and the waterfall share: a picture surface that hands the pointer
-// to the core. Moving shows the frequency read-out beside the pointer (and, with wheel tuning
-// over the scope, makes the surface the wheel's target); a left click tunes to the frequency
-// drawn there; leaving hides the read-out. The subclass paints and says how its x maps onto
-// the trace's axis.
+// to the spectrum controller. Moving shows the frequency read-out beside the pointer (and, with
+// wheel tuning over the scope, makes the surface the wheel's target); a left click tunes to the
+// frequency drawn there; leaving hides the read-out. The subclass paints and says how its x maps
+// onto the trace's axis.
 #pragma once
 
-#include "app/SpectrumControls.h"
+#include "app/SpectrumController.h"
 
 #include <QWidget>
 
 class QLabel;
-
-namespace orvex::app {
-class ReceiverCore;
-}
 
 namespace orvex::ui {
 
 class PointerSurface : public QWidget {
     Q_OBJECT
 public:
-    PointerSurface(app::ReceiverCore& core, app::ScopeSurface kind, const QString& readoutName,
-                   QWidget* parent = nullptr);
+    PointerSurface(app::SpectrumController& spectrum, app::ScopeSurface kind,
+                   const QString& readoutName, QWidget* parent = nullptr);
     /// The frequency read-out beside the pointer (lblSpectrumFreq).
     QLabel* readout() const { return m_readout; }
-    /// Shows the core's read-out text beside the pointer while it is over this surface.
+    /// Shows the controller's read-out text beside the pointer while it is over this surface.
     void refreshReadout();
 
 protected:
@@ -34,7 +30,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-    app::ReceiverCore& m_core;
+    app::SpectrumController& m_spectrum;
 
 private:
     app::ScopeSurface m_kind;

@@ -1,14 +1,12 @@
 #include "PowerPanel.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace orvex::ui {
 
-PowerPanel::PowerPanel(app::ReceiverCore& core, QWidget* parent)
-    : HoverFrame("Power", core, app::PanelFrame::frPower, parent), m_core(core) {
+PowerPanel::PowerPanel(app::PowerController& power, app::ValuesController& values, QWidget* parent)
+    : HoverFrame("Power", values, app::PanelFrame::frPower, parent), m_power(power) {
     setObjectName("frPower");
     const char* captions[3] = {"On", "Off", "&Close"};
     const char* tips[3] = {"Start Receiving", "Stop Receiving", "Close OrvexSDR"};
@@ -22,18 +20,19 @@ PowerPanel::PowerPanel(app::ReceiverCore& core, QWidget* parent)
         b->setAccessibleName(QString(captions[i]).remove('&'));
         b->setEnabled(false);
         b->setMinimumWidth(56);
-        connect(b, &QPushButton::clicked, this, [this, i] { m_core.optPwr_Click(i); });
+        connect(b, &QPushButton::clicked, this, [this, i] { m_power.optPwr_Click(i); });
         box->addWidget(b);
         m_buttons[static_cast<std::size_t>(i)] = b;
     }
     box->addStretch();
-    refresh(app::kAreaAll);
+    connect(&power, &app::PowerController::changed, this, &PowerPanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &PowerPanel::refreshColour);
+    refresh();
 }
 
-void PowerPanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) refreshColour();
-    if (!(areas & app::kAreaPower)) return;
-    const auto& p = m_core.panel();
+void PowerPanel::refresh() {
+    refreshColour();
+    const app::PowerView& p = m_power.view();
     SetTextColour(m_buttons[0], p.OnColour);
     SetTextColour(m_buttons[1], p.OffColour);
     for (auto* b : m_buttons)

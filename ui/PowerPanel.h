@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/PowerController.h"
 
 #include <array>
 
@@ -13,12 +14,13 @@ namespace orvex::ui {
 class PowerPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit PowerPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    PowerPanel(app::PowerController& power, app::ValuesController& values,
+               QWidget* parent = nullptr);
+    void refresh();
     QPushButton* button(int i) const { return m_buttons[static_cast<std::size_t>(i)]; }
 
 private:
-    app::ReceiverCore& m_core;
+    app::PowerController& m_power;
     std::array<QPushButton*, 3> m_buttons{};
 };
 

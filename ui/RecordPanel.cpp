@@ -1,7 +1,6 @@
 #include "RecordPanel.h"
 
 #include "PanelWidgets.h"
-#include "app/ReceiverCore.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -12,8 +11,8 @@
 
 namespace orvex::ui {
 
-RecordPanel::RecordPanel(app::ReceiverCore& core, QWidget* parent)
-    : QGroupBox("Record", parent), m_core(core) {
+RecordPanel::RecordPanel(app::RecordController& record, QWidget* parent)
+    : QGroupBox("Record", parent), m_recordCtl(record) {
     setObjectName("frRecord");
     m_record = new QPushButton("Record", this);
     m_record->setObjectName("cmdRecord");
@@ -21,14 +20,14 @@ RecordPanel::RecordPanel(app::ReceiverCore& core, QWidget* parent)
     m_record->setAccessibleName("Record");
     m_record->setMinimumWidth(56);
     connect(m_record, &QPushButton::clicked, this, [this](bool on) {
-        m_core.setRecording(on);
-        refresh(app::kAreaRecord); // a refused start leaves the button up
+        m_recordCtl.setRecording(on);
+        refresh(); // a refused start leaves the button up
     });
     m_if = new QCheckBox("IF", this);
     m_if->setObjectName("chkRecordIF");
     m_if->setAccessibleName("Record the IF input too");
     m_if->setToolTip("Also record the IF input (the receiver's 12 kHz IF as captured)");
-    connect(m_if, &QCheckBox::clicked, this, [this](bool on) { m_core.setRecordIF(on); });
+    connect(m_if, &QCheckBox::clicked, this, [this](bool on) { m_recordCtl.setRecordIF(on); });
     m_time = new QLabel(this);
     m_time->setObjectName("lblRecordTime");
     m_time->setAccessibleName("Time recorded");
@@ -47,7 +46,8 @@ RecordPanel::RecordPanel(app::ReceiverCore& core, QWidget* parent)
     grid->addWidget(m_time, 1, 0);
     grid->addWidget(m_size, 1, 1);
     grid->setRowStretch(2, 1);
-    refresh(app::kAreaAll);
+    connect(&record, &app::RecordController::changed, this, &RecordPanel::refresh);
+    refresh();
 }
 
 QString RecordPanel::ElapsedText(double seconds) {
@@ -68,9 +68,8 @@ QString RecordPanel::SizeText(qint64 bytes) {
     return QString("%1 GB").arg(mb / 1000, 0, 'f', 2);
 }
 
-void RecordPanel::refresh(unsigned areas) {
-    if (!(areas & (app::kAreaRecord | app::kAreaPower))) return;
-    const auto v = m_core.recordView();
+void RecordPanel::refresh() {
+    const app::RecordView v = m_recordCtl.view();
     const bool canPress = v.Enabled || v.Recording;
     if (m_record->isEnabled() != canPress) m_record->setEnabled(canPress);
     SetChecked(m_record, v.Recording);
@@ -92,7 +91,7 @@ void RecordPanel::refresh(unsigned areas) {
         tip = std::string(v.Recording ? "Recording to " : "Recorded to ") + v.AudioPath +
               (v.IFPath.empty() ? "" : "\nIF input: " + v.IFPath);
     else
-        tip = "Record the audio to a WAV file in " + m_core.recordingFolder();
+        tip = "Record the audio to a WAV file in " + m_recordCtl.folder();
     SetToolTip(m_record, tip);
     SetToolTip(m_time, tip);
     SetToolTip(m_size, tip);

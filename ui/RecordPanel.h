@@ -3,23 +3,21 @@
 // and the size of the files. The tool tip names the files, or why the last recording stopped.
 #pragma once
 
+#include "app/RecordController.h"
+
 #include <QGroupBox>
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
 
-namespace orvex::app {
-class ReceiverCore;
-}
-
 namespace orvex::ui {
 
 class RecordPanel final : public QGroupBox {
     Q_OBJECT
 public:
-    explicit RecordPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    explicit RecordPanel(app::RecordController& record, QWidget* parent = nullptr);
+    void refresh();
     QPushButton* recordButton() const { return m_record; }
     QCheckBox* ifBox() const { return m_if; }
     QLabel* timeLabel() const { return m_time; }
@@ -31,7 +29,7 @@ public:
     static QString SizeText(qint64 bytes);
 
 private:
-    app::ReceiverCore& m_core;
+    app::RecordController& m_recordCtl;
     QPushButton* m_record;
     QCheckBox* m_if;
     QLabel* m_time;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/StatsController.h"
 
 class QPushButton;
 
@@ -29,13 +30,14 @@ private:
 class SMeterPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    SMeterPanel(app::ReceiverCore& core, SMeter& meter, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    SMeterPanel(app::StatsController& stats, SMeter& meter, app::ValuesController& values,
+                QWidget* parent = nullptr);
+    void refresh();
     SMeterView* view() const { return m_view; }
     QPushButton* zero() const { return m_zero; }
 
 private:
-    app::ReceiverCore& m_core;
+    app::StatsController& m_stats;
     SMeter& m_meter;
     SMeterView* m_view;
     QPushButton* m_zero;

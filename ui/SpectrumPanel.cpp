@@ -1,9 +1,9 @@
 #include "SpectrumPanel.h"
 
-#include "SpectrumEngines.h"
 #include "SpectrumView.h"
 #include "WaterfallView.h"
-#include "app/ReceiverCore.h"
+#include "display/Waterfall.h"
+#include "display/clsSpectrumAnalyser.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -19,20 +19,20 @@ using app::ScopeSlider;
 
 // The value labels of the panel: entry, object name, accessible name.
 struct ValueSpec {
-    int entry;
+    app::WheelEntry entry;
     const char* objectName;
     const char* name;
 };
 constexpr ValueSpec kValues[] = {
-    {2, "lblScopeChn1Gain", "Y1 gain"},
-    {3, "lblScopeChn1Shift", "Y1 shift"},
-    {4, "lblScopeChn2Gain", "Y2 gain"},
-    {5, "lblScopeChn2Shift", "Y2 shift"},
-    {6, "lblScopeXWidth", "Sweep width"},
-    {15, "lblScopeXCentre", "Sweep centre"},
-    {19, "lblSpectrumSmooth", "Spectrum smoothing"},
-    {app::kEntryWaterfallMin, "lblWaterfallMinDb", "Waterfall lowest level"},
-    {app::kEntryWaterfallMax, "lblWaterfallMaxDb", "Waterfall highest level"},
+    {app::WheelEntry::Chn1Gain, "lblScopeChn1Gain", "Y1 gain"},
+    {app::WheelEntry::Chn1Shift, "lblScopeChn1Shift", "Y1 shift"},
+    {app::WheelEntry::Chn2Gain, "lblScopeChn2Gain", "Y2 gain"},
+    {app::WheelEntry::Chn2Shift, "lblScopeChn2Shift", "Y2 shift"},
+    {app::WheelEntry::ScopeWidth, "lblScopeXWidth", "Sweep width"},
+    {app::WheelEntry::ScopeCentre, "lblScopeXCentre", "Sweep centre"},
+    {app::WheelEntry::SpectrumSmooth, "lblSpectrumSmooth", "Spectrum smoothing"},
+    {app::WheelEntry::WaterfallMin, "lblWaterfallMinDb", "Waterfall lowest level"},
+    {app::WheelEntry::WaterfallMax, "lblWaterfallMaxDb", "Waterfall highest level"},
 };
 
 void Show(QWidget* w, bool shown) {
@@ -41,25 +41,26 @@ void Show(QWidget* w, bool shown) {
 
 } // namespace
 
-SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, QWidget* parent)
-    : HoverFrame("Spectrum", core, app::PanelFrame::Count, parent), m_core(core) {
+SpectrumPanel::SpectrumPanel(app::SpectrumController& spectrum, app::ValuesController& values,
+                             clsSpectrumAnalyser& analyser, Waterfall& waterfall, QWidget* parent)
+    : HoverFrame("Spectrum", values, app::PanelFrame::Count, parent), m_spectrum(spectrum) {
     setObjectName("frSpectrum");
-    const app::SpectrumControls& c = core.scope();
+    const app::SpectrumControlsView& c = spectrum.view();
 
-    m_on = MakeCheck(this, "chkSpectrumAnalyser",
-                     [this](bool on) { m_core.setSpectrumAnalyserOn(on); });
+    m_on =
+        MakeCheck(this, "chkSpectrumAnalyser", [this](bool on) { m_spectrum.setAnalyserOn(on); });
     m_on->setText("On");
     m_on->setToolTip("Click to turn on Spectrum Display");
     m_on->setAccessibleName("Spectrum display on");
     m_modes = new OptionButtons(
-        c.chkScopeMode, "chkScopeMode", [this](int i) { m_core.chkScopeMode_Click(i); },
+        c.chkScopeMode, "chkScopeMode", [this](int i) { m_spectrum.chkScopeMode_Click(i); },
         Qt::Horizontal, this);
     m_sources = new OptionButtons(
         c.optSpectrumSource, "optSpectrumSource",
-        [this](int i) { m_core.optSpectrumSource_Click(i); }, Qt::Horizontal, this);
+        [this](int i) { m_spectrum.optSpectrumSource_Click(i); }, Qt::Horizontal, this);
 
     const auto check = [this](const char* name, ScopeCheck box) {
-        return MakeCheck(this, name, [this, box](bool on) { m_core.ScopeCheckClick(box, on); });
+        return MakeCheck(this, name, [this, box](bool on) { m_spectrum.scopeCheckClick(box, on); });
     };
     m_fast = check("chkSmoothSpectrum", ScopeCheck::chkSmoothSpectrum);
     m_lin = check("chkLog", ScopeCheck::chkLog);
@@ -71,13 +72,13 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     for (int i = 0; i < 2; ++i)
         m_trigOn[static_cast<std::size_t>(i)] =
             MakeCheck(this, QString("chkTrigOn%1").arg(i + 1),
-                      [this, i](bool) { m_core.chkTrigOn_Click(i + 1); });
+                      [this, i](bool) { m_spectrum.chkTrigOn_Click(i + 1); });
     for (std::size_t i = 0; i < m_ctl.size(); ++i) {
         m_ctl[i] = new QLabel(this);
         m_ctl[i]->setObjectName(QString("lblScopeCtl%1").arg(i));
     }
     for (const ValueSpec& v : kValues) {
-        auto* l = new ValueLabelWidget(core, v.entry, v.name, this);
+        auto* l = new ValueLabelWidget(values, v.entry, v.name, this);
         l->setObjectName(v.objectName);
         l->setMinimumWidth(44);
         m_values.push_back(l);
@@ -86,8 +87,8 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
                                ScopeSlider which) {
         auto* s = new PanelSlider(o, name, accessible, this);
         connect(s, &QSlider::valueChanged, this,
-                [this, which](int v) { m_core.ScopeSliderChanged(which, v); });
-        s->onRightButton = [this, which] { m_core.ScopeSliderRightButton(which); };
+                [this, which](int v) { m_spectrum.scopeSliderChanged(which, v); });
+        s->onRightButton = [this, which] { m_spectrum.scopeSliderRightButton(which); };
         return s;
     };
     m_sldWidth = slider(Qt::Horizontal, "sldXWidth", "Sweep width slider", ScopeSlider::sldXWidth);
@@ -98,11 +99,11 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     m_sldGain->setInvertedAppearance(true); // more gain towards the top
     m_sldGain->setInvertedControls(true);
 
-    m_display = new SpectrumView(core, engines.analyser(), this);
+    m_display = new SpectrumView(spectrum, analyser, this);
     m_waterfall = new WaterfallView(
-        core, engines.waterfall(), [this] { return m_display->width(); }, this);
-    engines.analyser().setChangedHandler([this] { m_display->update(); });
-    engines.waterfall().setChangedHandler([this] {
+        spectrum, waterfall, [this] { return m_display->width(); }, this);
+    analyser.setChangedHandler([this] { m_display->update(); });
+    waterfall.setChangedHandler([this] {
         if (m_waterfall->isVisible()) m_waterfall->update();
     });
 
@@ -119,7 +120,7 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     y->setContentsMargins(4, 0, 4, 2);
     y->addWidget(m_fast);
     y->addWidget(m_lin);
-    y->addWidget(value(19));
+    y->addWidget(value(app::WheelEntry::SpectrumSmooth));
 
     auto* yRow = new QHBoxLayout;
     yRow->setSpacing(4);
@@ -132,7 +133,8 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     channels->setSpacing(2);
     // Y1: on, gain, shift, trigger; Y2 the same (captions 0-2 and 3-5).
     const int captionOf[2][3] = {{0, 1, 2}, {5, 4, 3}};
-    const int valueOf[2][2] = {{2, 3}, {4, 5}};
+    const app::WheelEntry valueOf[2][2] = {{app::WheelEntry::Chn1Gain, app::WheelEntry::Chn1Shift},
+                                           {app::WheelEntry::Chn2Gain, app::WheelEntry::Chn2Shift}};
     for (int r = 0; r < 2; ++r) {
         channels->addWidget(m_chnOn[static_cast<std::size_t>(r)], r, 0);
         channels->addWidget(m_ctl[static_cast<std::size_t>(captionOf[r][0])], r, 1);
@@ -150,10 +152,10 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     auto* sweep = new QGridLayout(m_sweep);
     sweep->setContentsMargins(4, 0, 4, 2);
     sweep->setSpacing(2);
-    sweep->addWidget(value(6), 0, 0);
+    sweep->addWidget(value(app::WheelEntry::ScopeWidth), 0, 0);
     sweep->addWidget(m_ctl[6], 0, 1);
     sweep->addWidget(m_sldWidth, 0, 2);
-    sweep->addWidget(value(15), 1, 0);
+    sweep->addWidget(value(app::WheelEntry::ScopeCentre), 1, 0);
     sweep->addWidget(m_ctl[7], 1, 1);
     sweep->addWidget(m_sldCentre, 1, 2);
     sweep->setColumnStretch(2, 1);
@@ -163,9 +165,9 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     range->setContentsMargins(0, 0, 0, 0);
     range->setSpacing(4);
     range->addWidget(m_waterfallOn);
-    range->addWidget(value(app::kEntryWaterfallMin));
+    range->addWidget(value(app::WheelEntry::WaterfallMin));
     range->addWidget(new QLabel("to", this));
-    range->addWidget(value(app::kEntryWaterfallMax));
+    range->addWidget(value(app::WheelEntry::WaterfallMax));
     range->addStretch(1);
 
     auto* controlColumn = new QWidget(this);
@@ -200,7 +202,7 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     // The column is as wide as it gets in any mode (captions set, every control shown), so
     // the picture keeps its width when the mode changes; the trace takes the waterfall's
     // room while it is hidden, so the panel keeps its height.
-    refresh(app::kAreaAll);
+    refresh();
     for (QWidget* w : controlColumn->findChildren<QWidget*>())
         if (w->parentWidget() == controlColumn || w->parentWidget() == m_yMode ||
             w->parentWidget() == m_sweep)
@@ -208,10 +210,12 @@ SpectrumPanel::SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, 
     controlColumn->setFixedWidth(controlColumn->sizeHint().width());
     pictureColumn->setMinimumHeight(m_display->sizeHint().height() + m_waterfall->height() +
                                     picture->spacing());
-    refresh(app::kAreaAll);
+    connect(&spectrum, &app::SpectrumController::changed, this, &SpectrumPanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &SpectrumPanel::refresh);
+    refresh();
 }
 
-ValueLabelWidget* SpectrumPanel::value(int entry) const {
+ValueLabelWidget* SpectrumPanel::value(app::WheelEntry entry) const {
     for (ValueLabelWidget* l : m_values)
         if (l->entry() == entry) return l;
     return nullptr;
@@ -219,19 +223,15 @@ ValueLabelWidget* SpectrumPanel::value(int entry) const {
 
 void SpectrumPanel::mouseMoveEvent(QMouseEvent* event) {
     // Between the controls: away from the picture and from every value label.
-    m_core.ScopeLeave();
+    m_spectrum.scopeLeave();
     event->accept();
 }
 
-void SpectrumPanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) {
-        m_display->refreshReadout();
-        m_waterfall->refreshReadout();
-    }
-    if (!(areas & (app::kAreaChain | app::kAreaHover | app::kAreaLayout | app::kAreaFrequency)))
-        return;
-    const app::SpectrumControls& c = m_core.scope();
-    SetChecked(m_on, m_core.panel().chkSpectrumAnalyser);
+void SpectrumPanel::refresh() {
+    m_display->refreshReadout();
+    m_waterfall->refreshReadout();
+    const app::SpectrumControlsView& c = m_spectrum.view();
+    SetChecked(m_on, c.chkSpectrumAnalyser);
     m_modes->refresh(c.chkScopeMode);
     m_sources->refresh(c.optSpectrumSource);
     RefreshCheck(m_fast, c.chkSmoothSpectrum);
@@ -250,10 +250,10 @@ void SpectrumPanel::refresh(unsigned areas) {
     Show(m_ctl[2], c.TriggerVisible);
     Show(m_ctl[3], c.TriggerVisible);
     Show(m_ctl[7], c.CentreVisible);
-    Show(value(15), c.CentreVisible);
+    Show(value(app::WheelEntry::ScopeCentre), c.CentreVisible);
     Show(m_yMode, c.frScopeYModeVisible);
     if (m_yMode->isEnabled() != c.frScopeYModeEnabled) m_yMode->setEnabled(c.frScopeYModeEnabled);
-    Show(value(19), c.SmoothLabelVisible);
+    Show(value(app::WheelEntry::SpectrumSmooth), c.SmoothLabelVisible);
     Show(m_showFilters, c.ShowFiltersVisible);
     Show(m_sweep, c.frScopeSweepVisible);
     if (m_sweep->title() != QString::fromStdString(c.frScopeSweepCaption))

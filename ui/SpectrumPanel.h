@@ -2,41 +2,47 @@
 // source choices, the Y mode (averaging, linear scale, smoothing), auto gain, the filter
 // curve and the waterfall switches, the two channels with their gain, shift and trigger, the
 // sweep (width and centre labels and sliders), the trace gain slider, the display surface and
-// the waterfall under it with its level range. Everything goes to the core; the panel shows
-// the core's spectrum controls and the engines' pictures.
+// the waterfall under it with its level range. Everything goes to the spectrum controller; the
+// panel shows its controls' view and the engines' pictures.
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/SpectrumController.h"
 
 #include <array>
 
 class QCheckBox;
 
+namespace orvex {
+class clsSpectrumAnalyser;
+class Waterfall;
+} // namespace orvex
+
 namespace orvex::ui {
 
-class SpectrumEngines;
 class SpectrumView;
 class WaterfallView;
 
 class SpectrumPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    SpectrumPanel(app::ReceiverCore& core, SpectrumEngines& engines, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    SpectrumPanel(app::SpectrumController& spectrum, app::ValuesController& values,
+                  clsSpectrumAnalyser& analyser, Waterfall& waterfall, QWidget* parent = nullptr);
+    void refresh();
 
     SpectrumView* display() const { return m_display; }
     WaterfallView* waterfall() const { return m_waterfall; }
     QCheckBox* onOff() const { return m_on; }
     OptionButtons* modes() const { return m_modes; }
     OptionButtons* sources() const { return m_sources; }
-    ValueLabelWidget* value(int entry) const;
+    ValueLabelWidget* value(app::WheelEntry entry) const;
     PanelSlider* gainSlider() const { return m_sldGain; }
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    app::ReceiverCore& m_core;
+    app::SpectrumController& m_spectrum;
     QCheckBox* m_on;
     OptionButtons* m_modes;
     OptionButtons* m_sources;

@@ -1,14 +1,14 @@
 #include "SpectrumView.h"
 
-#include "app/ReceiverCore.h"
 #include "display/clsSpectrumAnalyser.h"
 
 #include <QPainter>
 
 namespace orvex::ui {
 
-SpectrumView::SpectrumView(app::ReceiverCore& core, clsSpectrumAnalyser& analyser, QWidget* parent)
-    : PointerSurface(core, app::ScopeSurface::Display, "lblSpectrumFreq0", parent),
+SpectrumView::SpectrumView(app::SpectrumController& spectrum, clsSpectrumAnalyser& analyser,
+                           QWidget* parent)
+    : PointerSurface(spectrum, app::ScopeSurface::Display, "lblSpectrumFreq0", parent),
       m_analyser(analyser) {
     setObjectName("picScope");
     setAccessibleName("Spectrum display");
@@ -16,12 +16,11 @@ SpectrumView::SpectrumView(app::ReceiverCore& core, clsSpectrumAnalyser& analyse
 }
 
 void SpectrumView::resizeEvent(QResizeEvent* event) {
-    if (!m_core.unloaded()) m_analyser.setSurfaceSize(size(), devicePixelRatioF());
+    m_analyser.setSurfaceSize(size(), devicePixelRatioF());
     PointerSurface::resizeEvent(event);
 }
 
 void SpectrumView::paintEvent(QPaintEvent*) {
-    if (m_core.unloaded()) return; // the engines went with the core's shutdown
     QPainter p(this);
     p.drawImage(QPoint(0, 0), m_analyser.VisibleImage());
 }

@@ -1,6 +1,6 @@
 // The spectrum display surface (picScope): shows the analyser's finished picture and nothing
-// else; the pointer goes to the core (PointerSurface), and with wheel tuning over the scope
-// the pointer's height chooses the step. Screen readers see it as "Spectrum display".
+// else; the pointer goes to the spectrum controller (PointerSurface), and with wheel tuning over
+// the scope the pointer's height chooses the step. Screen readers see it as "Spectrum display".
 #pragma once
 
 #include "PointerSurface.h"
@@ -14,7 +14,8 @@ namespace orvex::ui {
 class SpectrumView final : public PointerSurface {
     Q_OBJECT
 public:
-    SpectrumView(app::ReceiverCore& core, clsSpectrumAnalyser& analyser, QWidget* parent = nullptr);
+    SpectrumView(app::SpectrumController& spectrum, clsSpectrumAnalyser& analyser,
+                 QWidget* parent = nullptr);
     QSize sizeHint() const override { return {800, 130}; }
 
 protected:

@@ -1,17 +1,14 @@
 #include "StatsPanel.h"
 
-#include "app/ReceiverCore.h"
-
 #include <QCheckBox>
 #include <QGridLayout>
 
 namespace orvex::ui {
 
-StatsPanel::StatsPanel(app::ReceiverCore& core, QWidget* parent)
-    : HoverFrame("Radio Stats", core, app::PanelFrame::frStats, parent), m_core(core) {
+StatsPanel::StatsPanel(app::StatsController& stats, app::ValuesController& values, QWidget* parent)
+    : HoverFrame("Radio Stats", values, app::PanelFrame::frStats, parent), m_stats(stats) {
     setObjectName("frStats");
-    m_on = MakeCheck(this, "chkPerfStatsOn",
-                     [this](bool on) { m_core.SetCheck(ChainCheck::PerfStats, on); });
+    m_on = MakeCheck(this, "chkPerfStatsOn", [this](bool on) { m_stats.setPerfStats(on); });
     // lblStatsVal index -> its caption; value 5 (block time) sits under the load.
     const char* captions[6] = {"Peak In", "Peak Out", "AGC Gain", "LO", "CPU Util", ""};
     const char* names[6] = {"Peak in",      "Peak out", "AGC gain",
@@ -31,17 +28,16 @@ StatsPanel::StatsPanel(app::ReceiverCore& core, QWidget* parent)
         grid->addWidget(new QLabel(captions[i], this), i + 1, 0);
         grid->addWidget(v, i + 1, 1);
     }
-    refresh(app::kAreaAll);
+    connect(&stats, &app::StatsController::changed, this, &StatsPanel::refresh);
+    connect(&values, &app::ValuesController::changed, this, &StatsPanel::refreshColour);
+    refresh();
 }
 
-void StatsPanel::refresh(unsigned areas) {
-    if (areas & app::kAreaHover) refreshColour();
-    const auto& p = m_core.panel();
-    if (areas & app::kAreaChain) RefreshCheck(m_on, m_core.state().chkPerfStatsOn);
-    if (areas & app::kAreaFrequency) SetText(m_values[3], m_core.tuning().LOText);
-    if (!(areas & app::kAreaStats)) return;
-    RefreshCheck(m_on, m_core.state().chkPerfStatsOn);
-    for (int i : {0, 1, 2, 4, 5})
+void StatsPanel::refresh() {
+    refreshColour();
+    const app::StatsView& p = m_stats.view();
+    RefreshCheck(m_on, m_stats.state().chkPerfStatsOn);
+    for (int i : {0, 1, 2, 3, 4, 5})
         SetText(m_values[static_cast<std::size_t>(i)], p.lblStatsVal[static_cast<std::size_t>(i)]);
     SetTextColour(m_values[4], p.CPUColour);
     for (QLabel* v : m_values)

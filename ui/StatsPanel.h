@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PanelWidgets.h"
+#include "app/StatsController.h"
 
 #include <array>
 
@@ -13,12 +14,13 @@ namespace orvex::ui {
 class StatsPanel final : public HoverFrame {
     Q_OBJECT
 public:
-    explicit StatsPanel(app::ReceiverCore& core, QWidget* parent = nullptr);
-    void refresh(unsigned areas);
+    StatsPanel(app::StatsController& stats, app::ValuesController& values,
+               QWidget* parent = nullptr);
+    void refresh();
     QLabel* value(int i) const { return m_values[static_cast<std::size_t>(i)]; }
 
 private:
-    app::ReceiverCore& m_core;
+    app::StatsController& m_stats;
     QCheckBox* m_on;
     std::array<QLabel*, 6> m_values{};
 };

@@ -1,15 +1,14 @@
 #include "WaterfallView.h"
 
-#include "app/ReceiverCore.h"
 #include "display/Waterfall.h"
 
 #include <QPainter>
 
 namespace orvex::ui {
 
-WaterfallView::WaterfallView(app::ReceiverCore& core, Waterfall& waterfall,
+WaterfallView::WaterfallView(app::SpectrumController& spectrum, Waterfall& waterfall,
                              std::function<int()> traceWidth, QWidget* parent)
-    : PointerSurface(core, app::ScopeSurface::Waterfall, "lblSpectrumFreq1", parent),
+    : PointerSurface(spectrum, app::ScopeSurface::Waterfall, "lblSpectrumFreq1", parent),
       m_waterfall(waterfall), m_traceWidth(std::move(traceWidth)) {
     setObjectName("picWaterfall");
     setAccessibleName("Waterfall");
@@ -24,7 +23,6 @@ double WaterfallView::traceX(double x) const {
 }
 
 void WaterfallView::paintEvent(QPaintEvent*) {
-    if (m_core.unloaded()) return; // the engines went with the core's shutdown
     QPainter p(this);
     m_waterfall.Draw(p, QRectF(rect()));
 }

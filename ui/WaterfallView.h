@@ -17,8 +17,8 @@ class WaterfallView final : public PointerSurface {
     Q_OBJECT
 public:
     /// `traceWidth` gives the width of the trace's surface, whose axis the columns follow.
-    WaterfallView(app::ReceiverCore& core, Waterfall& waterfall, std::function<int()> traceWidth,
-                  QWidget* parent = nullptr);
+    WaterfallView(app::SpectrumController& spectrum, Waterfall& waterfall,
+                  std::function<int()> traceWidth, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -11,7 +11,8 @@
 
 namespace orvex::ui {
 
-frmCalibrate::frmCalibrate(ad9951& vfo, QWidget* parent) : QDialog(parent), m_cal(vfo) {
+frmCalibrate::frmCalibrate(DDSCalibration calibration, QWidget* parent)
+    : QDialog(parent), m_cal(std::move(calibration)) {
     setObjectName("frmCalibrate");
     setModal(true);
     m_cal.Form_Load();

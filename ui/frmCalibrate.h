@@ -9,7 +9,7 @@
 // Try It, Apply), so emptying the field to retype never raises a message.
 #pragma once
 
-#include "radio/DDSCalibration.h"
+#include "app/ConfigController.h"
 
 #include <QDialog>
 
@@ -22,7 +22,8 @@ namespace orvex::ui {
 class frmCalibrate final : public QDialog {
     Q_OBJECT
 public:
-    explicit frmCalibrate(ad9951& vfo, QWidget* parent = nullptr);
+    /// Shows `calibration` (app::ConfigController::calibration()).
+    explicit frmCalibrate(DDSCalibration calibration, QWidget* parent = nullptr);
     const DDSCalibration& calibration() const { return m_cal; }
 
 public Q_SLOTS:

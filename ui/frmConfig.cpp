@@ -1,7 +1,7 @@
 #include "frmConfig.h"
 
 #include "PanelWidgets.h"
-#include "app/ReceiverCore.h"
+#include "app/ConfigController.h"
 #include "frmCalibrate.h"
 
 #include <QCheckBox>
@@ -63,8 +63,8 @@ void ShowCheck(QCheckBox* box, bool enabled, bool checked) {
 
 } // namespace
 
-frmConfig::frmConfig(app::ReceiverCore& core, QWidget* parent)
-    : QDialog(parent), m_core(core), m_form(core) {
+frmConfig::frmConfig(app::ConfigController& config, QWidget* parent)
+    : QDialog(parent), m_config(config), m_form(config) {
     setObjectName("frmConfig");
     setModal(false);
     chooseFile = [this](const QString& caption, const QString& filter, const QString& folder) {
@@ -264,9 +264,8 @@ frmConfig::frmConfig(app::ReceiverCore& core, QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &frmConfig::cmdOK_Click);
     connect(cancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
     // Clients come and go while the dialog is open.
-    connect(&m_core, &app::ReceiverCore::changed, this, [this](unsigned areas) {
-        if (areas & app::kAreaRemote) SetText(m_rigctlStatus, m_core.remote().Status);
-    });
+    connect(&m_config, &app::ConfigController::remoteChanged, this,
+            [this] { SetText(m_rigctlStatus, m_config.remote().Status); });
     showControls();
 }
 
@@ -315,7 +314,7 @@ void frmConfig::showControls() {
     const QString file = Q(f.IFRecordingFile);
     m_ifFile->setText(file.isEmpty() ? QString() : "File: " + QFileInfo(file).fileName());
     m_ifFile->setToolTip(file);
-    m_ifFile->setVisible(!file.isEmpty() && f.cboCapIndex == f.IFRecordingEntry());
+    m_ifFile->setVisible(!file.isEmpty() && f.cboCapIndex == f.ifRecordingEntry());
     m_sim->setEnabled(f.SimOptionsEnabled);
     if (m_scene->text() != Q(f.SimSceneFile)) m_scene->setText(Q(f.SimSceneFile));
     m_ppm->setValue(f.SimClockErrorPpm);
@@ -333,7 +332,7 @@ void frmConfig::showControls() {
 }
 
 void frmConfig::cboCapDevices_Activated(int index) {
-    if (index == m_form.IFRecordingEntry()) {
+    if (index == m_form.ifRecordingEntry()) {
         const QString folder = QFileInfo(Q(m_form.IFRecordingFile)).absolutePath();
         const QString file =
             chooseFile("IF recording (WAV file)", "WAV files (*.wav *.WAV);;All files (*)", folder);
@@ -358,7 +357,7 @@ void frmConfig::chooseScene() {
 }
 
 void frmConfig::cmdCalDDS_Click() {
-    frmCalibrate calibrate(m_core.vfo(), this);
+    frmCalibrate calibrate(m_config.calibration(), this);
     calibrate.exec();
     readControls();
     m_form.CalibrationClosed(calibrate.calibration().ApplyChanges);
@@ -368,7 +367,7 @@ void frmConfig::cmdCalDDS_Click() {
 // Apply switches sound devices: never underneath a block in progress (a wait inside the block
 // let the click through), but as soon as that block is done. True when put off.
 bool frmConfig::putOffPastBlock(void (frmConfig::*handler)()) {
-    if (!m_core.session().inNotification()) return false;
+    if (!m_config.inNotification()) return false;
     QTimer::singleShot(0, this, handler);
     return true;
 }

@@ -22,16 +22,12 @@ class QPushButton;
 class QRadioButton;
 class QGroupBox;
 
-namespace orvex::app {
-class ReceiverCore;
-}
-
 namespace orvex::ui {
 
 class frmConfig final : public QDialog {
     Q_OBJECT
 public:
-    explicit frmConfig(app::ReceiverCore& core, QWidget* parent = nullptr);
+    explicit frmConfig(app::ConfigController& config, QWidget* parent = nullptr);
     const app::ConfigForm& form() const { return m_form; }
 
     /// Asks for a file to open (caption, file filter, folder to start in); an empty result is
@@ -61,7 +57,7 @@ private:
     void chooseScene();
     bool putOffPastBlock(void (frmConfig::*handler)());
 
-    app::ReceiverCore& m_core;
+    app::ConfigController& m_config;
     app::ConfigForm m_form;
     QLineEdit* m_clock = nullptr;
     QLineEdit* m_if = nullptr;

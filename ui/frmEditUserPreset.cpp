@@ -1,9 +1,8 @@
 #include "frmEditUserPreset.h"
 
 #include "PanelWidgets.h"
-#include "app/ReceiverCore.h"
-#include "bandplan/PresetEditor.h"
 #include "core/MessageSink.h"
+#include "core/SettingsStore.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -51,7 +50,8 @@ frmEditUserPreset::frmEditUserPreset(PresetEditRequest& request, QWidget* parent
     : QDialog(parent), m_request(request) {
     setObjectName("frmEditUserPreset");
     setModal(true);
-    setWindowTitle(QString(app::ReceiverCore::kProductName) + " - " + Q(request.title));
+    setWindowTitle(QString::fromUtf8(kApplicationName.data(), kApplicationName.size()) + " - " +
+                   Q(request.title));
     setAccessibleName(Q(request.title));
 
     const PresetEditorFields f = PresetEditorLoad(request.record);
@@ -137,7 +137,7 @@ void frmEditUserPreset::cmdSave_Click() {
     std::string why;
     if (!PresetEditorSave(m_request.record, f, &why)) {
         // Nothing is lost: the dialog stays open with the text as typed.
-        ShowMessage(why, MessageIcon::Exclamation, app::ReceiverCore::kProductName);
+        ShowMessage(why, MessageIcon::Exclamation, kApplicationName);
         m_values[1]->setFocus();
         return;
     }

@@ -4,7 +4,7 @@
 // (bandplan/PresetEditor.h has the rules); Cancel or the close box leave it as it was.
 #pragma once
 
-#include "bandplan/PresetSelection.h"
+#include "app/BandsController.h"
 
 #include <QDialog>
 #include <array>

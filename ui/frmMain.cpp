@@ -14,11 +14,12 @@
 #include "PowerPanel.h"
 #include "RecordPanel.h"
 #include "SMeterPanel.h"
-#include "SpectrumEngines.h"
 #include "SpectrumPanel.h"
 #include "StatsPanel.h"
 #include "app/ReceiverCore.h"
 #include "display/SMeter.h"
+#include "display/Waterfall.h"
+#include "display/clsSpectrumAnalyser.h"
 #include "frmLog.h"
 
 #include <QApplication>
@@ -54,6 +55,9 @@ frmMain::frmMain(app::ReceiverCore& core, QWidget* parent) : QWidget(parent), m_
 frmMain::~frmMain() {
     qApp->removeEventFilter(this);
     if (!m_core.unloaded()) m_core.Form_Unload();
+    // The panels go before the engines they show.
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        delete child;
 }
 
 bool frmMain::start() {
@@ -88,20 +92,20 @@ bool frmMain::start() {
         }
         m_splashLabel->setText(QString::fromStdString(text));
     };
-    hooks.newSpectrumAnalyser = [this]() -> std::unique_ptr<app::SpectrumDisplay> {
-        auto engines = std::make_unique<SpectrumEngines>(&m_core.store());
-        m_spectrumEngines = engines.get();
-        return engines;
-    };
-    hooks.setupSMeter = [this]() -> std::unique_ptr<MeterDisplay> {
-        auto meter = std::make_unique<SMeter>();
-        meter->SetupSMeter();
-        m_meterEngine = meter.get();
-        return meter;
+    hooks.newDisplayEngines = [this] {
+        // The engines restore their settings from the store; the core saves them at shutdown.
+        m_waterfallEngine = std::make_unique<Waterfall>(&m_core.store());
+        m_analyserEngine = std::make_unique<clsSpectrumAnalyser>(&m_core.store());
+        m_analyserEngine->AttachWaterfall(m_waterfallEngine.get());
+        m_meterEngine = std::make_unique<SMeter>();
+        m_meterEngine->SetupSMeter();
+        return app::DisplayEngines{m_analyserEngine.get(), m_waterfallEngine.get(),
+                                   m_meterEngine.get()};
     };
     if (!m_core.Form_Initialize(hooks)) return false;
     buildPanels();
-    connect(&m_core, &app::ReceiverCore::changed, this, &frmMain::refresh);
+    connect(&m_core.window(), &app::WindowController::changed, this, &frmMain::refresh);
+    connect(&m_core.stats(), &app::StatsController::changed, this, &frmMain::applyLayout);
     connect(&m_core, &app::ReceiverCore::closeRequested, this, [this] {
         hide();
         if (m_log) m_log->close();
@@ -109,25 +113,27 @@ bool frmMain::start() {
     });
     qApp->installEventFilter(this);
     m_started = true;
-    refresh(app::kAreaAll);
+    refresh();
     return true;
 }
 
 void frmMain::buildPanels() {
-    m_power = new PowerPanel(m_core, this);
-    m_frequency = new FrequencyPanel(m_core, this);
-    m_meter = new SMeterPanel(m_core, *m_meterEngine, this);
-    m_clock = new ClockPanel(m_core, this);
-    m_mode = new ModePanel(m_core, this);
-    m_filters = new FilterPanel(m_core, this);
-    m_ifFilter = new IFFilterPanel(m_core, this);
-    m_notch = new NotchPanel(m_core, this);
-    m_agc = new AGCPanel(m_core, this);
-    m_level = new LevelPanel(m_core, this);
-    m_stats = new StatsPanel(m_core, this);
-    m_displaySize = new DisplaySizePanel(m_core, this);
-    m_bands = new BandsPanel(m_core, this);
-    m_record = new RecordPanel(m_core, this);
+    app::ReceiverCore& c = m_core;
+    app::ValuesController& values = c.values();
+    m_power = new PowerPanel(c.power(), values, this);
+    m_frequency = new FrequencyPanel(c.tuning(), values, this);
+    m_meter = new SMeterPanel(c.stats(), *m_meterEngine, values, this);
+    m_clock = new ClockPanel(c.window(), this);
+    m_mode = new ModePanel(c.controls(), values, this);
+    m_filters = new FilterPanel(c.controls(), values, this);
+    m_ifFilter = new IFFilterPanel(c.controls(), values, this);
+    m_notch = new NotchPanel(c.controls(), values, this);
+    m_agc = new AGCPanel(c.controls(), values, this);
+    m_level = new LevelPanel(c.controls(), values, this);
+    m_stats = new StatsPanel(c.stats(), values, this);
+    m_displaySize = new DisplaySizePanel(c.window(), values, this);
+    m_bands = new BandsPanel(c.bands(), this);
+    m_record = new RecordPanel(c.record(), this);
 
     auto* meterColumn = new QWidget(this);
     auto* meterBox = new QVBoxLayout(meterColumn);
@@ -146,9 +152,10 @@ void frmMain::buildPanels() {
     m_row[0] = Row(this, {m_power, m_frequency, meterColumn});
     m_row[1] = Row(this, {m_mode, m_filters, m_ifFilter, m_notch, m_agc, m_level});
     m_row[2] = Row(this, {m_stats, sizeColumn, m_bands});
-    m_spectrum = new SpectrumPanel(m_core, *m_spectrumEngines, this);
+    m_spectrum =
+        new SpectrumPanel(c.spectrum(), values, *m_analyserEngine, *m_waterfallEngine, this);
     m_row[3] = m_spectrum;
-    m_config = new ConfigPanel(m_core, this);
+    m_config = new ConfigPanel(c.config(), this);
     m_row[4] = m_config;
 
     m_layout = new QVBoxLayout(this);
@@ -159,38 +166,21 @@ void frmMain::buildPanels() {
     m_layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void frmMain::refresh(unsigned areas) {
-    if (!m_started && areas != app::kAreaAll) return;
-    if (areas & app::kAreaCaption) {
-        const QString caption = QString::fromStdString(m_core.panel().Caption);
-        if (windowTitle() != caption) setWindowTitle(caption);
-    }
-    if (areas & app::kAreaLayout) applyLayout();
-    m_power->refresh(areas);
-    m_frequency->refresh(areas);
-    m_meter->refresh(areas);
-    m_clock->refresh(areas);
-    m_mode->refresh(areas);
-    m_filters->refresh(areas);
-    m_ifFilter->refresh(areas);
-    m_notch->refresh(areas);
-    m_agc->refresh(areas);
-    m_level->refresh(areas);
-    m_stats->refresh(areas);
-    m_displaySize->refresh(areas);
-    m_bands->refresh(areas);
-    m_record->refresh(areas);
-    m_spectrum->refresh(areas);
+void frmMain::refresh() {
+    const QString caption = QString::fromStdString(m_core.window().view().Caption);
+    if (windowTitle() != caption) setWindowTitle(caption);
+    applyLayout();
 }
 
 // The display sizes: the window ends after the row that closes each size.
 void frmMain::applyLayout() {
-    const int size = m_core.panel().DisplaySize;
+    const int size = m_core.window().view().DisplaySize;
     // Rows shown: Comp the VFO and meter; Std every control; Ext the spectrum too; Full all.
     const int lastRow = size == 2 ? 0 : size == 1 ? 2 : size == 0 ? 3 : 4;
     for (int r = 0; r < 5; ++r)
         if (m_row[r]->isHidden() == (r <= lastRow)) m_row[r]->setHidden(r > lastRow);
-    m_stats->setEnabled(size == 0 || size == 3 || !m_core.state().PerfStatsOn);
+    const bool statsEnabled = size == 0 || size == 3 || !m_core.stats().state().PerfStatsOn;
+    if (m_stats->isEnabled() != statsEnabled) m_stats->setEnabled(statsEnabled);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -221,14 +211,14 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             m.x = static_cast<std::int32_t>(wheel->position().x());
             m.y = static_cast<std::int32_t>(wheel->position().y());
             m_wheelRemainder += m.forward ? -120 : 120;
-            m_core.WheelHook(m);
+            m_core.values().wheelHook(m);
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void frmMain::mouseMoveEvent(QMouseEvent* event) {
-    m_core.DarkenControls();
+    m_core.values().DarkenControls();
     QWidget::mouseMoveEvent(event);
 }
 
@@ -236,7 +226,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     // The close box shuts down exactly as the Close button does.
     if (!m_core.unloaded() && m_started) {
         hide();
-        m_core.optPwr_Click(2);
+        m_core.power().optPwr_Click(2);
     }
     event->accept();
 }

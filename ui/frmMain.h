@@ -1,8 +1,10 @@
 // The front panel: one window made of panels (power, frequency, mode, filters, IF filter,
-// notch and noise reducer, AGC, output level, S-meter, statistics, display size, clock).
-// It runs the core's start-up, shows what the core reports, forwards the wheel (an
-// application-wide event filter, thinned by the gear ratio), and shuts down through the core
-// on Close, on the window's close box, and on SIGTERM or SIGINT.
+// notch and noise reducer, AGC, output level, S-meter, statistics, display size, clock, bands
+// and presets, recording, spectrum, configuration), each built on its own controller of the
+// core. The window runs the core's start-up, owns the drawing engines it shows (the core only
+// points at them), forwards the wheel (an application-wide event filter, thinned by the gear
+// ratio) and the hover reset, shows the caption and the display size, and shuts down through
+// the core on Close, on the window's close box, and on SIGTERM or SIGINT.
 #pragma once
 
 #include <QPoint>
@@ -16,6 +18,8 @@ class QVBoxLayout;
 
 namespace orvex {
 class SMeter;
+class Waterfall;
+class clsSpectrumAnalyser;
 } // namespace orvex
 
 namespace orvex::app {
@@ -37,7 +41,6 @@ class StatsPanel;
 class SMeterPanel;
 class DisplaySizePanel;
 class ClockPanel;
-class SpectrumEngines;
 class SpectrumPanel;
 class BandsPanel;
 class RecordPanel;
@@ -70,9 +73,10 @@ public:
     BandsPanel* bands() const { return m_bands; }
     RecordPanel* record() const { return m_record; }
     frmLog* log() const { return m_log; }
-    SMeter* meterEngine() const { return m_meterEngine; }
+    SMeter* meterEngine() const { return m_meterEngine.get(); }
+    clsSpectrumAnalyser* analyserEngine() const { return m_analyserEngine.get(); }
+    Waterfall* waterfallEngine() const { return m_waterfallEngine.get(); }
     SpectrumPanel* spectrum() const { return m_spectrum; }
-    SpectrumEngines* spectrumEngines() const { return m_spectrumEngines; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,14 +85,17 @@ protected:
 
 private:
     void buildPanels();
-    void refresh(unsigned areas);
+    void refresh();
     void applyLayout();
 
     app::ReceiverCore& m_core;
     QWidget* m_splash = nullptr;
     QLabel* m_splashLabel = nullptr;
     frmLog* m_log = nullptr;
-    SMeter* m_meterEngine = nullptr;
+    // The drawing engines the panels show; they go after the panels.
+    std::unique_ptr<clsSpectrumAnalyser> m_analyserEngine;
+    std::unique_ptr<Waterfall> m_waterfallEngine;
+    std::unique_ptr<SMeter> m_meterEngine;
     QVBoxLayout* m_layout = nullptr;
     QWidget* m_row[5] = {};
     FrequencyPanel* m_frequency = nullptr;
@@ -104,7 +111,6 @@ private:
     SMeterPanel* m_meter = nullptr;
     DisplaySizePanel* m_displaySize = nullptr;
     ClockPanel* m_clock = nullptr;
-    SpectrumEngines* m_spectrumEngines = nullptr;
     SpectrumPanel* m_spectrum = nullptr;
     BandsPanel* m_bands = nullptr;
     RecordPanel* m_record = nullptr;

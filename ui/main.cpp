@@ -84,6 +84,6 @@ int main(int argc, char** argv) {
 
     if (!window.start()) return 1;
     window.show();
-    if (powerOn) core.optPwr_Click(0);
+    if (powerOn) core.power().optPwr_Click(0);
     return app.exec();
 }

@@ -47,7 +47,7 @@ struct CoreRig {
     bool start(const app::FrontPanelHooks& hooks = {}) {
         core = std::make_unique<app::ReceiverCore>(store, options);
         const bool ok = core->Form_Initialize(hooks);
-        if (ok) core->vfo().Lines().setBitPeriodNs(0);
+        if (ok) core->session().vfo().Lines().setBitPeriodNs(0);
         return ok;
     }
     sim::SimulatedReceiver& receiver() { return *core->session().simulatedReceiver(); }

@@ -6,7 +6,7 @@
 
 namespace orvex::testutil {
 
-class FakeRig : public RigControl {
+class FakeRig : public app::RigControl {
 public:
     double FrequencyHz() const override { return frequencyHz; }
     bool setFrequencyHz(double hz) override {

@@ -73,7 +73,7 @@ TEST(CoreStartup, TracedStartWritesEveryStepInOrderAndEmptiesTheFileEachTime) {
     EXPECT_EQ(list.back(), "Form_Initialize : End");
 
     // Power switching is traced too; Save then writes exactly the list.
-    rig.core->optPwr_Click(1);
+    rig.core->power().optPwr_Click(1);
     EXPECT_EQ(rig.core->trace().lines().back(), "optPwr_click : End");
     EXPECT_TRUE(rig.core->trace().save());
     EXPECT_EQ(FileLines(LogPath(first)), rig.core->trace().lines());
@@ -97,14 +97,14 @@ TEST(CoreStartup, NoBandPlanShowsTheMessageAndCannotRun) {
 TEST(CoreSettings, AnEmptyStoreRestoresTheStartupDefaults) {
     CoreRig rig;
     ASSERT_TRUE(rig.start());
-    const auto& s = rig.core->state();
+    const auto& s = rig.core->session().state();
     EXPECT_EQ(s.lblNotchC.Value, 1000.0f);
     EXPECT_EQ(s.lblNotchW.Value, 50.0f);
     EXPECT_EQ(s.FilterLo, 50);
     EXPECT_EQ(s.FilterHi, 5000);
     EXPECT_EQ(rig.core->session().soundCard().CurrentCaptureDevice(), 1);
     EXPECT_EQ(rig.core->session().soundCard().CurrentPlaybackDevice(), 1);
-    for (bool size : rig.core->panel().optDisplaySize)
+    for (bool size : rig.core->window().view().optDisplaySize)
         EXPECT_FALSE(size);
     // Device 1 is the simulated receiver, tuned by the controller over its own lines.
     EXPECT_TRUE(rig.receiver().TuningWord().has_value());
@@ -123,10 +123,11 @@ TEST(CoreSettings, StoredTextsAreReadWithTheirEncodings) {
     rig.store.save("frmMain", "CurrentDemodMode", "17"); // no such mode: keeps AM
     rig.store.save("VFO1", "TunedFreq", "7050000");
     ASSERT_TRUE(rig.start());
-    const auto& s = rig.core->state();
+    const auto& s = rig.core->session().state();
     EXPECT_DOUBLE_EQ(s.MeterReference, 25.0);
-    EXPECT_DOUBLE_EQ(rig.core->panel().LastTunedFrequency, rig.core->vfo().TunedFreq());
-    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 7.05, 1e-9);
+    EXPECT_DOUBLE_EQ(rig.core->tuning().lastTunedFrequency(),
+                     rig.core->session().vfo().TunedFreq());
+    EXPECT_NEAR(rig.core->session().vfo().TunedFreq(), 7.05, 1e-9);
     EXPECT_FALSE(s.chkNB.Value);
     EXPECT_EQ(s.NB, 0.0f);
     EXPECT_FALSE(s.AGCON);
@@ -140,28 +141,28 @@ TEST(CoreSettings, SaveThenRestoreRoundTripsEveryKey) {
     CoreRig a;
     ASSERT_TRUE(a.start());
     app::ReceiverCore& c = *a.core;
-    c.Click(app::Control::optMode, kModeUSB);
-    c.Click(app::Control::optFilter, 2);
-    c.SetCheck(ChainCheck::AGC, true);
-    c.Click(app::Control::optAGC, 3);
-    c.ValueSet(13, 60);
-    c.ValueSet(14, 120);
-    c.SetCheck(ChainCheck::NotchOn, true);
-    c.SetCheck(ChainCheck::NotchType, true);
-    c.ValueSet(11, -700);
-    c.ValueSet(12, 300);
-    c.SetCheck(ChainCheck::IFFilter, true);
-    c.ValueSet(17, 2500);
-    c.ValueSet(10, 1000);
-    c.SetCheck(ChainCheck::Music, true);
-    c.Click(app::Control::optDisplaySize, 3);
-    c.SetCheck(ChainCheck::PerfStats, true);
-    c.setSpectrumAnalyserOn(true);
-    c.setEnableShaftEncoder(true);
-    c.setShaftAutoRate(true);
-    c.setScrollWheelEnableOverScope(true);
-    c.setAutoDDSRefresh(true);
-    ASSERT_TRUE(c.TuneTo(14.2));
+    c.controls().optMode_Click(kModeUSB);
+    c.controls().optFilter_Click(2);
+    c.controls().setCheck(ChainCheck::AGC, true);
+    c.controls().optAGC_Click(3);
+    c.values().valueSet(app::WheelEntry::AGCDelay, 60);
+    c.values().valueSet(app::WheelEntry::AGCRamp, 120);
+    c.controls().setCheck(ChainCheck::NotchOn, true);
+    c.controls().setCheck(ChainCheck::NotchType, true);
+    c.values().valueSet(app::WheelEntry::NotchCentre, -700);
+    c.values().valueSet(app::WheelEntry::NotchWidth, 300);
+    c.controls().setCheck(ChainCheck::IFFilter, true);
+    c.values().valueSet(app::WheelEntry::IFHi, 2500);
+    c.values().valueSet(app::WheelEntry::OutputLevel, 1000);
+    c.controls().setCheck(ChainCheck::Music, true);
+    c.window().optDisplaySize_Click(3);
+    c.stats().setPerfStats(true);
+    c.spectrum().setAnalyserOn(true);
+    c.tuning().setEnableShaftEncoder(true);
+    c.tuning().setShaftAutoRate(true);
+    c.spectrum().setWheelOverScope(true);
+    c.tuning().setAutoDDSRefresh(true);
+    ASSERT_TRUE(c.tuning().tuneTo(14.2));
     c.session().chain().State().MeterReference = 3.5;
     c.Form_Unload();
     const auto saved = a.store.values();
@@ -183,18 +184,18 @@ TEST(CorePower, OnOffOnInitialisesTheSynthesiserEachTimeAndStreams) {
     ASSERT_TRUE(rig.start());
     const auto atStart = rig.receiver().ControlRegisterWrites();
     EXPECT_GT(atStart, 0u); // init programmed the chip
-    rig.core->optPwr_Click(0);
-    ASSERT_TRUE(rig.core->panel().PowerOn) << rig.core->panel().StatusText;
+    rig.core->power().optPwr_Click(0);
+    ASSERT_TRUE(rig.core->power().view().PowerOn);
     const auto afterOn = rig.receiver().ControlRegisterWrites();
     EXPECT_GT(afterOn, atStart);
-    EXPECT_FALSE(rig.core->panel().CloseVisible);
+    EXPECT_FALSE(rig.core->power().view().CloseVisible);
     rig.run(12);
     ASSERT_NE(rig.played, nullptr);
     EXPECT_GT(rig.played->samples().size(), 2048u);
-    rig.core->optPwr_Click(1);
+    rig.core->power().optPwr_Click(1);
     EXPECT_FALSE(rig.core->session().streaming());
-    EXPECT_TRUE(rig.core->panel().CloseVisible);
-    rig.core->optPwr_Click(0);
+    EXPECT_TRUE(rig.core->power().view().CloseVisible);
+    rig.core->power().optPwr_Click(0);
     EXPECT_GT(rig.receiver().ControlRegisterWrites(), afterOn);
     EXPECT_TRUE(rig.core->session().streaming());
 }
@@ -203,8 +204,8 @@ TEST(CorePower, ADeviceThatCannotOpenIsNamedAndTheReceiverStaysOff) {
     CoreRig rig;
     rig.store.save("frmMain", "CurrentCaptureDevice", "9");
     ASSERT_TRUE(rig.start());
-    rig.core->optPwr_Click(0);
-    EXPECT_FALSE(rig.core->panel().PowerOn);
+    rig.core->power().optPwr_Click(0);
+    EXPECT_FALSE(rig.core->power().view().PowerOn);
     EXPECT_FALSE(rig.core->session().streaming());
     ASSERT_FALSE(rig.messages.messages().empty());
     const std::string& text = rig.messages.messages().back().text;
@@ -216,11 +217,11 @@ TEST(CorePower, CloseWhileOnStopsSavesSettingsAndWritesTheBandPlans) {
     ASSERT_TRUE(rig.start());
     bool closed = false;
     QObject::connect(rig.core.get(), &app::ReceiverCore::closeRequested, [&] { closed = true; });
-    auto& band = rig.core->bands().MainBands.at(0);
+    auto& band = rig.core->bands().model().MainBands.at(0);
     band.Description = "Changed before close";
-    rig.core->optPwr_Click(0);
+    rig.core->power().optPwr_Click(0);
     rig.run(4);
-    rig.core->optPwr_Click(2);
+    rig.core->power().optPwr_Click(2);
     EXPECT_TRUE(closed);
     EXPECT_FALSE(rig.core->session().streaming());
     EXPECT_TRUE(rig.store.contains("frmMain", "CurrentDemodMode"));
@@ -234,55 +235,57 @@ TEST(CorePanel, WheelRuleStepsLimitsAndTheGearRatio) {
     CoreRig rig;
     ASSERT_TRUE(rig.start());
     app::ReceiverCore& c = *rig.core;
-    app::ValueTable& t = c.values();
+    app::ValueTable& t = c.values().table();
     app::WheelMessage fine{true, false, true, 0, 0};
-    t.entry(2).Label->Value = 98.95f;
-    c.ValueWheel(2, fine);
-    EXPECT_NEAR(t.entry(2).Label->Value, 98.96f, 1e-4);
-    t.entry(2).Label->Value = 99.0f;
-    c.ValueWheel(2, fine);
-    EXPECT_EQ(t.entry(2).Label->Value, 99.0f);
-    c.ValueWheel(19, {false, false, false, 0, 0});
-    c.ValueWheel(19, {false, true, false, 0, 0}); // Shift: 7 - 4
-    EXPECT_EQ(t.entry(19).Label->Value, 3.0f);
-    t.entry(19).Label->Value = 1.0f;
-    c.ValueWheel(19, {false, true, true, 0, 0}); // both: fine, held at the minimum
-    EXPECT_EQ(t.entry(19).Label->Value, 1.0f);
+    t.entry(app::WheelEntry::Chn1Gain).Label->Value = 98.95f;
+    c.values().valueWheel(app::WheelEntry::Chn1Gain, fine);
+    EXPECT_NEAR(t.entry(app::WheelEntry::Chn1Gain).Label->Value, 98.96f, 1e-4);
+    t.entry(app::WheelEntry::Chn1Gain).Label->Value = 99.0f;
+    c.values().valueWheel(app::WheelEntry::Chn1Gain, fine);
+    EXPECT_EQ(t.entry(app::WheelEntry::Chn1Gain).Label->Value, 99.0f);
+    c.values().valueWheel(app::WheelEntry::SpectrumSmooth, {false, false, false, 0, 0});
+    c.values().valueWheel(app::WheelEntry::SpectrumSmooth,
+                          {false, true, false, 0, 0}); // Shift: 7 - 4
+    EXPECT_EQ(t.entry(app::WheelEntry::SpectrumSmooth).Label->Value, 3.0f);
+    t.entry(app::WheelEntry::SpectrumSmooth).Label->Value = 1.0f;
+    c.values().valueWheel(app::WheelEntry::SpectrumSmooth,
+                          {false, true, true, 0, 0}); // both: fine, held at the minimum
+    EXPECT_EQ(t.entry(app::WheelEntry::SpectrumSmooth).Label->Value, 1.0f);
     int applied = 0;
-    t.entry(5).Apply = [&] { ++applied; };
-    t.entry(5).Label->Value = 40.0f;
-    c.ValueRightClick(5);
-    EXPECT_EQ(t.entry(5).Label->Value, 0.0f);
+    t.entry(app::WheelEntry::Chn2Shift).Apply = [&] { ++applied; };
+    t.entry(app::WheelEntry::Chn2Shift).Label->Value = 40.0f;
+    c.values().valueRightClick(app::WheelEntry::Chn2Shift);
+    EXPECT_EQ(t.entry(app::WheelEntry::Chn2Shift).Label->Value, 0.0f);
     EXPECT_EQ(applied, 1);
 
     // The gear: with ratio N one wheel message in N + 1 acts; no target, nothing acts.
     auto acted = [&](int ratio, int messages) {
-        c.vfo().setMouseWheelGearRatio(ratio);
+        c.session().vfo().setMouseWheelGearRatio(ratio);
         int n = 0;
         for (int i = 0; i < messages; ++i)
-            n += c.WheelHook({true, false, false, 0, 0});
+            n += c.values().wheelHook({true, false, false, 0, 0});
         return n;
     };
-    c.ValueHover(0);
+    c.values().valueHover(app::WheelEntry::None);
     EXPECT_EQ(acted(0, 5), 0);
-    c.ValueHover(7);
-    const float hi = c.state().lblFilterHi.Value;
+    c.values().valueHover(app::WheelEntry::FilterHi);
+    const float hi = c.session().state().lblFilterHi.Value;
     EXPECT_EQ(acted(0, 5), 5);
     EXPECT_EQ(acted(3, 8), 2);
-    EXPECT_EQ(c.state().lblFilterHi.Value, hi + 70.0f);
-    EXPECT_EQ(c.state().FilterHi, static_cast<std::int32_t>(hi) + 70);
+    EXPECT_EQ(c.session().state().lblFilterHi.Value, hi + 70.0f);
+    EXPECT_EQ(c.session().state().FilterHi, static_cast<std::int32_t>(hi) + 70);
 }
 
 TEST(CorePanel, StatisticsShowTheLoadInGreenUpTo90PerCentAndRedAbove) {
     CoreRig rig;
     ASSERT_TRUE(rig.start());
-    rig.core->SetCheck(ChainCheck::PerfStats, true);
+    rig.core->stats().setPerfStats(true);
     auto& s = rig.core->session().chain().State();
     for (std::int32_t us : {38000, 39000}) {
         s.BlockTimeRing.fill(us);
         rig.core->session().chain().tmrPerfStats_Timer();
-        rig.core->StatisticsUpdated();
-        const auto& p = rig.core->panel();
+        rig.core->stats().statisticsUpdated();
+        const auto& p = rig.core->stats().view();
         EXPECT_EQ(p.lblStatsVal[4], us == 38000 ? "89%" : "91%");
         EXPECT_EQ(p.CPUColour, us == 38000 ? kColourGreen : kColourRed);
         EXPECT_EQ(p.lblStatsVal[5], us == 38000 ? "38,000 uS" : "39,000 uS");
@@ -292,12 +295,12 @@ TEST(CorePanel, StatisticsShowTheLoadInGreenUpTo90PerCentAndRedAbove) {
 TEST(CorePanel, TuningOutsideTheSynthesisersReachIsRefused) {
     CoreRig rig;
     ASSERT_TRUE(rig.start());
-    const double before = rig.core->vfo().TunedFreq();
+    const double before = rig.core->session().vfo().TunedFreq();
     std::string why;
-    EXPECT_FALSE(rig.core->TuneTo(5000.0, &why));
+    EXPECT_FALSE(rig.core->tuning().tuneTo(5000.0, &why));
     EXPECT_FALSE(why.empty());
-    EXPECT_EQ(rig.core->vfo().TunedFreq(), before);
-    EXPECT_TRUE(rig.core->TuneTo(10.0));
+    EXPECT_EQ(rig.core->session().vfo().TunedFreq(), before);
+    EXPECT_TRUE(rig.core->tuning().tuneTo(10.0));
     EXPECT_NEAR(*rig.receiver().TunedHz(), 10e6, 1.0);
 }
 

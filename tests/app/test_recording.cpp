@@ -26,40 +26,38 @@ double ToneLevel(const std::vector<std::int16_t>& s, double f) {
 void Receive(CoreRig& rig, int blocks) {
     for (int i = 0; i < blocks; ++i) {
         rig.run(1);
-        rig.core->recorder().drain();
+        rig.core->record().recorder().drain();
     }
 }
 
 void TuneTestStation(CoreRig& rig) {
-    ASSERT_TRUE(rig.core->TuneTo(6.015));
-    rig.core->Click(app::Control::optMode, kModeAM);
-    rig.core->optPwr_Click(0);
-    ASSERT_TRUE(rig.core->panel().PowerOn) << rig.core->panel().StatusText;
+    ASSERT_TRUE(rig.core->tuning().tuneTo(6.015));
+    rig.core->controls().optMode_Click(kModeAM);
+    rig.core->power().optPwr_Click(0);
+    ASSERT_TRUE(rig.core->power().view().PowerOn);
 }
 
 TEST(CoreRecording, RecordsTheToneAndTheIFUnderTheirNamesAndOffFinishesTheFiles) {
     CoreRig rig;
     ASSERT_TRUE(rig.start());
     app::ReceiverCore& core = *rig.core;
-    core.setRecordingFolder(rig.path("music")); // missing: made on the first recording
-    EXPECT_FALSE(core.setRecording(true));      // the receiver is off
+    core.record().setFolder(rig.path("music"));     // missing: made on the first recording
+    EXPECT_FALSE(core.record().setRecording(true)); // the receiver is off
     EXPECT_TRUE(rig.messages.contains("press On first"));
     EXPECT_FALSE(QDir(QString::fromStdString(rig.path("music"))).exists());
 
     TuneTestStation(rig);
-    core.setRecordingFolder("/proc/orvex-music"); // a folder nobody can make, root included
-    EXPECT_FALSE(core.setRecording(true));
+    core.record().setFolder("/proc/orvex-music"); // a folder nobody can make, root included
+    EXPECT_FALSE(core.record().setRecording(true));
     EXPECT_TRUE(rig.messages.contains("cannot record in /proc/orvex-music"));
-    EXPECT_FALSE(core.recordView().Recording);
-    EXPECT_TRUE(core.panel().PowerOn);
-    core.setRecordingFolder(rig.path("music"));
+    EXPECT_FALSE(core.record().view().Recording);
+    EXPECT_TRUE(core.power().view().PowerOn);
+    core.record().setFolder(rig.path("music"));
     int recordChanges = 0;
-    QObject::connect(&core, &app::ReceiverCore::changed, [&](unsigned areas) {
-        if (areas & app::kAreaRecord) ++recordChanges;
-    });
-    core.setRecordIF(true);
-    ASSERT_TRUE(core.setRecording(true));
-    auto v = core.recordView();
+    QObject::connect(&core.record(), &app::RecordController::changed, [&] { ++recordChanges; });
+    core.record().setRecordIF(true);
+    ASSERT_TRUE(core.record().setRecording(true));
+    auto v = core.record().view();
     EXPECT_TRUE(v.Recording && v.IFRecording);
     EXPECT_NE(v.AudioPath.find(rig.path("music") + "/OrvexSDR_"), std::string::npos);
     EXPECT_NE(v.AudioPath.find("_6015kHz_AM.wav"), std::string::npos) << v.AudioPath;
@@ -67,12 +65,12 @@ TEST(CoreRecording, RecordsTheToneAndTheIFUnderTheirNamesAndOffFinishesTheFiles)
     recordChanges = 0;
     Receive(rig, 3 * kBlocksPerSecond);
     EXPECT_EQ(recordChanges, 3); // the panel's update once a second of recording
-    v = core.recordView();
+    v = core.record().view();
     EXPECT_DOUBLE_EQ(v.Seconds, 3.0 * kBlocksPerSecond * 2048 / 48000);
     EXPECT_EQ(v.Bytes, 2 * (44 + 2 * 3 * kBlocksPerSecond * 2048)); // two files, 2 bytes a sample
 
-    core.optPwr_Click(1); // Off finishes both files
-    v = core.recordView();
+    core.power().optPwr_Click(1); // Off finishes both files
+    v = core.record().view();
     EXPECT_FALSE(v.Recording || v.IFRecording);
     const auto af = audio::ReadWavFile(v.AudioPath);
     const auto in = audio::ReadWavFile(v.IFPath);
@@ -110,18 +108,18 @@ TEST(CoreRecording, AFullDiskStopsTheRecordingWithAMessageWhileReceptionGoesOn) 
     CoreRig rig;
     ASSERT_TRUE(rig.start());
     app::ReceiverCore& core = *rig.core;
-    core.setRecordingFolder(rig.path("music"));
+    core.record().setFolder(rig.path("music"));
     TuneTestStation(rig);
     QString status;
-    QObject::connect(&core, &app::ReceiverCore::statusMessage,
+    QObject::connect(&core.record(), &app::RecordController::problem,
                      [&](const QString& text) { status = text; });
-    ASSERT_TRUE(core.setRecording(true));
-    const std::string file = core.recordView().AudioPath;
+    ASSERT_TRUE(core.record().setRecording(true));
+    const std::string file = core.record().view().AudioPath;
     {
         FileSizeLimit full(100000); // about a second of audio
         Receive(rig, 2 * kBlocksPerSecond);
     }
-    const auto v = core.recordView();
+    const auto v = core.record().view();
     EXPECT_FALSE(v.Recording);
     EXPECT_NE(v.Error.find("Recording stopped: cannot write " + file + ": File too large"),
               std::string::npos)
@@ -130,7 +128,7 @@ TEST(CoreRecording, AFullDiskStopsTheRecordingWithAMessageWhileReceptionGoesOn) 
     EXPECT_TRUE(rig.messages.contains("Recording stopped"));
 
     // Reception did not notice: on, every block handled and played, none dropped.
-    EXPECT_TRUE(core.panel().PowerOn);
+    EXPECT_TRUE(core.power().view().PowerOn);
     const auto blocks = core.session().total().blocks;
     const auto played = rig.played->samples().size();
     Receive(rig, kBlocksPerSecond);

@@ -51,10 +51,10 @@ protected:
         if (!client.installed()) GTEST_SKIP() << "Hamlib's rigctl is not installed";
         ASSERT_TRUE(rig.start());
         std::string why;
-        ASSERT_TRUE(rig.core->setRemoteControl(true, 0, "127.0.0.1", &why)) << why;
-        port = rig.core->remote().ListeningPort;
-        rig.core->optPwr_Click(0);
-        ASSERT_TRUE(rig.core->panel().PowerOn);
+        ASSERT_TRUE(rig.core->remote().setRemoteControl(true, 0, "127.0.0.1", &why)) << why;
+        port = rig.core->remote().view().ListeningPort;
+        rig.core->power().optPwr_Click(0);
+        ASSERT_TRUE(rig.core->power().view().PowerOn);
     }
     std::string ask(QStringList args) { return client.run(port, std::move(args)); }
     double strengthAfter(const char* hz) {
@@ -76,20 +76,20 @@ TEST_F(CoreRemoteTest, TuningModesAndTheMeterReachTheReceiver) {
     EXPECT_NEAR(*tuned, 7090000.0, 0.5);
     ASSERT_TRUE(rig.receiver().TuningWord().has_value());
     EXPECT_EQ(static_cast<double>(*rig.receiver().TuningWord()),
-              rig.core->vfo().CurrentTuningWord());
-    EXPECT_DOUBLE_EQ(rig.core->vfo().TunedFreq(), 7.09);
+              rig.core->session().vfo().CurrentTuningWord());
+    EXPECT_DOUBLE_EQ(rig.core->session().vfo().TunedFreq(), 7.09);
 
     ask({"M", "USB", "2400"});
     EXPECT_EQ(ask({"m"}), "USB\n2400\n");
-    EXPECT_EQ(rig.core->state().CurrentDemodMode, 1);
-    EXPECT_EQ(rig.core->state().FilterHi - rig.core->state().FilterLo, 2400);
+    EXPECT_EQ(rig.core->session().state().CurrentDemodMode, 1);
+    EXPECT_EQ(rig.core->session().state().FilterHi - rig.core->session().state().FilterLo, 2400);
     ask({"M", "AM", "0"}); // 0 keeps the edges
     EXPECT_EQ(ask({"m"}), "AM\n2400\n");
 
     // Beyond the synthesiser's reach: refused, nothing tuned.
     const std::string refused = ask({"F", "400000000"});
     EXPECT_NE(refused.find("Invalid parameter"), std::string::npos) << refused;
-    EXPECT_DOUBLE_EQ(rig.core->vfo().TunedFreq(), 7.09);
+    EXPECT_DOUBLE_EQ(rig.core->session().vfo().TunedFreq(), 7.09);
 
     // A strong broadcast station against an empty frequency.
     const double strong = strengthAfter("6000000");
@@ -112,7 +112,7 @@ TEST_F(CoreRemoteTest, TuningModesAndTheMeterReachTheReceiver) {
     };
     ASSERT_TRUE(PumpUntil([&] { return raw.state() == QAbstractSocket::ConnectedState; }));
     EXPECT_EQ(line("\\set_powerstat 0\n"), "RPRT 0\n");
-    EXPECT_FALSE(rig.core->panel().PowerOn);
+    EXPECT_FALSE(rig.core->power().view().PowerOn);
     EXPECT_FALSE(rig.core->session().streaming());
     EXPECT_EQ(line("\\get_powerstat\n"), "0\n");
     EXPECT_EQ(line("\\set_powerstat 1\n"), "RPRT 0\n");
@@ -123,45 +123,45 @@ TEST_F(CoreRemoteTest, TheChoiceIsKeptAndABusyPortIsReportedAndLeftOff) {
     EXPECT_EQ(rig.store.get("RemoteControl", "RigctlOn", ""), "1");
     // A second core on the same store: the server starts with it.
     rig.core->Form_Unload();
-    EXPECT_FALSE(rig.core->remote().Listening);
+    EXPECT_FALSE(rig.core->remote().view().Listening);
     rig.core.reset();
     ASSERT_TRUE(rig.start());
-    ASSERT_TRUE(rig.core->remote().Listening) << rig.core->remote().Status;
-    const std::uint16_t busy = rig.core->remote().ListeningPort;
-    RigctlServer other(rig.core->rig());
+    ASSERT_TRUE(rig.core->remote().view().Listening) << rig.core->remote().view().Status;
+    const std::uint16_t busy = rig.core->remote().view().ListeningPort;
+    app::RigctlServer other(rig.core->remote().rig());
     EXPECT_FALSE(other.start(busy));
 
     CoreRig second;
     ASSERT_TRUE(second.start());
     std::string why;
-    EXPECT_FALSE(second.core->setRemoteControl(true, busy, "127.0.0.1", &why));
+    EXPECT_FALSE(second.core->remote().setRemoteControl(true, busy, "127.0.0.1", &why));
     EXPECT_NE(why.find("cannot listen on 127.0.0.1:" + std::to_string(busy)), std::string::npos)
         << why;
-    EXPECT_FALSE(second.core->remote().Listening);
+    EXPECT_FALSE(second.core->remote().view().Listening);
     EXPECT_NE(second.store.get("RemoteControl", "RigctlOn", "0"), "1");
 
     // The configuration dialog: a port out of range is refused with a message, a good one
     // starts the server, unticking stops it.
-    app::ConfigForm form(*second.core);
+    app::ConfigForm form(second.core->config());
     form.Form_Load();
     EXPECT_FALSE(form.chkRigctl);
     form.chkRigctl = true;
     form.txtRigctlPort = "70000";
     EXPECT_FALSE(form.cmdApply_Click());
     EXPECT_NE(second.messages.messages().back().text.find("1 to 65535"), std::string::npos);
-    EXPECT_FALSE(second.core->remote().Listening);
+    EXPECT_FALSE(second.core->remote().view().Listening);
     QTcpServer probe; // a port that is free now
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
     const auto freePort = probe.serverPort();
     probe.close();
     form.txtRigctlPort = std::to_string(freePort);
     EXPECT_TRUE(form.cmdApply_Click());
-    EXPECT_TRUE(second.core->remote().Listening);
-    EXPECT_EQ(second.core->remote().ListeningPort, freePort);
+    EXPECT_TRUE(second.core->remote().view().Listening);
+    EXPECT_EQ(second.core->remote().view().ListeningPort, freePort);
     EXPECT_NE(form.lblRigctlStatus.find("listening on 127.0.0.1:"), std::string::npos);
     form.chkRigctl = false;
     EXPECT_TRUE(form.cmdApply_Click());
-    EXPECT_FALSE(second.core->remote().Listening);
+    EXPECT_FALSE(second.core->remote().view().Listening);
     EXPECT_EQ(second.store.get("RemoteControl", "RigctlOn", ""), "0");
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 using namespace orvex;
+using namespace orvex::app;
 using orvex::testutil::App;
 using orvex::testutil::FakeRig;
 using orvex::testutil::PumpUntil;

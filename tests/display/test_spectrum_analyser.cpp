@@ -300,6 +300,8 @@ TEST(SpectrumAnalyser, SettingsRoundTripThroughTheStore) {
         a.setMode(0);
         a.setLogMode(true);
         a.setChn2Enabled(false);
+        EXPECT_EQ(store.size(), 0u); // nothing is written until asked
+        a.SaveSettings();
     }
     EXPECT_EQ(store.get("SpectrumAnalyser.Mode.1", "Chn1.Gain", ""), "2.5");
     EXPECT_EQ(store.get("SpectrumAnalyser.Mode.1", "Chn2.TriggerOn", ""), "True");

@@ -96,6 +96,7 @@ TEST(Waterfall, ScrollsNewestFirstAndKeepsItsSettings) {
         EXPECT_EQ(w.LevelIndex(-30.0f), 128);
         EXPECT_EQ(w.LevelIndex(-90.0f), 0);
         w.setEnabled(false);
+        w.SaveSettings();
     }
     Waterfall again(&store);
     EXPECT_FALSE(again.Enabled());

@@ -22,7 +22,7 @@ struct PanelRig : CoreRig {
         core = std::make_unique<app::ReceiverCore>(store, options);
         window = std::make_unique<ui::frmMain>(*core);
         ok = window->start();
-        if (ok) core->vfo().Lines().setBitPeriodNs(0);
+        if (ok) core->session().vfo().Lines().setBitPeriodNs(0);
         window->show();
     }
     ui::FrequencyDisplay* readout() { return window->frequency()->display(); }

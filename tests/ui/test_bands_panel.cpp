@@ -27,8 +27,6 @@
 namespace orvex::test {
 namespace {
 
-using app::Control;
-
 struct BandsRig : CoreRig {
     /// The rig's band-plan folder holds the shipped amateur HF plan only.
     BandsRig() : CoreRig({"orvexsdr"}, false) {
@@ -40,7 +38,7 @@ struct BandsRig : CoreRig {
         core = std::make_unique<app::ReceiverCore>(store, options);
         window = std::make_unique<ui::frmMain>(*core);
         const bool ok = window->start();
-        if (ok) core->vfo().Lines().setBitPeriodNs(0);
+        if (ok) core->session().vfo().Lines().setBitPeriodNs(0);
         window->show();
         return ok;
     }
@@ -51,10 +49,10 @@ struct BandsRig : CoreRig {
         core.reset();
     }
     ui::BandsPanel& panel() { return *window->bands(); }
-    const app::ReceiverCore::BandsPanel& view() { return core->bandsPanel(); }
-    const ReceiveState& rx() { return core->state(); }
+    const app::BandsView& view() { return core->bands().view(); }
+    const ReceiveState& rx() { return core->session().state(); }
     PresetInfo& preset(int p) {
-        auto& band = core->bands().MainBands[core->bands().CurrentMainBandIndex];
+        auto& band = core->bands().model().MainBands[core->bands().model().CurrentMainBandIndex];
         return band.SubBands[band.ActiveSubBand].Presets[p];
     }
     std::string file(const char* name) {
@@ -114,7 +112,7 @@ TEST(BandsPanel, ABandShowsItsSubBandsAndPresetsAndANegativeActivePresetClearsTh
     ASSERT_TRUE(panel.bandSelect()->isVisible());
     panel.bandSelect()->setFocus();
     QTest::keyClick(panel.bandSelect(), Qt::Key_Down);
-    EXPECT_EQ(rig.core->bands().CurrentMainBandIndex, 1);
+    EXPECT_EQ(rig.core->bands().model().CurrentMainBandIndex, 1);
     EXPECT_EQ(panel.presetsFrame()->title(), "Test plan");
     for (int s = 0; s < 17; ++s) {
         EXPECT_EQ(panel.subBand(s)->text(), QString("A%1").arg(s));
@@ -136,7 +134,7 @@ TEST(BandsPanel, PresetsRecallStoreAndTheEmptyOneRecallsTheLastUsed) {
     BandsRig rig;
     ASSERT_TRUE(rig.open());
     ui::BandsPanel& panel = rig.panel();
-    rig.core->Click(Control::optAGC, 2); // the listener's AGC: Normal
+    rig.core->controls().optAGC_Click(2); // the listener's AGC: Normal
 
     // 40 m; its active preset (USB, 400 Hz filter at its default edges) is recalled.
     QTest::mouseClick(panel.subBand(3), Qt::LeftButton);
@@ -147,16 +145,16 @@ TEST(BandsPanel, PresetsRecallStoreAndTheEmptyOneRecallsTheLastUsed) {
 
     // Left on an empty preset recalls the last one used and keeps it active.
     QTest::mouseClick(panel.preset(1), Qt::LeftButton);
-    ASSERT_TRUE(rig.core->TuneTo(5.505));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(5.505));
     QTest::mouseClick(panel.preset(7), Qt::LeftButton);
     EXPECT_NEAR(*rig.receiver().TunedHz(), 7074000, 0.5);
-    EXPECT_EQ(rig.core->bands().MainBands[0].SubBands[3].ActivePreset, 1);
+    EXPECT_EQ(rig.core->bands().model().MainBands[0].SubBands[3].ActivePreset, 1);
     EXPECT_TRUE(panel.preset(1)->isChecked());
     EXPECT_FALSE(panel.preset(7)->isChecked());
 
     // Shift + right stores the receiver into the preset; its AGC takes over as selection 4.
-    ASSERT_TRUE(rig.core->TuneTo(7.05));
-    rig.core->Click(Control::optFilter, 3);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.05));
+    rig.core->controls().optFilter_Click(3);
     QTest::mouseClick(panel.preset(7), Qt::RightButton, Qt::ShiftModifier);
     EXPECT_EQ(panel.preset(7)->text(), "7050");
     EXPECT_EQ(FirstLine(panel.preset(7)->toolTip()), "7,050,000 Hz");
@@ -186,8 +184,8 @@ TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
     QTest::mouseClick(panel.subBand(3), Qt::LeftButton);
 
     // An FM preset is stored with Shift + right click.
-    ASSERT_TRUE(rig.core->TuneTo(7.2));
-    rig.core->Click(Control::optMode, kModeFM);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.2));
+    rig.core->controls().optMode_Click(kModeFM);
     QTest::mouseClick(panel.preset(5), Qt::RightButton, Qt::ShiftModifier);
     const std::string when = rig.preset(5).When;
 
@@ -225,7 +223,7 @@ TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
         d.value(1)->setText("Hz 7200000");
         QTest::mouseClick(d.saveButton(), Qt::LeftButton);
     });
-    EXPECT_TRUE(rig.core->mnuUserPresets_Edit());
+    EXPECT_TRUE(rig.core->bands().mnuUserPresets_Edit());
     EXPECT_TRUE(amShown);
     EXPECT_EQ(shown[0], "7,200,000 Hz");
     EXPECT_EQ(shown[1], "7200000");
@@ -237,7 +235,7 @@ TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
 
     // "Save to Preset" takes the receiver's frequency; the typed one is read to its first
     // non-number ("7 0 5 1 000Hz" is 7051000), and one beyond any frequency is refused.
-    ASSERT_TRUE(rig.core->TuneTo(7.1));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
     QTest::mouseClick(panel.preset(6), Qt::RightButton);
     panel.userPresets()->hide();
     OnEditor([&](ui::frmEditUserPreset& d) {
@@ -248,7 +246,7 @@ TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
         d.demodulation(2)->setChecked(true);
         QTest::mouseClick(d.saveButton(), Qt::LeftButton);
     });
-    EXPECT_TRUE(rig.core->mnuUserPresets_Save());
+    EXPECT_TRUE(rig.core->bands().mnuUserPresets_Save());
     EXPECT_EQ(shown[1], "7100000");
     EXPECT_TRUE(rig.messages.contains("beyond the frequencies a preset can hold"));
     EXPECT_EQ(rig.preset(6).FreqCurrent, 7051000);
@@ -268,7 +266,7 @@ TEST(BandsPanel, HoverShowsThePickersAndTheDetailsPopUp) {
     ASSERT_TRUE(panel.subBandSelect()->isVisible());
     EXPECT_TRUE(panel.subBandSelect()->hasFocus());
     QTest::keyClick(panel.subBandSelect(), Qt::Key_Down);
-    EXPECT_EQ(rig.core->bands().MainBands[0].ActiveSubBand, 1);
+    EXPECT_EQ(rig.core->bands().model().MainBands[0].ActiveSubBand, 1);
     EXPECT_EQ(panel.subBandLabel()->text(), " 80m ");
     EXPECT_TRUE(panel.subBand(1)->isChecked());
 
@@ -297,8 +295,8 @@ TEST(BandsPanel, AStationStoredBeforeCloseIsRecalledAfterTheNextStart) {
     ASSERT_TRUE(rig.open());
     // The simulated receiver's 40 m LSB test tone, stored in an empty 40 m preset.
     QTest::mouseClick(rig.panel().subBand(3), Qt::LeftButton);
-    ASSERT_TRUE(rig.core->TuneTo(7.14));
-    rig.core->Click(Control::optMode, kModeLSB);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.14));
+    rig.core->controls().optMode_Click(kModeLSB);
     QTest::mouseClick(rig.panel().preset(4), Qt::RightButton, Qt::ShiftModifier);
     rig.close();
 
@@ -312,8 +310,8 @@ TEST(BandsPanel, AStationStoredBeforeCloseIsRecalledAfterTheNextStart) {
 
     ASSERT_TRUE(rig.open());
     EXPECT_EQ(rig.panel().preset(4)->text(), "7140");
-    ASSERT_TRUE(rig.core->TuneTo(5.505));
-    rig.core->Click(Control::optMode, kModeAM);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(5.505));
+    rig.core->controls().optMode_Click(kModeAM);
     QTest::mouseClick(rig.panel().preset(4), Qt::LeftButton);
     EXPECT_NEAR(*rig.receiver().TunedHz(), 7140000, 0.5);
     EXPECT_EQ(rig.rx().CurrentDemodMode, kModeLSB);

@@ -41,7 +41,7 @@ struct ConfigRig : CoreRig {
         core = std::make_unique<app::ReceiverCore>(store, options);
         window = std::make_unique<ui::frmMain>(*core);
         const bool ok = window->start();
-        if (ok) core->vfo().Lines().setBitPeriodNs(0);
+        if (ok) core->session().vfo().Lines().setBitPeriodNs(0);
         window->show();
         // "Full" shows the configuration row.
         QTest::mouseClick(window->displaySize()->option(3), Qt::LeftButton);
@@ -118,7 +118,7 @@ std::vector<ChipTransfer> Decode(DdsChip chip, const std::vector<LineEvent>& eve
 TEST(ConfigDialog, IFAndClockAreCheckedAndTheMainWindowShowsWhatIsApplied) {
     ConfigRig rig;
     ASSERT_TRUE(rig.startWindow());
-    ad9951& vfo = rig.core->vfo();
+    ad9951& vfo = rig.core->session().vfo();
     ASSERT_TRUE(rig.window->config()->isVisible());
     EXPECT_EQ(rig.label("lblIFFreq"), "45.000 000");
 
@@ -165,7 +165,7 @@ TEST(ConfigDialog, PortsChipsAndTheWordsSentOnTheNewLines) {
     ConfigRig rig;
     rig.store.save("frmMain", "CurrentCaptureDevice", "2"); // the IF recording: real ports
     ASSERT_TRUE(rig.startWindow());
-    ad9951& vfo = rig.core->vfo();
+    ad9951& vfo = rig.core->session().vfo();
     EXPECT_EQ(rig.hardware.lastDevice(), "/dev/ttyS0");
 
     rig.config([&](ui::frmConfig& d) {
@@ -235,14 +235,14 @@ TEST(ConfigDialog, SoundDevicesSwitchWhileStreamingAndABadOneLeavesThePreviousRu
     }
     const std::string notWav = rig.path("notes.txt");
     std::ofstream(notWav) << "not a recording\n";
-    rig.core->optPwr_Click(0);
+    rig.core->power().optPwr_Click(0);
     rig.run(4);
     ASSERT_TRUE(session.streaming());
     ASSERT_TRUE(session.vfoOnSimulatedLines());
 
     rig.config([&](ui::frmConfig& d) {
         auto* capture = Find<QComboBox>(&d, "cboCapDevices");
-        const int ifEntry = d.form().IFRecordingEntry();
+        const int ifEntry = d.form().ifRecordingEntry();
         std::string answer = wav;
         d.chooseFile = [&](const QString&, const QString&, const QString&) {
             return QString::fromStdString(answer);
@@ -258,7 +258,7 @@ TEST(ConfigDialog, SoundDevicesSwitchWhileStreamingAndABadOneLeavesThePreviousRu
         rig.run(30); // 1.3 s: the 0.1 s file plays over and over
         EXPECT_EQ(session.total().blocks, blocks + 30);
         // The panel goes on while the dialog is open: tuned now, on the real port.
-        ASSERT_TRUE(rig.core->TuneTo(7.1));
+        ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
 
         // A file that is no recording: said why, and the previous one plays on.
         answer = notWav;
@@ -272,7 +272,7 @@ TEST(ConfigDialog, SoundDevicesSwitchWhileStreamingAndABadOneLeavesThePreviousRu
         EXPECT_EQ(session.ifFile(), wav);
 
         // Back to the simulated receiver, now with a clock error.
-        Choose(capture, d.form().SimulatedEntry());
+        Choose(capture, d.form().simulatedEntry());
         EXPECT_TRUE(Find<QWidget>(&d, "frSimulatedReceiver")->isEnabled());
         Find<QDoubleSpinBox>(&d, "spnSimClockError")->setValue(-3.5);
         Click(Find<QPushButton>(&d, "cmdOK"));
@@ -298,7 +298,7 @@ TEST(CalibrationDialog, TheExampleWordZeroAndTryThenCancel) {
     vfo.setIFFreq(0.0);
     vfo.setTunedFreq(50.0);
     vfo.setCurrentTuningWord(600000000);
-    ui::frmCalibrate cal(vfo);
+    ui::frmCalibrate cal(DDSCalibration{vfo});
     cal.show();
     auto* official = Find<QLineEdit>(&cal, "txtOfficialFreq");
     auto* fresh = Find<QLabel>(&cal, "lblDDSClkinNew");
@@ -322,14 +322,14 @@ TEST(CalibrationDialog, TheStandardFrequencyStationSitsOnFrequencyAfterCalibrati
     ConfigRig rig;
     rig.store.save("Devices", "SimClockErrorPpm", "20");
     ASSERT_TRUE(rig.startWindow());
-    rig.core->Click(app::Control::optMode, 1); // USB: a carrier is heard as a tone
-    rig.core->optPwr_Click(0);
+    rig.core->controls().optMode_Click(1); // USB: a carrier is heard as a tone
+    rig.core->power().optPwr_Click(0);
     // Tuned to the 10 MHz station, its carrier is 1100 Hz low in the IF (20 ppm of 55 MHz).
-    ASSERT_TRUE(rig.core->TuneTo(10.0));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(10.0));
     const double before = rig.measure(false, 9000, 15000);
     EXPECT_NEAR(before, 12000 - 1100, 2);
     // Zero beat: the carrier at the IF centre; then its official frequency is typed.
-    ASSERT_TRUE(rig.core->TuneTo(10.0 - (12000 - before) / 1e6));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(10.0 - (12000 - before) / 1e6));
     EXPECT_NEAR(rig.measure(false, 9000, 15000), 12000, 0.5);
     rig.config([&](ui::frmConfig& d) {
         QTimer::singleShot(0, [&] {
@@ -344,20 +344,20 @@ TEST(CalibrationDialog, TheStandardFrequencyStationSitsOnFrequencyAfterCalibrati
         EXPECT_NEAR(Find<QLineEdit>(&d, "txtDDSClkin")->text().toDouble(), 360103201.92, 1);
         Click(Find<QPushButton>(&d, "cmdOK"));
     });
-    EXPECT_NEAR(rig.core->vfo().ClkIn(), 360.096 * 1.00002, 1e-6);
+    EXPECT_NEAR(rig.core->session().vfo().ClkIn(), 360.096 * 1.00002, 1e-6);
     // On frequency: tuned 1500 Hz below the station in USB, its carrier is a 1500 Hz tone.
-    ASSERT_TRUE(rig.core->TuneTo(9.9985));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(9.9985));
     EXPECT_NEAR(rig.measure(true, 300, 3000), 1500, 1);
 
     // Closed and started again on the same settings: still calibrated.
-    rig.core->optPwr_Click(1);
-    rig.core->optPwr_Click(2);
+    rig.core->power().optPwr_Click(1);
+    rig.core->power().optPwr_Click(2);
     rig.stop();
     ASSERT_TRUE(rig.startWindow());
-    EXPECT_NEAR(rig.core->vfo().ClkIn(), 360.096 * 1.00002, 1e-6);
+    EXPECT_NEAR(rig.core->session().vfo().ClkIn(), 360.096 * 1.00002, 1e-6);
     EXPECT_EQ(rig.receiver().Config().clockErrorPpm, 20);
-    rig.core->optPwr_Click(0);
-    ASSERT_TRUE(rig.core->TuneTo(9.9985));
+    rig.core->power().optPwr_Click(0);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(9.9985));
     EXPECT_NEAR(rig.measure(true, 300, 3000), 1500, 1);
 }
 

@@ -23,7 +23,7 @@ TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
     PanelRig rig;
     ASSERT_TRUE(rig.ok);
     app::ReceiverCore& core = *rig.core;
-    ad9951& vfo = core.vfo();
+    ad9951& vfo = core.session().vfo();
 
     rig.hoverDigit(2); // the third digit: 100 kHz
     EXPECT_DOUBLE_EQ(vfo.TuneStep(), 0.1);
@@ -33,14 +33,14 @@ TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
     rig.readout()->setFocus();
     for (int i = 0; i < 6; ++i)
         QTest::keyClick(rig.readout(), Qt::Key_Left);
-    EXPECT_EQ(core.tuning().Highlighted, 4);
+    EXPECT_EQ(core.tuning().model().Highlighted, 4);
     for (int i = 0; i < 6; ++i)
         QTest::keyClick(rig.readout(), Qt::Key_Right);
-    EXPECT_EQ(core.tuning().Highlighted, 7);
+    EXPECT_EQ(core.tuning().model().Highlighted, 7);
     EXPECT_DOUBLE_EQ(vfo.TuneStep(), 0.000001);
 
     // A key held across two timer ticks tunes exactly one step.
-    ASSERT_TRUE(core.TuneTo(7.0));
+    ASSERT_TRUE(core.tuning().tuneTo(7.0));
     QTest::keyClick(rig.readout(), Qt::Key_Left); // 10 Hz
     QTest::keyPress(rig.readout(), Qt::Key_Up);
     core.tmrTune_Timer();
@@ -48,7 +48,7 @@ TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
     QTest::keyRelease(rig.readout(), Qt::Key_Up);
     core.tmrTune_Timer();
     EXPECT_NEAR(vfo.TunedFreq(), 7.00001, 1e-9);
-    EXPECT_EQ(core.tuning().lbl7Seg[0] + core.tuning().lbl7Seg[1], "07");
+    EXPECT_EQ(core.tuning().model().lbl7Seg[0] + core.tuning().model().lbl7Seg[1], "07");
 
     // Ten clicks through the knob's rate presets come back to 1 kHz.
     for (int i = 0; i < 10; ++i)
@@ -57,7 +57,7 @@ TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
     EXPECT_EQ(rig.window->frequency()->rateCaption()->text(), "x 1 KHz");
 
     // Zeroing the Hz digits keeps the tenths.
-    ASSERT_TRUE(core.TuneTo(14.2345678));
+    ASSERT_TRUE(core.tuning().tuneTo(14.2345678));
     QTest::mouseClick(rig.window->frequency()->scale(2), Qt::LeftButton);
     EXPECT_NEAR(vfo.TunedFreq(), 14.2340008, 1e-9);
     EXPECT_NEAR(*rig.receiver().TunedHz(), 14234000.8, 0.5);
@@ -66,13 +66,13 @@ TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
 TEST(FrontPanelTuning, TheWheelOverADigitTunesByItsStepThroughTheGear) {
     PanelRig rig;
     ASSERT_TRUE(rig.ok);
-    ASSERT_TRUE(rig.core->TuneTo(7.1));
-    rig.core->vfo().setMouseWheelGearRatio(0);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
+    rig.core->session().vfo().setMouseWheelGearRatio(0);
     rig.hoverDigit(4); // 1 kHz
     for (int i = 0; i < 3; ++i)
         Wheel(rig.readout(), true);
     Wheel(rig.readout(), false);
-    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 7.102, 1e-9);
+    EXPECT_NEAR(rig.core->session().vfo().TunedFreq(), 7.102, 1e-9);
 }
 
 TEST(FrontPanelTuning, TypedFrequenciesTuneAndBadOnesAreRefused) {
@@ -89,12 +89,12 @@ TEST(FrontPanelTuning, TypedFrequenciesTuneAndBadOnesAreRefused) {
     ASSERT_TRUE(f->entry()->isVisible());
     QTest::keyClicks(f->entry(), "580");
     QTest::keyClick(f->entry(), Qt::Key_Return);
-    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 9.58, 1e-9);
+    EXPECT_NEAR(rig.core->session().vfo().TunedFreq(), 9.58, 1e-9);
     EXPECT_FALSE(f->entry()->isVisible());
     QTest::keyClick(rig.readout(), Qt::Key_G, Qt::ControlModifier);
     QTest::keyClicks(f->entry(), "900 MHz");
     QTest::keyClick(f->entry(), Qt::Key_Return);
-    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 9.58, 1e-9);
+    EXPECT_NEAR(rig.core->session().vfo().TunedFreq(), 9.58, 1e-9);
     EXPECT_TRUE(rig.messages.contains("The receiver tunes from 0 to"));
     QTest::keyClick(f->entry(), Qt::Key_Escape);
     EXPECT_FALSE(f->entry()->isVisible());
@@ -105,27 +105,27 @@ TEST(FrontPanelValues, WheelAndRightClickOnAValueLabel) {
     ASSERT_TRUE(rig.ok);
     ui::ValueLabelWidget* hi = rig.window->filters()->filterHi();
     QTest::mouseMove(hi);
-    EXPECT_EQ(rig.core->values().Target(), 7);
+    EXPECT_EQ(rig.core->values().target(), app::WheelEntry::FilterHi);
     // Gear ratio 1 (the start-up value): every second notch acts.
     for (int i = 0; i < 4; ++i)
         Wheel(hi, false, Qt::ControlModifier);
-    EXPECT_EQ(rig.core->state().FilterHi, 4998);
+    EXPECT_EQ(rig.core->session().state().FilterHi, 4998);
     EXPECT_EQ(hi->text(), "4998");
     QTest::mouseClick(hi, Qt::RightButton);
-    EXPECT_EQ(rig.core->state().FilterHi, 5000);
+    EXPECT_EQ(rig.core->session().state().FilterHi, 5000);
     // Leaving the label for its frame clears the wheel target: the wheel then does nothing.
     QTest::mouseMove(rig.window->filters(), QPoint(2, rig.window->filters()->height() - 3));
-    EXPECT_EQ(rig.core->values().Target(), 0);
+    EXPECT_EQ(rig.core->values().target(), app::WheelEntry::None);
     for (int i = 0; i < 4; ++i)
         Wheel(hi, true);
-    EXPECT_EQ(rig.core->state().FilterHi, 5000);
+    EXPECT_EQ(rig.core->session().state().FilterHi, 5000);
 }
 
 TEST(FrontPanelWindow, EveryControlHasAnAccessibleNameAndTheReadoutSpeaksTheFrequency) {
     PanelRig rig;
     ASSERT_TRUE(rig.ok);
     EXPECT_GT(CheckAccessibleNames(rig.window.get(), rig.window.get()), 50);
-    ASSERT_TRUE(rig.core->TuneTo(7.05));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.05));
     QAccessibleInterface* f = QAccessible::queryAccessibleInterface(rig.readout());
     EXPECT_EQ(f->text(QAccessible::Name), "Frequency");
     EXPECT_EQ(f->text(QAccessible::Description), "7.0500000 MHz");
@@ -148,7 +148,7 @@ TEST(FrontPanelWindow, DisplaySizesAndTheCloseBoxShutDownLikeClose) {
     EXPECT_LT(rig.window->size().height(), standard.height() / 2);
 
     QTest::mouseClick(rig.window->power()->button(0), Qt::LeftButton);
-    ASSERT_TRUE(rig.core->panel().PowerOn);
+    ASSERT_TRUE(rig.core->power().view().PowerOn);
     EXPECT_TRUE(rig.window->power()->button(2)->isHidden());
     rig.window->close();
     EXPECT_TRUE(rig.core->unloaded());

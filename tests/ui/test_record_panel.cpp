@@ -18,7 +18,7 @@ TEST(RecordPanel, ARecordClickMakesTheFileAndTheTimeAndSizeMoveOn) {
     ASSERT_TRUE(rig.ok);
     ui::RecordPanel* panel = rig.window->record();
     const QString folder = QString::fromStdString(rig.path("music"));
-    rig.core->setRecordingFolder(folder.toStdString());
+    rig.core->record().setFolder(folder.toStdString());
     EXPECT_FALSE(panel->recordButton()->isEnabled()); // off: nothing to record
     QTest::mouseClick(rig.window->power()->button(0), Qt::LeftButton);
     ASSERT_TRUE(panel->recordButton()->isEnabled());
@@ -35,7 +35,7 @@ TEST(RecordPanel, ARecordClickMakesTheFileAndTheTimeAndSizeMoveOn) {
 
     for (int i = 0; i < 2 * 24; ++i) { // two seconds of blocks, drained as the timer does
         rig.run(1);
-        rig.core->recorder().drain();
+        rig.core->record().recorder().drain();
     }
     EXPECT_EQ(panel->timeLabel()->text(), "0:02");
     // As of the update when the second second was full (block 47): 2 x (44 + 2 x 47 x 2048).

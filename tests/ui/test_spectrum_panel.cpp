@@ -4,7 +4,6 @@
 #include "display/Waterfall.h"
 #include "display/clsSpectrumAnalyser.h"
 #include "ui/DisplaySizePanel.h"
-#include "ui/SpectrumEngines.h"
 #include "ui/SpectrumPanel.h"
 #include "ui/SpectrumView.h"
 #include "ui/WaterfallView.h"
@@ -27,11 +26,11 @@ struct ScopeRig : PanelRig {
         if (!panel()->onOff()->isChecked()) QTest::mouseClick(panel()->onOff(), Qt::LeftButton);
         if (child<QCheckBox>("chkLog")->isChecked()) click("chkLog");
         QApplication::processEvents();
-        core->optPwr_Click(0);
+        core->power().optPwr_Click(0);
     }
     ui::SpectrumPanel* panel() const { return window->spectrum(); }
     ui::SpectrumView* view() const { return panel()->display(); }
-    clsSpectrumAnalyser& analyser() const { return window->spectrumEngines()->analyser(); }
+    clsSpectrumAnalyser& analyser() const { return *window->analyserEngine(); }
     template <class T>
     T* child(const char* name) const {
         return panel()->findChild<T*>(name);
@@ -89,14 +88,14 @@ double ReadoutHz(std::string text) {
 TEST(SpectrumPanel, AClickAtAStationTunesThereInWholeKilohertzAndTheRightButtonNever) {
     ScopeRig rig;
     ASSERT_TRUE(rig.ok);
-    ASSERT_TRUE(rig.core->panel().PowerOn);
+    ASSERT_TRUE(rig.core->power().view().PowerOn);
     // The AM station "Radio Orvex" is 3.7 kHz above; its carrier is the strongest line.
-    ASSERT_TRUE(rig.core->TuneTo(5.5013));
-    const std::int64_t frames = rig.core->spectrumFrames();
+    ASSERT_TRUE(rig.core->tuning().tuneTo(5.5013));
+    const std::int64_t frames = rig.core->spectrum().frames();
     rig.run(20);
-    EXPECT_EQ(rig.core->spectrumFrames(), frames + 20); // one frame per block
-    rig.core->tmrSpectrumDisplay_Timer();
-    EXPECT_EQ(rig.core->spectrumFrames(), frames + 20); // and never a second one
+    EXPECT_EQ(rig.core->spectrum().frames(), frames + 20); // one frame per block
+    rig.core->spectrum().tmrSpectrumDisplay_Timer();
+    EXPECT_EQ(rig.core->spectrum().frames(), frames + 20); // and never a second one
     const QPoint peak = TracePeak(rig.view()->grab().toImage());
     ASSERT_GE(peak.x(), 0);
 
@@ -107,7 +106,7 @@ TEST(SpectrumPanel, AClickAtAStationTunesThereInWholeKilohertzAndTheRightButtonN
 
     // The waterfall's newest line is brightest in the station's column; a click there tunes
     // as the trace does.
-    ASSERT_TRUE(rig.core->TuneTo(5.5013));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(5.5013));
     rig.run(3);
     ui::WaterfallView* fall = rig.panel()->waterfall();
     ASSERT_TRUE(fall->isVisible());
@@ -118,18 +117,18 @@ TEST(SpectrumPanel, AClickAtAStationTunesThereInWholeKilohertzAndTheRightButtonN
 
     // In "Std" the spectrum does not run: no frame is drawn.
     QTest::mouseClick(rig.window->displaySize()->option(1), Qt::LeftButton);
-    const std::int64_t before = rig.core->spectrumFrames();
+    const std::int64_t before = rig.core->spectrum().frames();
     rig.run(3);
-    EXPECT_EQ(rig.core->spectrumFrames(), before);
+    EXPECT_EQ(rig.core->spectrum().frames(), before);
     EXPECT_FALSE(rig.analyser().Active());
 }
 
 TEST(SpectrumPanel, AfOutShowsAudioFrequencyRisingToTheRightAndDoesNotTune) {
     ScopeRig rig;
     ASSERT_TRUE(rig.ok);
-    ASSERT_TRUE(rig.core->TuneTo(5.5013));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(5.5013));
     rig.click("optSpectrumSource3");
-    EXPECT_EQ(rig.core->state().SpectrumSource, 3);
+    EXPECT_EQ(rig.core->session().state().SpectrumSource, 3);
     rig.run(10);
     auto labels = rig.analyser().FrequencyLabels();
     ASSERT_GE(labels.size(), 10u);
@@ -155,7 +154,7 @@ TEST(SpectrumPanel, AfOutShowsAudioFrequencyRisingToTheRightAndDoesNotTune) {
 TEST(SpectrumPanel, TheReadoutFollowsThePointerAndNamesWhatIsDrawnThere) {
     ScopeRig rig;
     ASSERT_TRUE(rig.ok);
-    ASSERT_TRUE(rig.core->TuneTo(7.1));
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
     rig.run(2);
     const auto check = [&](const char* window) {
         const auto& labels = rig.analyser().FrequencyLabels();
@@ -175,8 +174,8 @@ TEST(SpectrumPanel, TheReadoutFollowsThePointerAndNamesWhatIsDrawnThere) {
     };
     check("full");
     // A narrowed window: 201 bins (about 4.7 kHz) a third of the way up the IF.
-    rig.core->ValueSet(6, 200);
-    rig.core->ValueSet(15, 350);
+    rig.core->values().valueSet(app::WheelEntry::ScopeWidth, 200);
+    rig.core->values().valueSet(app::WheelEntry::ScopeCentre, 350);
     rig.run(1);
     EXPECT_EQ(rig.analyser().StartBin(), 250);
     check("narrow");
@@ -187,22 +186,22 @@ TEST(SpectrumPanel, TheReadoutFollowsThePointerAndNamesWhatIsDrawnThere) {
 TEST(SpectrumPanel, TheWheelOverTheScopeTunesOneStepChosenByHeight) {
     ScopeRig rig;
     ASSERT_TRUE(rig.ok);
-    ASSERT_TRUE(rig.core->TuneTo(7.1));
-    rig.core->setScrollWheelEnableOverScope(true);
-    rig.core->vfo().setMouseWheelGearRatio(0);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
+    rig.core->spectrum().setWheelOverScope(true);
+    rig.core->session().vfo().setMouseWheelGearRatio(0);
     QTest::mouseMove(rig.view(), QPoint(100, 0)); // the top: 1 kHz
-    EXPECT_EQ(rig.core->values().Target(), 16);
+    EXPECT_EQ(rig.core->values().target(), app::WheelEntry::ScopeTuning);
     EXPECT_NE(rig.readout().find(" : 1000"), std::string::npos) << rig.readout();
     Wheel(rig.view(), true, Qt::NoModifier, QPoint(100, 0));
-    EXPECT_TRUE(rig.core->tuning().TuneUpPending);
+    EXPECT_TRUE(rig.core->tuning().model().TuneUpPending);
     rig.core->tmrTune_Timer();
     rig.core->tmrTune_Timer();
-    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 7.101, 1e-9);
+    EXPECT_NEAR(rig.core->session().vfo().TunedFreq(), 7.101, 1e-9);
     QTest::mouseMove(rig.view(), QPoint(100, rig.view()->height() - 1)); // the bottom: 10 Hz
     EXPECT_NE(rig.readout().find(" : 10"), std::string::npos) << rig.readout();
     Wheel(rig.view(), false, Qt::NoModifier, QPoint(100, rig.view()->height() - 1));
     rig.core->tmrTune_Timer();
-    EXPECT_NEAR(rig.core->vfo().TunedFreq(), 7.10099, 1e-9);
+    EXPECT_NEAR(rig.core->session().vfo().TunedFreq(), 7.10099, 1e-9);
 }
 
 TEST(SpectrumPanel, TimeModeShowsItsControlsAndKeepsOneTriggerChosen) {
@@ -222,7 +221,7 @@ TEST(SpectrumPanel, TimeModeShowsItsControlsAndKeepsOneTriggerChosen) {
     rig.click("chkTrigOn1");
     EXPECT_TRUE(trig1->isChecked());
     EXPECT_EQ(rig.analyser().TriggerChn(), 1);
-    rig.core->ValueSet(6, 0); // held at ten samples
+    rig.core->values().valueSet(app::WheelEntry::ScopeWidth, 0); // held at ten samples
     EXPECT_EQ(rig.analyser().ScreenWidth(), 10);
     rig.click("chkScopeMode0");
     EXPECT_TRUE(rig.panel()->waterfall()->isVisible());
@@ -233,7 +232,7 @@ TEST(SpectrumPanel, EveryControlIsNamedForScreenReaders) {
     ASSERT_TRUE(rig.ok);
     int checked = 0;
     for (int mode : {0, 1}) {
-        rig.core->chkScopeMode_Click(mode);
+        rig.core->spectrum().chkScopeMode_Click(mode);
         checked += CheckAccessibleNames(rig.panel(), rig.window.get());
     }
     EXPECT_GT(checked, 40);

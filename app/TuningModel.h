@@ -1,12 +1,13 @@
-// The frequency readout and its tuning controls: nine digits from tens of MHz down to tenths
+// The model behind the frequency readout and its tuning controls: nine digits from tens of MHz down to tenths
 // of a hertz, which double as the tuning-rate selector (the digit under the pointer, or a
 // locked digit, sets the step); keyboard tuning over the readout; the knob; the dial-rate
 // presets; the zeroing buttons; and the two timers, tmrTune (performs pending steps, 50 ms,
 // 20 ms once the keyboard has been used) and tmrVFOUpdate (periodic synthesiser refresh).
 //
 // Digit i (0..8) stands for 10 / 10^i MHz and shows character i + 1 of the DDS controller's
-// FormattedTunedFreq. All tuning goes through the DDS controller. Plain C++: the window
-// forwards its events here and shows the fields.
+// FormattedTunedFreq. All tuning goes through the DDS controller. Plain C++: the tuning
+// controller (app/TuningController.h) forwards the readout's events here and the frequency
+// panel shows the fields.
 #pragma once
 
 #include "core/Colours.h"
@@ -38,11 +39,13 @@ inline constexpr PanelColour kDigitSelected = 255;  ///< the digit that sets the
 inline constexpr PanelColour kRateUnlocked = 255;   ///< lblTuningRate while unlocked
 inline constexpr PanelColour kRateLocked = 8421631; ///< 0x8080FF, while locked
 
-class TuningPanel {
+class TuningModel {
 public:
     static constexpr int kDigits = 9;
 
-    TuningPanel(ad9951& vfo, TuningKnob& knob);
+    TuningModel(ad9951& vfo, TuningKnob& knob);
+    TuningModel(const TuningModel&) = delete;
+    TuningModel& operator=(const TuningModel&) = delete;
 
     // ---- what the window shows ------------------------------------------------------------
     std::array<std::string, kDigits> lbl7Seg;       ///< one character each
@@ -59,7 +62,7 @@ public:
     bool TuneUpPending = false;
     bool TuneDownPending = false;
     double PendingStep = 0.0; ///< MHz; 0 means one TuneStep
-    bool TuneRateLocked() const;
+    bool tuneRateLocked() const;
     std::int32_t KeyboardDigit = 0; ///< 0: none chosen yet, then 4..7
     std::int32_t DialRatePreset = 0;
     std::int32_t MenuTag = 0; ///< digit the "VFO Control" menu acts on
@@ -71,24 +74,24 @@ public:
     /// Shows a nine-character frequency string (nothing happens when it is the one shown).
     void Display7Seg(const std::string& text);
     /// Display7Seg with the DDS controller's FormattedTunedFreq.
-    void ShowTunedFreq();
+    void showTunedFreq();
     /// The pointer moved over digit i.
-    void DigitHover(std::int32_t i);
+    void digitHover(std::int32_t i);
     /// TuneStep = base / 10^digit MHz, with highlight and caption.
     void SetTuneRate(std::int32_t digit, double base);
-    void DigitClick(std::int32_t i);       ///< "Lock Tune Rate" on digit i
-    void DigitDoubleClick(std::int32_t i); ///< "Unlock Tune rate"
+    void digitClick(std::int32_t i);       ///< "Lock Tune Rate" on digit i
+    void digitDoubleClick(std::int32_t i); ///< "Unlock Tune rate"
     /// Right button on digit i: remembers it for the "VFO Control" menu the window opens.
-    void DigitRightButton(std::int32_t i) { MenuTag = i; }
+    void digitRightButton(std::int32_t i) { MenuTag = i; }
     /// Menu item 0 "Cancel", 1 separator, 2 "Lock Tune Rate", 3 "Unlock Tune rate".
     void mnuVFOControlSub_Click(std::int32_t index);
     void lblTuningRate_Click();
     /// A click on picTuneDial or lblTuneDialRate: the next dial-rate preset.
-    void DialRate_Click();
-    void KeyPress(std::int32_t keyCode);
-    void KeyRelease();
+    void picTuneDial_Click();
+    void keyPress(std::int32_t keyCode);
+    void keyRelease();
     /// Mouse button released over the readout: left clears the up step, right the down step.
-    void MouseUp(bool leftButton);
+    void mouseUp(bool leftButton);
     /// Zeroes the MHz (0), kHz (1) or Hz (2) digits.
     void lblScale_Click(std::int32_t k);
     void tmrTune_Timer();
@@ -99,9 +102,9 @@ public:
     void dialtuner_Change(std::int32_t position);
 
     /// Caption of a step x (MHz) shown by digit index.
-    static std::string RateCaption(std::int32_t digit, double x);
+    static std::string rateCaption(std::int32_t digit, double x);
     /// The frequency as the readout shows it, for people and screen readers ("14.2345678 MHz").
-    std::string SpokenFrequency() const;
+    std::string spokenFrequency() const;
 
 private:
     void setLocked(bool locked);

@@ -2,10 +2,13 @@
 // source choices, the switches, the display window and its labels, the gain slider, the
 // pointer's read-out, wheel tuning and click-to-tune over the picture, and the redraw after
 // each block.
-#include "ReceiverCore.h"
+#include "SpectrumController.h"
+
+#include "app/RadioSession.h"
+#include "app/ValuesController.h"
 #include "core/Format.h"
 #include "core/Numeric.h"
-#include "dsp/ReceiveChain.h"
+#include "dsp/DisplayPorts.h"
 #include "radio/ad9951.h"
 
 #include <algorithm>
@@ -35,10 +38,58 @@ CheckBox Check(const char* caption, const char* tip, bool value = false) {
 
 } // namespace
 
+SpectrumController::SpectrumController(RadioSession& session, ValuesController& values,
+                                       const LifeCycle& life)
+    : m_session(session), m_values(values), m_life(life) {
+    connect(&m_session, &RadioSession::spectrumRedrawDue, this,
+            [this] { tmrSpectrumDisplay_Timer(); });
+    // The hover reset hides the read-out.
+    m_values.addHoverReset([this] {
+        if (m_view.ReadoutOn == ScopeSurface::None) return;
+        m_view.ReadoutOn = ScopeSurface::None;
+        Q_EMIT changed();
+    });
+}
+
+void SpectrumController::attach(SpectrumDisplay* analyser, WaterfallDisplay* waterfall) {
+    m_analyser = analyser;
+    m_waterfall = waterfall;
+}
+
+void SpectrumController::detach() {
+    m_analyser = nullptr;
+    m_waterfall = nullptr;
+}
+
+void SpectrumController::saveSettings() {
+    if (m_analyser) m_analyser->SaveSettings();
+    if (m_waterfall) m_waterfall->SaveSettings();
+}
+
 // ---- start-up ----------------------------------------------------------------------------------
 
-void ReceiverCore::setUpSpectrum() {
-    SpectrumControls& c = m_scope;
+void SpectrumController::defineValues() {
+    ValueTable& t = m_values.table();
+    t.define(WheelEntry::Chn1Gain, 0, 99, 1, 0.01f, 0.1f, 1, "#0.0", true);
+    t.define(WheelEntry::Chn1Shift, -100, 100, 0, 0.1f, 1, 10, "#0", true);
+    t.define(WheelEntry::Chn2Gain, 0, 99, 1, 0.01f, 0.1f, 1, "#0.0", true);
+    t.define(WheelEntry::Chn2Shift, -100, 100, 0, 0.1f, 1, 10, "#0", true);
+    t.define(WheelEntry::ScopeWidth, 10, 1023, 1023, 1, 10, 50, "#,###", false);
+    t.define(WheelEntry::ScopeCentre, 0, 1023, 511, 1, 10, 50, "#,###", false);
+    t.define(WheelEntry::SpectrumSmooth, 1, 24, 8, 1, 1, 4, "#0", true);
+    t.label(WheelEntry::Chn1Gain).Value = 1;
+    t.label(WheelEntry::Chn2Gain).Value = 1;
+    t.label(WheelEntry::ScopeWidth).Value = 1023;
+    t.label(WheelEntry::ScopeCentre).Value = 511;
+    t.label(WheelEntry::SpectrumSmooth).Value = 8;
+    for (WheelEntry n : {WheelEntry::Chn1Gain, WheelEntry::Chn1Shift, WheelEntry::Chn2Gain,
+                         WheelEntry::Chn2Shift, WheelEntry::ScopeWidth, WheelEntry::ScopeCentre,
+                         WheelEntry::SpectrumSmooth})
+        t.showCaption(n);
+}
+
+void SpectrumController::setUp() {
+    SpectrumControlsView& c = m_view;
     SetButtons(
         c.chkScopeMode,
         {{"Freq", "Spectrum Analyser"}, {"Time", "Oscilloscope"}, {"Phase", "Lissajous Y1:Y2"}});
@@ -46,7 +97,7 @@ void ReceiverCore::setUpSpectrum() {
                                      {"Pre Demod", "After IF & Notch Filters"},
                                      {"Post Demod", "Unfiltered Demodulation"},
                                      {"AF Out", "What you hear"}});
-    c.optSpectrumSource.Choose(m_session.chain().State().SpectrumSource);
+    c.optSpectrumSource.Choose(m_session.state().SpectrumSource);
     c.chkChn1On = Check("Y1 On", "Show channel 1");
     c.chkChn2On = Check("Y2 On", "Show channel 2");
     c.chkTrigOn = {Check("Trigger on Y1", "Trigger on Y1"),
@@ -60,10 +111,68 @@ void ReceiverCore::setUpSpectrum() {
     c.sldXCentre = Slider{0, 1023, 511, "", "", true, true};
     c.sldSpectrumGain =
         Slider{0, kGainSliderMax, kGainSliderMax / 2, "YGain : 0 dB", "", true, true};
-    setUpSpectrumValues();
-    connect(this, &ReceiverCore::spectrumRedrawDue, this, [this] { tmrSpectrumDisplay_Timer(); });
 
-    SpectrumDisplay* d = m_spectrum.get();
+    ValueTable& t = m_values.table();
+    const auto channel = [this](WheelEntry n, void (SpectrumDisplay::*set)(float)) {
+        return [this, n, set] {
+            if (m_analyser) (m_analyser->*set)(m_values.table().label(n).Value);
+        };
+    };
+    t.entry(WheelEntry::Chn1Gain).Apply = channel(WheelEntry::Chn1Gain, &SpectrumDisplay::setChn1Gain);
+    t.entry(WheelEntry::Chn1Shift).Apply =
+        channel(WheelEntry::Chn1Shift, &SpectrumDisplay::setChn1Shift);
+    t.entry(WheelEntry::Chn2Gain).Apply = channel(WheelEntry::Chn2Gain, &SpectrumDisplay::setChn2Gain);
+    t.entry(WheelEntry::Chn2Shift).Apply =
+        channel(WheelEntry::Chn2Shift, &SpectrumDisplay::setChn2Shift);
+    t.entry(WheelEntry::ScopeWidth).Apply = [this] { applyDisplayWindow(); };
+    t.entry(WheelEntry::ScopeCentre).Apply = [this] { applyDisplayWindow(); };
+    t.entry(WheelEntry::SpectrumSmooth).Apply = [this] {
+        if (m_analyser)
+            m_analyser->setSpectrumSmooth(
+                RoundHalfEven32(m_values.table().label(WheelEntry::SpectrumSmooth).Value));
+    };
+    t.label(WheelEntry::Chn1Gain).ToolTip = "Y1 Gain Adjust";
+    t.label(WheelEntry::Chn1Shift).ToolTip = "Y1 Shift Adjust";
+    t.label(WheelEntry::Chn2Gain).ToolTip = "Y2 Gain Adjust";
+    t.label(WheelEntry::Chn2Shift).ToolTip = "Y2 Shift Adjust";
+    t.label(WheelEntry::ScopeWidth).ToolTip = "Sweep Adjust";
+    t.label(WheelEntry::ScopeCentre).ToolTip = "Centre Offset Adjust";
+    t.label(WheelEntry::SpectrumSmooth).ToolTip = "Spectrum Smoothing";
+
+    // The waterfall's range: the darkest and the reddest level, dBFS.
+    t.define(WheelEntry::WaterfallMin, -200, 20, -120, 1, 5, 10, "#0 dB", true);
+    t.define(WheelEntry::WaterfallMax, -200, 21, -20, 1, 5, 10, "#0 dB", true);
+    t.label(WheelEntry::WaterfallMin).ToolTip = "Waterfall: level of the darkest colour";
+    t.label(WheelEntry::WaterfallMax).ToolTip = "Waterfall: level shown red";
+    const auto range = [this](WheelEntry n, bool low) {
+        return [this, n, low] {
+            ValueLabel& l = m_values.table().label(n);
+            if (!m_waterfall) return;
+            // The waterfall keeps its levels at least 1 dB apart; the label shows what it took.
+            if (low) {
+                m_waterfall->setMinDb(l.Value);
+                l.Value = m_waterfall->MinDb();
+            } else {
+                m_waterfall->setMaxDb(l.Value);
+                l.Value = m_waterfall->MaxDb();
+            }
+            m_values.table().showCaption(n);
+        };
+    };
+    t.entry(WheelEntry::WaterfallMin).Apply = range(WheelEntry::WaterfallMin, true);
+    t.entry(WheelEntry::WaterfallMax).Apply = range(WheelEntry::WaterfallMax, false);
+    if (m_waterfall) {
+        t.label(WheelEntry::WaterfallMin).Value = m_waterfall->MinDb();
+        t.label(WheelEntry::WaterfallMax).Value = m_waterfall->MaxDb();
+    }
+    if (m_analyser)
+        t.label(WheelEntry::SpectrumSmooth).Value =
+            static_cast<float>(m_analyser->SpectrumSmooth());
+    for (WheelEntry n : {WheelEntry::SpectrumSmooth, WheelEntry::WaterfallMin,
+                         WheelEntry::WaterfallMax})
+        t.showCaption(n);
+
+    SpectrumDisplay* d = m_analyser;
     if (d == nullptr) return;
     d->setFSampling(kSampleRate);
     d->setOrder(kOrder);
@@ -71,15 +180,14 @@ void ReceiverCore::setUpSpectrum() {
     d->setStopBin(1024);
     d->setFStart(0);
     d->setFEnd(kSampleRate / 2);
-    d->setFOffset(
-        RoundHalfEven32(m_session.vfo().TunedFreq() * 1e6 - (d->FEnd() - d->FStart()) / 2.0));
-    d->setActive(spectrumRuns());
+    centreOnTunedFrequency();
+    d->setActive(runs());
     c.chkScopeShowFilters.Value = d->ShowFilter();
     c.chkSpectrumAutoGain.Value = d->AutoGain();
     c.sldSpectrumGain.Enabled = !d->AutoGain();
-    c.chkWaterfall.Value = d->WaterfallOn();
+    c.chkWaterfall.Value = m_waterfall && m_waterfall->Enabled();
     // The marker shows only while the notch is on, whatever was saved.
-    d->setShowNotch(state().ShowNotch);
+    d->setShowNotch(m_session.state().ShowNotch);
     // The mode box of the restored mode is cleared and ticked: its set-up runs once, and
     // writing the mode runs init through SetupDisplay; then init once more.
     const std::int32_t mode = d->Mode();
@@ -89,123 +197,83 @@ void ReceiverCore::setUpSpectrum() {
     d->setGain(1.0f);
     // init measures the window from FStart and FEnd; the oscilloscope keeps its own.
     if (mode == 1) applyDisplayWindow();
-    refreshScopeCaptions();
+    refreshCaptions();
 }
 
-void ReceiverCore::setUpSpectrumValues() {
-    ValueTable& t = m_values;
-    t.entry(2).Apply = [this] {
-        if (m_spectrum) m_spectrum->setChn1Gain(m_values.entry(2).Label->Value);
-    };
-    t.entry(3).Apply = [this] {
-        if (m_spectrum) m_spectrum->setChn1Shift(m_values.entry(3).Label->Value);
-    };
-    t.entry(4).Apply = [this] {
-        if (m_spectrum) m_spectrum->setChn2Gain(m_values.entry(4).Label->Value);
-    };
-    t.entry(5).Apply = [this] {
-        if (m_spectrum) m_spectrum->setChn2Shift(m_values.entry(5).Label->Value);
-    };
-    t.entry(6).Apply = [this] { applyDisplayWindow(); };
-    t.entry(15).Apply = [this] { applyDisplayWindow(); };
-    t.entry(19).Apply = [this] {
-        if (m_spectrum)
-            m_spectrum->setSpectrumSmooth(RoundHalfEven32(m_values.entry(19).Label->Value));
-    };
-    t.entry(2).Label->ToolTip = "Y1 Gain Adjust";
-    t.entry(3).Label->ToolTip = "Y1 Shift Adjust";
-    t.entry(4).Label->ToolTip = "Y2 Gain Adjust";
-    t.entry(5).Label->ToolTip = "Y2 Shift Adjust";
-    t.entry(6).Label->ToolTip = "Sweep Adjust";
-    t.entry(15).Label->ToolTip = "Centre Offset Adjust";
-    t.entry(19).Label->ToolTip = "Spectrum Smoothing";
-
-    // The waterfall's range: the darkest and the reddest level, dBFS.
-    t.define(kEntryWaterfallMin, -200, 20, -120, 1, 5, 10, "#0 dB", true);
-    t.define(kEntryWaterfallMax, -200, 21, -20, 1, 5, 10, "#0 dB", true);
-    t.entry(kEntryWaterfallMin).Label->ToolTip = "Waterfall: level of the darkest colour";
-    t.entry(kEntryWaterfallMax).Label->ToolTip = "Waterfall: level shown red";
-    const auto range = [this](int n, bool low) {
-        return [this, n, low] {
-            ValueLabel& l = *m_values.entry(n).Label;
-            if (!m_spectrum) return;
-            // The waterfall keeps its levels at least 1 dB apart; the label shows what it took.
-            if (low) {
-                m_spectrum->setWaterfallMinDb(l.Value);
-                l.Value = m_spectrum->WaterfallMinDb();
-            } else {
-                m_spectrum->setWaterfallMaxDb(l.Value);
-                l.Value = m_spectrum->WaterfallMaxDb();
-            }
-            m_values.ShowCaption(n);
-        };
-    };
-    t.entry(kEntryWaterfallMin).Apply = range(kEntryWaterfallMin, true);
-    t.entry(kEntryWaterfallMax).Apply = range(kEntryWaterfallMax, false);
-    if (m_spectrum) {
-        t.entry(kEntryWaterfallMin).Label->Value = m_spectrum->WaterfallMinDb();
-        t.entry(kEntryWaterfallMax).Label->Value = m_spectrum->WaterfallMaxDb();
-        t.entry(19).Label->Value = static_cast<float>(m_spectrum->SpectrumSmooth());
-    }
-    for (int n : {19, kEntryWaterfallMin, kEntryWaterfallMax})
-        t.ShowCaption(n);
+void SpectrumController::centreOnTunedFrequency() {
+    if (!m_analyser) return;
+    m_analyser->setFOffset(RoundHalfEven32(
+        m_session.tunedMHz() * 1e6 - (m_analyser->FEnd() - m_analyser->FStart()) / 2.0));
 }
 
 // ---- running -----------------------------------------------------------------------------------
 
-void ReceiverCore::applySpectrumRuns() {
-    SpectrumDisplay* d = m_spectrum.get();
-    if (d == nullptr) return;
-    const bool runs = spectrumRuns();
-    if (d->Active() == runs) return;
-    d->setActive(runs);
-    if (!runs) d->SetupDisplay(); // an empty graticule, not a frozen picture
+void SpectrumController::setAnalyserOn(bool on) {
+    m_view.chkSpectrumAnalyser = on;
+    applyRuns();
+    Q_EMIT changed();
 }
 
-void ReceiverCore::tmrSpectrumDisplay_Timer() {
-    SpectrumDisplay* d = m_spectrum.get();
-    if (d == nullptr || m_unloaded || !spectrumRuns()) return;
+void SpectrumController::setShownBySize(bool shown) {
+    m_shownBySize = shown;
+    applyRuns();
+}
+
+void SpectrumController::applyRuns() {
+    SpectrumDisplay* d = m_analyser;
+    if (d == nullptr) return;
+    const bool on = runs();
+    if (d->Active() == on) return;
+    d->setActive(on);
+    if (!on) d->SetupDisplay(); // an empty graticule, not a frozen picture
+}
+
+void SpectrumController::tmrSpectrumDisplay_Timer() {
+    SpectrumDisplay* d = m_analyser;
+    if (d == nullptr || m_life.unloaded || !runs()) return;
     // One frame per block: a second redraw for the same block would show nothing new.
     const std::int64_t block = m_session.total().blocks;
-    if (block == m_scopeLastBlock) return;
-    m_scopeLastBlock = block;
+    if (block == m_lastBlock) return;
+    m_lastBlock = block;
     showNotchMarker();
     d->Display();
-    ++m_scopeFrames;
+    ++m_frames;
     // The taps move the axis with the tuning; the labels that name frequencies follow.
-    if (d->FOffset() != m_scopeCaptionOffset || d->ReverseSpectrum() != m_scopeCaptionReverse) {
-        refreshScopeCaptions();
-        emitChanged(kAreaChain);
+    if (d->FOffset() != m_captionOffset || d->ReverseSpectrum() != m_captionReverse) {
+        refreshCaptions();
+        m_values.refresh();
+        Q_EMIT changed();
     }
 }
 
 // The notch marker stands where the notch acts on the signal shown: an IF notch on the IF
 // taps, an audio notch on the audio output. Elsewhere its frequency would name nothing drawn.
-void ReceiverCore::showNotchMarker() {
-    const ReceiveState& s = state();
+void SpectrumController::showNotchMarker() {
+    const ReceiveState& s = m_session.state();
     const bool onIF = s.NotchType == 1 && (s.SpectrumSource == 0 || s.SpectrumSource == 1);
     const bool onAudio = s.NotchType == 0 && s.SpectrumSource == 3;
     const bool show = s.ShowNotch && (onIF || onAudio);
     if (show) {
-        m_spectrum->setNotchCentre(static_cast<float>(s.NotchCentre));
-        m_spectrum->setNotchWidth(static_cast<float>(s.NotchWidth));
+        m_analyser->setNotchCentre(static_cast<float>(s.NotchCentre));
+        m_analyser->setNotchWidth(static_cast<float>(s.NotchWidth));
     }
-    if (m_spectrum->ShowNotch() != show) m_spectrum->setShowNotch(show);
+    if (m_analyser->ShowNotch() != show) m_analyser->setShowNotch(show);
 }
 
 // ---- the controls ------------------------------------------------------------------------------
 
-void ReceiverCore::chkScopeMode_Click(std::int32_t index) {
-    SpectrumDisplay* d = m_spectrum.get();
-    if (m_scopeModeBusy || index < 0 || index > 2) return;
-    m_scopeModeBusy = true;
-    SpectrumControls& c = m_scope;
+void SpectrumController::chkScopeMode_Click(std::int32_t index) {
+    SpectrumDisplay* d = m_analyser;
+    if (m_modeBusy || index < 0 || index > 2) return;
+    m_modeBusy = true;
+    SpectrumControlsView& c = m_view;
+    ValueTable& t = m_values.table();
     if (d) d->setMode(index);
     c.frScopeSweepVisible = c.frScopeYModeVisible = false;
     c.TriggerVisible = false;
     c.ShowFiltersVisible = c.CentreVisible = false;
     c.chkScopeMode.Choose(index);
-    ValueLabel& width = *m_values.entry(6).Label;
+    ValueLabel& width = t.label(WheelEntry::ScopeWidth);
     if (index == 0) {
         c.frScopeYModeVisible = c.frScopeYModeEnabled = true;
         c.frScopeSweepVisible = true;
@@ -240,62 +308,62 @@ void ReceiverCore::chkScopeMode_Click(std::int32_t index) {
         c.chkLog.Value = !d->LogMode();
         c.chkSmoothSpectrum.Value = d->FastMode();
         const float values[4] = {d->Chn1Gain(), d->Chn1Shift(), d->Chn2Gain(), d->Chn2Shift()};
-        for (int n = 2; n <= 5; ++n) {
-            m_values.entry(n).Label->Value = values[n - 2];
-            m_values.ShowCaption(n);
+        const WheelEntry entries[4] = {WheelEntry::Chn1Gain, WheelEntry::Chn1Shift,
+                                       WheelEntry::Chn2Gain, WheelEntry::Chn2Shift};
+        for (int n = 0; n < 4; ++n) {
+            t.label(entries[n]).Value = values[n];
+            t.showCaption(entries[n]);
         }
         d->setChn1Shift(d->Chn1Shift());
         d->setChn2Shift(d->Chn2Shift());
-        c.WaterfallVisible = index == 0 && d->WaterfallOn();
+        c.WaterfallVisible = index == 0 && m_waterfall && m_waterfall->Enabled();
     }
     c.SmoothLabelVisible = !c.chkSmoothSpectrum.Value;
     c.sldXCentre.Visible = c.CentreVisible;
     applyDisplayWindow();
     if (d) d->SetupDisplay();
-    m_scopeModeBusy = false;
-    emitChanged(kAreaChain);
+    m_modeBusy = false;
+    m_values.refresh();
+    Q_EMIT changed();
 }
 
-void ReceiverCore::optSpectrumSource_Click(std::int32_t index) {
+void SpectrumController::optSpectrumSource_Click(std::int32_t index) {
     if (index < 0 || index > 3) return;
-    ReceiveState& s = m_session.chain().State();
-    s.SpectrumSource = index;
-    m_scope.optSpectrumSource.Choose(index);
-    if (SpectrumDisplay* d = m_spectrum.get()) {
+    m_session.setSpectrumSource(index);
+    m_view.optSpectrumSource.Choose(index);
+    if (SpectrumDisplay* d = m_analyser) {
         d->setFStart(0);
         if (index < 3) {
             // A radio axis around the tuned frequency.
             d->setFEnd(RoundHalfEven32(d->FSampling() / 2.0));
-            d->setFOffset(RoundHalfEven32(m_session.vfo().TunedFreq() * 1e6 -
-                                          (d->FEnd() - d->FStart()) / 2.0));
+            centreOnTunedFrequency();
         } else {
             // The audio a listener hears, 0 Hz at the left and rising to the right.
             d->setFEnd(d->FSampling() / 8);
             d->setFOffset(0);
             d->setReverseSpectrum(true);
         }
-        refreshScopeCaptions();
+        refreshCaptions();
         d->SetupDisplay();
     }
-    // The filters, and with them the analyser's filter curve, are rebuilt after the block.
-    s.FiltersChanged = true;
-    emitChanged(kAreaChain);
+    m_values.refresh();
+    Q_EMIT changed();
 }
 
-void ReceiverCore::chkTrigOn_Click(std::int32_t index) {
+void SpectrumController::chkTrigOn_Click(std::int32_t index) {
     if (m_trigBusy || (index != 1 && index != 2)) return;
     m_trigBusy = true;
     // Clicking the ticked box keeps it ticked: one trigger channel is always chosen.
-    m_scope.chkTrigOn[0].Value = index == 1;
-    m_scope.chkTrigOn[1].Value = index == 2;
-    if (m_spectrum) m_spectrum->setTriggerChn(static_cast<std::int16_t>(index));
+    m_view.chkTrigOn[0].Value = index == 1;
+    m_view.chkTrigOn[1].Value = index == 2;
+    if (m_analyser) m_analyser->setTriggerChn(static_cast<std::int16_t>(index));
     m_trigBusy = false;
-    emitChanged(kAreaChain);
+    Q_EMIT changed();
 }
 
-void ReceiverCore::ScopeCheckClick(ScopeCheck box, bool ticked) {
-    SpectrumControls& c = m_scope;
-    SpectrumDisplay* d = m_spectrum.get();
+void SpectrumController::scopeCheckClick(ScopeCheck box, bool ticked) {
+    SpectrumControlsView& c = m_view;
+    SpectrumDisplay* d = m_analyser;
     switch (box) {
     case ScopeCheck::chkChn1On:
         c.chkChn1On.Value = ticked;
@@ -334,24 +402,26 @@ void ReceiverCore::ScopeCheckClick(ScopeCheck box, bool ticked) {
         break;
     case ScopeCheck::chkWaterfall:
         c.chkWaterfall.Value = ticked;
-        if (d) {
-            d->setWaterfallOn(ticked);
-            c.WaterfallVisible = ticked && d->Mode() == 0;
+        if (m_waterfall) {
+            m_waterfall->setEnabled(ticked);
+            c.WaterfallVisible = ticked && d && d->Mode() == 0;
         }
         break;
     }
-    emitChanged(kAreaChain);
+    Q_EMIT changed();
 }
 
-void ReceiverCore::ScopeSliderChanged(ScopeSlider slider, std::int32_t position) {
-    SpectrumControls& c = m_scope;
+void SpectrumController::scopeSliderChanged(ScopeSlider slider, std::int32_t position) {
+    SpectrumControlsView& c = m_view;
     switch (slider) {
     case ScopeSlider::sldXWidth:
     case ScopeSlider::sldXCentre: {
-        const int n = slider == ScopeSlider::sldXWidth ? 6 : 15;
-        ValueLabel& l = *m_values.entry(n).Label;
+        const WheelEntry n =
+            slider == ScopeSlider::sldXWidth ? WheelEntry::ScopeWidth : WheelEntry::ScopeCentre;
+        ValueLabel& l = m_values.table().label(n);
         l.Value = std::clamp(static_cast<float>(position), l.Min, l.Max);
         applyDisplayWindow();
+        m_values.refresh();
         break;
     }
     case ScopeSlider::sldSpectrumGain: {
@@ -361,34 +431,35 @@ void ReceiverCore::ScopeSliderChanged(ScopeSlider slider, std::int32_t position)
         // Half way is 0 dB; every step doubles or halves the traces.
         const double v = c.sldSpectrumGain.Max / 2.0 - c.sldSpectrumGain.Value;
         const double gain = std::pow(2.0, v);
-        if (m_spectrum) m_spectrum->setGain(static_cast<float>(gain));
+        if (m_analyser) m_analyser->setGain(static_cast<float>(gain));
         c.sldSpectrumGain.ToolTip = "YGain : " + FormatNumber(20.0 * std::log10(gain), "#0 dB");
         break;
     }
     }
-    emitChanged(kAreaChain);
+    Q_EMIT changed();
 }
 
-void ReceiverCore::ScopeSliderRightButton(ScopeSlider slider) {
+void SpectrumController::scopeSliderRightButton(ScopeSlider slider) {
     if (slider == ScopeSlider::sldSpectrumGain) {
-        ScopeSliderChanged(slider, m_scope.sldSpectrumGain.Max / 2);
+        scopeSliderChanged(slider, m_view.sldSpectrumGain.Max / 2);
         return;
     }
-    const int n = slider == ScopeSlider::sldXWidth ? 6 : 15;
-    ScopeSliderChanged(slider, RoundHalfEven32(m_values.entry(n).Label->Default));
+    const WheelEntry n =
+        slider == ScopeSlider::sldXWidth ? WheelEntry::ScopeWidth : WheelEntry::ScopeCentre;
+    scopeSliderChanged(slider, RoundHalfEven32(m_values.table().label(n).Default));
 }
 
-// The display window from the centre (entry 15) and the width (entry 6): bins in Frequency
-// mode, samples in Time mode; the Phase display keeps all it has.
-void ReceiverCore::applyDisplayWindow() {
-    SpectrumControls& c = m_scope;
-    ValueLabel& width = *m_values.entry(6).Label;
-    ValueLabel& centre = *m_values.entry(15).Label;
+// The display window from the centre and the width entries: bins in Frequency mode, samples in
+// Time mode; the Phase display keeps all it has.
+void SpectrumController::applyDisplayWindow() {
+    SpectrumControlsView& c = m_view;
+    const ValueLabel& width = m_values.table().label(WheelEntry::ScopeWidth);
+    const ValueLabel& centre = m_values.table().label(WheelEntry::ScopeCentre);
     const std::int32_t W = RoundHalfEven32(width.Value);
     const std::int32_t C = RoundHalfEven32(centre.Value);
     c.sldXWidth.Value = W;
     c.sldXCentre.Value = C;
-    SpectrumDisplay* d = m_spectrum.get();
+    SpectrumDisplay* d = m_analyser;
     if (d == nullptr) return;
     if (d->Mode() == 0) {
         const std::int32_t top = RoundHalfEven32(width.Max);
@@ -402,20 +473,20 @@ void ReceiverCore::applyDisplayWindow() {
         d->setStartBin(0);
         d->setStopBin(w - 1);
     }
-    refreshScopeCaptions();
+    refreshCaptions();
 }
 
 // The captions that name frequencies or times: the width label (per division), the centre
 // label (the frequency on the centre line, as drawn) and the sliders' tool tips.
-void ReceiverCore::refreshScopeCaptions() {
-    SpectrumDisplay* d = m_spectrum.get();
+void SpectrumController::refreshCaptions() {
+    SpectrumDisplay* d = m_analyser;
     if (d == nullptr) return;
-    SpectrumControls& c = m_scope;
-    ValueLabel& width = *m_values.entry(6).Label;
-    ValueLabel& centre = *m_values.entry(15).Label;
+    SpectrumControlsView& c = m_view;
+    ValueLabel& width = m_values.table().label(WheelEntry::ScopeWidth);
+    ValueLabel& centre = m_values.table().label(WheelEntry::ScopeCentre);
     const double span = d->StopBin() - d->StartBin();
-    m_scopeCaptionOffset = d->FOffset();
-    m_scopeCaptionReverse = d->ReverseSpectrum();
+    m_captionOffset = d->FOffset();
+    m_captionReverse = d->ReverseSpectrum();
     if (d->Mode() == 0) {
         const double perDivision = d->HzPerBin() * (span + 1.0) / 12.0;
         width.Caption = FormatNumber(perDivision, "#,###");
@@ -435,18 +506,18 @@ void ReceiverCore::refreshScopeCaptions() {
 
 // ---- the pointer over the picture -------------------------------------------------------------
 
-void ReceiverCore::ScopeHover(ScopeSurface surface, double x, double y, double height) {
-    SpectrumDisplay* d = m_spectrum.get();
-    if (d == nullptr || surface == ScopeSurface::None) return;
-    const std::int16_t target = m_values.Target();
+void SpectrumController::scopeHover(ScopeSurface surface, double x, double y, double height) {
+    SpectrumDisplay* d = m_analyser;
+    if (d == nullptr || surface == ScopeSurface::None || m_life.unloaded) return;
     // Only the Frequency mode has a frequency axis; the oscilloscope and the X-Y display
     // show no read-out.
     const bool readout = d->Mode() == 0;
     std::string text = readout ? d->FrequencyReadout(x) : std::string();
-    if (m_panel.ScrollWheelEnableOverScope) {
+    bool targetMoved = false;
+    if (m_wheelOverScope) {
         // The wheel tunes; over the trace the height chooses its step: 10 Hz at the bottom,
         // then 100 Hz per tenth of the height up to 1 kHz at the top.
-        m_values.setTarget(16);
+        targetMoved = m_values.setTarget(WheelEntry::ScopeTuning);
         ad9951& v = m_session.vfo();
         if (surface == ScopeSurface::Display && height > 1.0) {
             const double up = std::clamp((height - 1.0 - y) / (height - 1.0), 0.0, 1.0);
@@ -457,33 +528,28 @@ void ReceiverCore::ScopeHover(ScopeSurface surface, double x, double y, double h
         }
         text += " : " + FormatNumber(v.TuneStep() * 1e6, "###0");
     } else {
-        m_values.setTarget(0);
+        targetMoved = m_values.setTarget(WheelEntry::None);
     }
     const ScopeSurface shown = readout ? surface : ScopeSurface::None;
-    if (text == m_scope.lblSpectrumFreq && shown == m_scope.ReadoutOn &&
-        target == m_values.Target())
-        return;
-    m_scope.lblSpectrumFreq = text;
-    m_scope.ReadoutOn = shown;
-    emitChanged(kAreaHover);
+    if (targetMoved) m_values.refresh();
+    if (text == m_view.lblSpectrumFreq && shown == m_view.ReadoutOn) return;
+    m_view.lblSpectrumFreq = text;
+    m_view.ReadoutOn = shown;
+    Q_EMIT changed();
 }
 
-void ReceiverCore::ScopeLeave() {
-    if (m_scope.ReadoutOn == ScopeSurface::None && m_values.Target() == 0) return;
-    m_scope.ReadoutOn = ScopeSurface::None;
-    m_values.setTarget(0);
-    emitChanged(kAreaHover);
+void SpectrumController::scopeLeave() {
+    const bool targetMoved = m_values.setTarget(WheelEntry::None);
+    if (targetMoved) m_values.refresh();
+    if (m_view.ReadoutOn == ScopeSurface::None) return;
+    m_view.ReadoutOn = ScopeSurface::None;
+    Q_EMIT changed();
 }
 
-bool ReceiverCore::ScopeClick(double x, bool leftButton) {
-    if (!leftButton || m_spectrum == nullptr) return false;
-    const std::optional<double> mhz = m_spectrum->ClickTuneMHz(x);
-    if (!mhz) return false;
-    std::string why;
-    if (TuneTo(*mhz, &why)) return true;
-    m_panel.StatusText = why;
-    emitChanged(kAreaCaption);
-    return false;
+bool SpectrumController::scopeClick(double x, bool leftButton) {
+    if (!leftButton || m_analyser == nullptr || m_life.unloaded) return false;
+    const std::optional<double> mhz = m_analyser->ClickTuneMHz(x);
+    return mhz && m_session.tune(*mhz);
 }
 
 } // namespace orvex::app

@@ -1,10 +1,13 @@
 // Bands, sub-bands and presets on the front panel: the receiver as a preset sees it (the
-// receive chain, the DDS controller and the preset buttons), and the panel's band, sub-band,
-// preset, editor and hover operations. Each reports changed(kAreaBands | ...).
-#include "ReceiverCore.h"
+// receiver's verbs and the preset buttons), and the panel's band, sub-band, preset, editor and
+// hover operations.
+#include "BandsController.h"
+
+#include "app/RadioSession.h"
+#include "app/ValuesController.h"
 #include "core/MessageSink.h"
+#include "core/SettingsStore.h"
 #include "dsp/ReceiveChain.h"
-#include "radio/ad9951.h"
 
 #include <algorithm>
 
@@ -41,7 +44,7 @@ struct PickerSnapshot {
     bool operator==(const PickerSnapshot&) const = default;
 };
 
-PickerSnapshot Pickers(const ReceiverCore::BandsPanel& b) {
+PickerSnapshot Pickers(const BandsView& b) {
     return {b.cboBandSelectVisible, b.cboSubBandSelectVisible, b.lstSubBandSelectVisible,
             b.lblSubBandVisible,    b.PresetDescVisible,       b.PresetDescCaption,
             b.PresetDescText};
@@ -75,12 +78,12 @@ private:
 
 // ---- the receiver as a preset sees it -----------------------------------------------------------
 
-class ReceiverCore::CorePresetTarget final : public PresetTarget {
+class BandsController::Target final : public PresetTarget {
 public:
-    explicit CorePresetTarget(ReceiverCore& core) : m_core(core) {}
+    explicit Target(BandsController& owner) : m_owner(owner), m_session(owner.m_session) {}
 
     ReceiverSnapshot snapshot() const override {
-        const ReceiveState& s = m_core.state();
+        const ReceiveState& s = m_session.state();
         ReceiverSnapshot r;
         r.demodMode = s.CurrentDemodMode;
         r.filterMode = s.CurrentFilterMode;
@@ -89,41 +92,34 @@ public:
         r.agcMode = s.AGCMode;
         r.agcAttack = s.lblAGCAttack.Value;
         r.agcDecay = s.lblAGCDecay.Value;
-        r.tunedFreqMHz = m_core.m_session.vfo().TunedFreq();
+        r.tunedFreqMHz = m_session.tunedMHz();
         // The Image box is the image flag the listener sets (start-up shows the DDS
-        // controller's TuneImage on it; nothing on the panel changes that flag itself).
+        // controller's TuneImage on it).
         r.tuneImage = s.chkImage.Value;
         return r;
     }
-    void selectDemodMode(std::int32_t mode) override {
-        if (mode >= kModeAM && mode <= kModeBC) chain().optMode_Click(mode);
-    }
-    void selectFilter(std::int32_t filterMode) override {
-        if ((filterMode >= 0 && filterMode <= 4) || filterMode == -2)
-            chain().optFilter_Click(filterMode);
-    }
+    void selectDemodMode(std::int32_t mode) override { m_session.setMode(mode); }
+    void selectFilter(std::int32_t filterMode) override { m_session.selectFilter(filterMode); }
     std::int32_t defaultFilterHi() const override {
         const FilterPreset* p = currentFilter();
-        return p ? p->DefaultHi : m_core.state().FilterHi;
+        return p ? p->DefaultHi : m_session.state().FilterHi;
     }
     std::int32_t defaultFilterLo() const override {
         const FilterPreset* p = currentFilter();
-        return p ? p->DefaultLo : m_core.state().FilterLo;
+        return p ? p->DefaultLo : m_session.state().FilterLo;
     }
     // An edge goes through its label as a wheel step would, within what the label can show.
     void setFilterHi(std::int32_t hz) override { setEdge(ChainLabel::FilterHi, hz); }
     void setFilterLo(std::int32_t hz) override { setEdge(ChainLabel::FilterLo, hz); }
-    std::int32_t agcMode() const override { return m_core.state().AGCMode; }
+    std::int32_t agcMode() const override { return m_session.state().AGCMode; }
     void setPresetAgcTimes(std::int32_t attack, std::int32_t decay) override {
-        AGCModeRecord& m = chain().State().AGCModes[4];
+        AGCModeRecord& m = m_session.chain().State().AGCModes[4];
         if (attack >= 0) m.CurrentDelay = attack;
         if (decay >= 0) m.CurrentRamp = decay;
     }
-    void selectAgcMode(std::int32_t mode) override {
-        if (mode >= 0 && mode <= 4) chain().optAGC_Click(mode);
-    }
+    void selectAgcMode(std::int32_t mode) override { m_session.selectAGC(mode); }
     void showPresetAgc(std::int32_t attack, std::int32_t decay) override {
-        ReceiveState& s = chain().State();
+        ReceiveState& s = m_session.chain().State();
         for (PanelButton& b : s.optAGC.Buttons)
             b.Colour = kColourResting;
         s.optAGC.Selected = -1;
@@ -134,18 +130,16 @@ public:
     }
     void tune(double mhz) override {
         std::string why;
-        if (!m_core.TuneTo(mhz, &why))
+        if (!m_session.tune(mhz, &why))
             ShowMessage("The preset's frequency cannot be tuned. " + why, MessageIcon::Exclamation,
-                        kProductName);
+                        kApplicationName);
     }
     void setImage(bool on) override {
-        if (m_core.state().chkImage.Value == on) return;
-        chain().SetCheck(ChainCheck::Image, on);
-        if (m_core.m_tuning) m_core.m_tuning->ShowTunedFreq();
+        if (m_session.state().chkImage.Value != on) m_session.setCheck(ChainCheck::Image, on);
     }
     void focusPreset(std::int32_t index) override {
         if (index < 0 || index >= kPresetSlots) return;
-        BandsPanel& b = m_core.m_bandsPanel;
+        BandsView& b = m_owner.m_view;
         b.FocusPreset = index;
         ++b.FocusRequests;
         b.SelectedPreset = index;
@@ -153,30 +147,41 @@ public:
     }
 
 private:
-    ReceiveChain& chain() const { return m_core.m_session.chain(); }
     const FilterPreset* currentFilter() const {
-        const ReceiveState& s = m_core.state();
+        const ReceiveState& s = m_session.state();
         const std::int32_t f = s.CurrentFilterMode;
         if (f < 0 || f >= static_cast<std::int32_t>(s.FilterPresets.size())) return nullptr;
         return &s.FilterPresets[static_cast<std::size_t>(f)];
     }
     void setEdge(ChainLabel which, std::int32_t hz) {
-        const ValueLabel& l = chain().Label(which);
-        chain().SetLabel(which, std::clamp(static_cast<float>(hz), l.Min, l.Max));
+        const ValueLabel& l = m_session.chain().Label(which);
+        m_session.setValue(which, std::clamp(static_cast<float>(hz), l.Min, l.Max));
     }
 
-    ReceiverCore& m_core;
+    BandsController& m_owner;
+    RadioSession& m_session;
 };
 
-PresetTarget& ReceiverCore::presetTarget() {
-    if (!m_presetTarget) m_presetTarget = std::make_unique<CorePresetTarget>(*this);
+BandsController::BandsController(RadioSession& session, ValuesController& values,
+                                 const LifeCycle& life)
+    : m_session(session), m_life(life) {
+    // The hover reset hides the pickers and the description.
+    values.addHoverReset([this] {
+        if (hideBandPickers()) Q_EMIT changed();
+    });
+}
+
+BandsController::~BandsController() = default;
+
+PresetTarget& BandsController::presetTarget() {
+    if (!m_presetTarget) m_presetTarget = std::make_unique<Target>(*this);
     return *m_presetTarget;
 }
 
 // ---- start-up ----------------------------------------------------------------------------------
 
-void ReceiverCore::fillBandSelect() {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::fillBandSelect() {
+    BandsView& b = m_view;
     b.cboBandSelect.clear();
     for (const MainBandInfo& band : m_bands.MainBands)
         b.cboBandSelect.push_back(band.Caption);
@@ -184,9 +189,9 @@ void ReceiverCore::fillBandSelect() {
     b.optPresetColour.fill(kColourResting);
 }
 
-void ReceiverCore::selectBandInUse() {
+void BandsController::selectBandInUse() {
     const auto bands = static_cast<std::int32_t>(m_bands.MainBands.size());
-    std::int32_t index = m_panel.CurrentMainBandIndex;
+    std::int32_t index = m_restoredBand;
     if (index < 0 || index >= bands) index = m_bands.CurrentMainBandIndex;
     ShowOnlyTarget showOnly(presetTarget());
     const MainBandView view = SelectMainBand(m_bands, index, m_presetState, showOnly);
@@ -195,13 +200,13 @@ void ReceiverCore::selectBandInUse() {
 
 // ---- what the buttons show ---------------------------------------------------------------------
 
-void ReceiverCore::relabelPresets(const std::vector<ButtonView>& presets) {
-    for (std::size_t p = 0; p < m_bandsPanel.optPreset.size(); ++p)
-        m_bandsPanel.optPreset[p] = p < presets.size() ? presets[p] : ButtonView{"", "", false};
+void BandsController::relabelPresets(const std::vector<ButtonView>& presets) {
+    for (std::size_t p = 0; p < m_view.optPreset.size(); ++p)
+        m_view.optPreset[p] = p < presets.size() ? presets[p] : ButtonView{"", "", false};
 }
 
-void ReceiverCore::showMainBand(const MainBandView& view) {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::showMainBand(const MainBandView& view) {
+    BandsView& b = m_view;
     b.BandIndex = m_bands.CurrentMainBandIndex;
     b.frPresets = view.frameCaption;
     for (std::size_t s = 0; s < b.optSubBand.size(); ++s)
@@ -219,35 +224,31 @@ void ReceiverCore::showMainBand(const MainBandView& view) {
     b.SelectedPreset = view.selectedPreset;
 }
 
-void ReceiverCore::showActivePreset() {
+void BandsController::showActivePreset() {
     const SubBandInfo* sub = ActiveSubBand(m_bands);
-    m_bandsPanel.SelectedPreset = sub ? sub->ActivePreset : -1;
-}
-
-void ReceiverCore::presetsChanged(unsigned more) {
-    emitChanged(kAreaBands | more);
+    m_view.SelectedPreset = sub ? sub->ActivePreset : -1;
 }
 
 // ---- band, sub-band and preset ----------------------------------------------------------------
 
-void ReceiverCore::cboBandSelect_Click(std::int32_t index) {
-    if (!m_loaded || m_unloaded) return; // ignored while the window is still loading
-    m_bandsPanel.optPresetColour.fill(kColourResting);
+void BandsController::cboBandSelect_Click(std::int32_t index) {
+    if (!m_life.running()) return; // ignored while the window is still loading
+    m_view.optPresetColour.fill(kColourResting);
     const MainBandView view = SelectMainBand(m_bands, index, m_presetState, presetTarget());
     if (!view.done) return;
     showMainBand(view);
-    presetsChanged(kAreaChain | kAreaFrequency);
+    Q_EMIT changed();
 }
 
-void ReceiverCore::optSubBand_MouseDown(std::int32_t s, MouseButton button) {
+void BandsController::optSubBand_MouseDown(std::int32_t s, MouseButton button) {
     // Only the left button selects: a right press would move the active sub-band without
     // relabelling the preset buttons, which would then store into presets not shown.
-    if (!m_loaded || m_unloaded || button != MouseButton::Left) return;
+    if (!m_life.running() || button != MouseButton::Left) return;
     if (s < 0 || s >= kSubBandSlots) return;
-    m_bandsPanel.optPresetColour.fill(kColourResting);
+    m_view.optPresetColour.fill(kColourResting);
     const SubBandView view = SelectSubBand(m_bands, s, m_presetState, presetTarget());
     if (!view.done) return;
-    BandsPanel& b = m_bandsPanel;
+    BandsView& b = m_view;
     b.optSubBandColour.fill(kColourDarkRed);
     b.optSubBandColour[static_cast<std::size_t>(s)] = kColourRed;
     b.SelectedSubBand = s;
@@ -261,43 +262,43 @@ void ReceiverCore::optSubBand_MouseDown(std::int32_t s, MouseButton button) {
         showActivePreset();
     else
         b.SelectedPreset = -1; // no active preset here: no preset button is selected
-    presetsChanged(kAreaChain | kAreaFrequency);
+    Q_EMIT changed();
 }
 
-void ReceiverCore::SubBandList_Click(std::int32_t index) {
-    if (!m_loaded || m_unloaded) return;
-    if (index < 0 || index >= static_cast<std::int32_t>(m_bandsPanel.SubBandList.size())) return;
-    m_bandsPanel.lblSubBand = " " + m_bandsPanel.SubBandList[static_cast<std::size_t>(index)] + " ";
-    m_bandsPanel.lblSubBandTag = index;
+void BandsController::subBandList_Click(std::int32_t index) {
+    if (!m_life.running()) return;
+    if (index < 0 || index >= static_cast<std::int32_t>(m_view.SubBandList.size())) return;
+    m_view.lblSubBand = " " + m_view.SubBandList[static_cast<std::size_t>(index)] + " ";
+    m_view.lblSubBandTag = index;
     optSubBand_MouseDown(index, MouseButton::Left);
-    presetsChanged();
+    Q_EMIT changed();
 }
 
-PresetPressView ReceiverCore::optPreset_MouseDown(std::int32_t p, MouseButton button,
+PresetPressView BandsController::optPreset_MouseDown(std::int32_t p, MouseButton button,
                                                   KeyState keys) {
-    if (!m_loaded || m_unloaded || p < 0 || p >= kPresetSlots) return {};
-    m_bandsPanel.optPresetColour.fill(kColourResting);
+    if (!m_life.running() || p < 0 || p >= kPresetSlots) return {};
+    m_view.optPresetColour.fill(kColourResting);
     const PresetPressView view =
         PressPreset(m_bands, p, button, keys, m_presetState, presetTarget());
     if (!view.done) return view;
-    if (view.relabel) m_bandsPanel.optPreset[static_cast<std::size_t>(p)] = view.label;
+    if (view.relabel) m_view.optPreset[static_cast<std::size_t>(p)] = view.label;
     showActivePreset();
-    presetsChanged(view.applied >= 0 ? kAreaChain | kAreaFrequency : 0u);
+    Q_EMIT changed();
     return view;
 }
 
 // ---- the editor --------------------------------------------------------------------------------
 
-bool ReceiverCore::mnuUserPresets_Save() {
+bool BandsController::mnuUserPresets_Save() {
     return editPreset(true);
 }
 
-bool ReceiverCore::mnuUserPresets_Edit() {
+bool BandsController::mnuUserPresets_Edit() {
     return editPreset(false);
 }
 
-bool ReceiverCore::editPreset(bool save) {
-    if (!m_loaded || m_unloaded || !m_presetEditor) return false;
+bool BandsController::editPreset(bool save) {
+    if (!m_life.running() || !m_presetEditor) return false;
     const PresetInfo* preset = CurrentPreset(m_bands);
     if (!preset || (!save && !preset->isUsed())) return false; // Edit needs a used preset
     PresetEditRequest request =
@@ -306,26 +307,26 @@ bool ReceiverCore::editPreset(bool save) {
     // The editor ran modally; look the preset up again rather than trusting the old pointer.
     PresetInfo* target = CurrentPreset(m_bands);
     const SubBandInfo* sub = ActiveSubBand(m_bands);
-    if (!target || !sub || m_unloaded) return false;
+    if (!target || !sub || m_life.unloaded) return false;
     const std::int32_t p = sub->ActivePreset;
     ButtonView label = FinishPresetEdit(*target, request.record, save);
     // A preset edited to no frequency is empty: its button says so, as after the next start.
     if (!target->isUsed()) label = PresetButton(*target, p);
-    BandsPanel& b = m_bandsPanel;
+    BandsView& b = m_view;
     b.optPresetColour.fill(kColourResting);
     if (p >= 0 && p < kPresetSlots) {
         b.optPreset[static_cast<std::size_t>(p)] = label;
         b.SelectedPreset = p;
     }
     const bool applied = ApplyPreset(*target, m_presetState, presetTarget());
-    presetsChanged(applied ? kAreaChain | kAreaFrequency : 0u);
+    Q_EMIT changed();
     return true;
 }
 
 // ---- hover and the pickers -----------------------------------------------------------------
 
-bool ReceiverCore::hideBandPickers() {
-    BandsPanel& b = m_bandsPanel;
+bool BandsController::hideBandPickers() {
+    BandsView& b = m_view;
     const PickerSnapshot before = Pickers(b);
     b.cboBandSelectVisible = b.cboSubBandSelectVisible = b.lstSubBandSelectVisible = false;
     b.lblSubBandVisible = true;
@@ -333,14 +334,14 @@ bool ReceiverCore::hideBandPickers() {
     return before != Pickers(b);
 }
 
-void ReceiverCore::PresetHover(std::int32_t p) {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::presetHover(std::int32_t p) {
+    BandsView& b = m_view;
     const PickerSnapshot before = Pickers(b);
     const PresetInfo* preset = PresetOf(m_bands, p);
     b.PresetDescVisible = m_presetState.ShowPresetDesc && preset;
     if (b.PresetDescVisible) {
         b.PresetDescCaption = preset->Description;
-        const ReceiveState& s = state();
+        const ReceiveState& s = m_session.state();
         b.PresetDescText =
             preset->isUsed()
                 ? PresetDescriptionText(*preset, ButtonCaption(s.optMode, preset->DemodMode),
@@ -349,18 +350,18 @@ void ReceiverCore::PresetHover(std::int32_t p) {
                                             : ButtonCaption(s.optFilter, preset->FilterMode))
                 : "Unused - Shift + Right Click to set";
     }
-    if (before != Pickers(b)) presetsChanged(kAreaHover);
+    if (before != Pickers(b)) Q_EMIT changed();
 }
 
-void ReceiverCore::optPreset_CtrlKey(std::int32_t p) {
+void BandsController::optPreset_CtrlKey(std::int32_t p) {
     m_presetState.ShowPresetDesc = !m_presetState.ShowPresetDesc;
-    m_bandsPanel.PresetDescVisible = false;
-    PresetHover(p);
-    presetsChanged(kAreaHover);
+    m_view.PresetDescVisible = false;
+    presetHover(p);
+    Q_EMIT changed();
 }
 
-void ReceiverCore::SubBandHover(std::int32_t s) {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::subBandHover(std::int32_t s) {
+    BandsView& b = m_view;
     const PickerSnapshot before = Pickers(b);
     b.cboBandSelectVisible = b.cboSubBandSelectVisible = b.lstSubBandSelectVisible = false;
     b.lblSubBandVisible = true;
@@ -375,42 +376,42 @@ void ReceiverCore::SubBandHover(std::int32_t s) {
         b.PresetDescCaption = sub.Description;
         b.PresetDescText = SubBandDescriptionText(sub);
     }
-    if (before != Pickers(b)) presetsChanged(kAreaHover);
+    if (before != Pickers(b)) Q_EMIT changed();
 }
 
-void ReceiverCore::SubBandLabelHover() {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::subBandLabelHover() {
+    BandsView& b = m_view;
     if (!b.lblSubBandVisible && b.cboSubBandSelectVisible) return;
     b.lblSubBandVisible = false;
     b.cboSubBandSelectVisible = true;
-    presetsChanged(kAreaHover);
+    Q_EMIT changed();
 }
 
-void ReceiverCore::PresetsFrameHover(BandPicker under) {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::presetsFrameHover(BandPicker under) {
+    BandsView& b = m_view;
     const PickerSnapshot before = Pickers(b);
     b.cboBandSelectVisible = under == BandPicker::cboBandSelect;
     b.cboSubBandSelectVisible = under == BandPicker::cboSubBandSelect;
     b.lstSubBandSelectVisible = under == BandPicker::lstSubBandSelect;
     b.lblSubBandVisible = !b.cboSubBandSelectVisible;
     b.PresetDescVisible = false;
-    if (before != Pickers(b)) presetsChanged(kAreaHover);
+    if (before != Pickers(b)) Q_EMIT changed();
 }
 
-void ReceiverCore::SubBandsHover() {
-    if (hideBandPickers()) presetsChanged(kAreaHover);
+void BandsController::subBandsHover() {
+    if (hideBandPickers()) Q_EMIT changed();
 }
 
-void ReceiverCore::BandImageHover() {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::bandImageHover() {
+    BandsView& b = m_view;
     const PickerSnapshot before = Pickers(b);
     b.cboBandSelectVisible = b.cboSubBandSelectVisible = b.lstSubBandSelectVisible = false;
     b.lblSubBandVisible = true;
-    if (before != Pickers(b)) presetsChanged(kAreaHover);
+    if (before != Pickers(b)) Q_EMIT changed();
 }
 
-void ReceiverCore::PickerLostFocus(BandPicker which) {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::pickerLostFocus(BandPicker which) {
+    BandsView& b = m_view;
     const PickerSnapshot before = Pickers(b);
     if (which == BandPicker::cboBandSelect) b.cboBandSelectVisible = false;
     if (which == BandPicker::cboSubBandSelect) {
@@ -418,18 +419,22 @@ void ReceiverCore::PickerLostFocus(BandPicker which) {
         b.lblSubBandVisible = true;
     }
     if (which == BandPicker::lstSubBandSelect) b.lstSubBandSelectVisible = false;
-    if (before != Pickers(b)) presetsChanged(kAreaHover);
+    if (before != Pickers(b)) Q_EMIT changed();
 }
 
-void ReceiverCore::OpenPicker(BandPicker which) {
-    BandsPanel& b = m_bandsPanel;
+void BandsController::openPicker(BandPicker which) {
+    BandsView& b = m_view;
     if (which == BandPicker::cboBandSelect) b.cboBandSelectVisible = true;
     if (which == BandPicker::cboSubBandSelect) {
         b.cboSubBandSelectVisible = true;
         b.lblSubBandVisible = false;
     }
     if (which == BandPicker::lstSubBandSelect) b.lstSubBandSelectVisible = true;
-    presetsChanged(kAreaHover);
+    Q_EMIT changed();
+}
+
+void BandsController::saveAll() {
+    SaveAllBandPlans(m_bands);
 }
 
 } // namespace orvex::app

@@ -1,8 +1,10 @@
-// The spectrum analyser and its waterfall as the application core drives them: the chain's
-// four block taps (SpectrumTap) plus what the display controls set on the analyser, what the
-// redraw timer calls, and what the pointer over the picture asks. The window creates the
-// object (FrontPanelHooks::newSpectrumAnalyser) over its drawing engines; the core owns it
-// from then on. Plain C++; everything runs on the user-interface thread.
+// The display engines as the window's core drives them. The spectrum analyser is the chain's
+// SpectrumTap and, beyond the taps, takes what the display controls set, the redraw after each
+// block, and questions about the picture under the pointer; the waterfall under it has a switch
+// and a level range. The window creates and owns the engines (they draw with QtGui); the core
+// holds non-owning pointers to them, detaches them before they go, and asks them to save their
+// settings before the settings file is written. Plain C++; everything runs on the
+// user-interface thread.
 #pragma once
 
 #include "dsp/ChainPorts.h"
@@ -11,7 +13,7 @@
 #include <optional>
 #include <string>
 
-namespace orvex::app {
+namespace orvex {
 
 class SpectrumDisplay : public SpectrumTap {
 public:
@@ -26,6 +28,8 @@ public:
     virtual void setActive(bool on) = 0;
     /// Computes and draws one frame from the samples the taps loaded.
     virtual void Display() = 0;
+    /// Writes the display settings into the settings store they were restored from.
+    virtual void SaveSettings() const = 0;
 
     // ---- object-wide properties --------------------------------------------------------------
     virtual std::int32_t Mode() const = 0; ///< 0 Frequency, 1 Time, 2 Phase
@@ -78,7 +82,7 @@ public:
     virtual void setChn2Shift(float shift) = 0;
 
     // ---- the picture under the pointer (x in logical pixels of the display surface) --------
-    virtual double DisplayWidth() const = 0; ///< logical pixels
+    virtual float DisplayWidth() const = 0; ///< logical pixels
     /// Frequency, Hz, drawn at x (the trace's own mapping, also with a narrowed window).
     virtual double FrequencyAtX(double x) const = 0;
     /// The read-out for x: "#0 000 000" on a radio axis, "###0" on an audio axis.
@@ -86,14 +90,21 @@ public:
     /// Where a left click at x tunes, MHz snapped to whole kHz; nothing on an audio axis or
     /// outside Frequency mode.
     virtual std::optional<double> ClickTuneMHz(double x) const = 0;
-
-    // ---- the waterfall -----------------------------------------------------------------------
-    virtual bool WaterfallOn() const = 0;
-    virtual void setWaterfallOn(bool on) = 0;
-    virtual float WaterfallMinDb() const = 0; ///< dBFS of the darkest colour
-    virtual void setWaterfallMinDb(float db) = 0;
-    virtual float WaterfallMaxDb() const = 0; ///< dBFS of red
-    virtual void setWaterfallMaxDb(float db) = 0;
 };
 
-} // namespace orvex::app
+/// The waterfall under the spectrum: its switch and the level range of its colours.
+class WaterfallDisplay {
+public:
+    virtual ~WaterfallDisplay() = default;
+    /// Shown and fed. Switched back on, it starts empty rather than with lines from before.
+    virtual bool Enabled() const = 0;
+    virtual void setEnabled(bool on) = 0;
+    virtual float MinDb() const = 0; ///< dBFS of the darkest colour
+    virtual void setMinDb(float db) = 0;
+    virtual float MaxDb() const = 0; ///< dBFS of red
+    virtual void setMaxDb(float db) = 0;
+    /// Writes the waterfall's settings into the settings store they were restored from.
+    virtual void SaveSettings() const = 0;
+};
+
+} // namespace orvex

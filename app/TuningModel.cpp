@@ -1,4 +1,4 @@
-#include "TuningPanel.h"
+#include "TuningModel.h"
 
 #include "core/Format.h"
 #include "core/Numeric.h"
@@ -41,22 +41,22 @@ constexpr std::array<DialPreset, 10> kDialPresets{{{4, 10}, // 1 kHz
 
 } // namespace
 
-TuningPanel::TuningPanel(ad9951& vfo, TuningKnob& knob) : m_vfo(vfo), m_knob(knob) {
+TuningModel::TuningModel(ad9951& vfo, TuningKnob& knob) : m_vfo(vfo), m_knob(knob) {
     digitColour.fill(kDigitColour);
 }
 
-bool TuningPanel::TuneRateLocked() const {
+bool TuningModel::tuneRateLocked() const {
     return m_knob.TuneRateLocked;
 }
 
-std::string TuningPanel::RateCaption(std::int32_t digit, double x) {
+std::string TuningModel::rateCaption(std::int32_t digit, double x) {
     if (digit <= 1) return "x " + Shortest(x) + " MHz";
     if (digit <= 4) return "x " + Shortest(x * 1000.0) + " KHz";
     if (digit <= 7) return "x " + Shortest(x * 1000000.0) + " Hz";
     return "x " + Shortest(x * 10000000.0) + " dHz";
 }
 
-void TuningPanel::Display7Seg(const std::string& text) {
+void TuningModel::Display7Seg(const std::string& text) {
     if (text == m_lastShown) return;
     m_lastShown = text;
     for (int i = 0; i < kDigits; ++i)
@@ -67,41 +67,41 @@ void TuningPanel::Display7Seg(const std::string& text) {
     LOText = FormatNumber(m_vfo.FreqOut(), "#0.##0 ##0 0 MHz");
 }
 
-void TuningPanel::ShowTunedFreq() {
+void TuningModel::showTunedFreq() {
     Display7Seg(m_vfo.FormattedTunedFreq());
 }
 
-void TuningPanel::SetTuneRate(std::int32_t digit, double base) {
+void TuningModel::SetTuneRate(std::int32_t digit, double base) {
     if (digit < 0 || digit >= kDigits) return;
     if (Highlighted >= 0) digitColour[static_cast<std::size_t>(Highlighted)] = kDigitColour;
     m_vfo.setTuneStep(base / Pow10(digit));
-    lblTuningRate = RateCaption(digit, m_vfo.TuneStep());
+    lblTuningRate = rateCaption(digit, m_vfo.TuneStep());
     digitColour[static_cast<std::size_t>(digit)] = kDigitSelected;
     Highlighted = digit;
 }
 
-void TuningPanel::DigitHover(std::int32_t i) {
-    if (i < 0 || i >= kDigits || i == Highlighted || TuneRateLocked()) return;
+void TuningModel::digitHover(std::int32_t i) {
+    if (i < 0 || i >= kDigits || i == Highlighted || tuneRateLocked()) return;
     SetTuneRate(i, 10.0);
 }
 
-void TuningPanel::setLocked(bool locked) {
+void TuningModel::setLocked(bool locked) {
     m_knob.TuneRateLocked = locked;
     lblTuningRateColour = locked ? kRateLocked : kRateUnlocked;
     lblTuningRateToolTip = locked ? "Click to Unlock Tuning Rate" : "Click to Lock Tuning Rate";
 }
 
-void TuningPanel::DigitClick(std::int32_t i) {
+void TuningModel::digitClick(std::int32_t i) {
     MenuTag = i;
     mnuVFOControlSub_Click(2);
 }
 
-void TuningPanel::DigitDoubleClick(std::int32_t i) {
+void TuningModel::digitDoubleClick(std::int32_t i) {
     MenuTag = i;
     mnuVFOControlSub_Click(3);
 }
 
-void TuningPanel::mnuVFOControlSub_Click(std::int32_t index) {
+void TuningModel::mnuVFOControlSub_Click(std::int32_t index) {
     if (index == 2) {
         setLocked(true);
         SetTuneRate(MenuTag, 10.0);
@@ -110,11 +110,11 @@ void TuningPanel::mnuVFOControlSub_Click(std::int32_t index) {
     }
 }
 
-void TuningPanel::lblTuningRate_Click() {
-    setLocked(!TuneRateLocked());
+void TuningModel::lblTuningRate_Click() {
+    setLocked(!tuneRateLocked());
 }
 
-void TuningPanel::DialRate_Click() {
+void TuningModel::picTuneDial_Click() {
     DialRatePreset = (DialRatePreset + 1) % static_cast<std::int32_t>(kDialPresets.size());
     const DialPreset& p = kDialPresets[static_cast<std::size_t>(DialRatePreset)];
     setLocked(true);
@@ -122,7 +122,7 @@ void TuningPanel::DialRate_Click() {
     SetTuneRate(p.digit, p.base);
 }
 
-void TuningPanel::KeyPress(std::int32_t keyCode) {
+void TuningModel::keyPress(std::int32_t keyCode) {
     if (KeyboardDigit == 0) {
         KeyboardDigit = 4;
         SetTuneRate(4, 10.0);
@@ -154,20 +154,20 @@ void TuningPanel::KeyPress(std::int32_t keyCode) {
     tmrTuneInterval = 20;
 }
 
-void TuningPanel::KeyRelease() {
+void TuningModel::keyRelease() {
     TuneUpPending = false;
     TuneDownPending = false;
     PendingStep = 0.0;
 }
 
-void TuningPanel::MouseUp(bool leftButton) {
+void TuningModel::mouseUp(bool leftButton) {
     if (leftButton)
         TuneUpPending = false;
     else
         TuneDownPending = false;
 }
 
-void TuningPanel::lblScale_Click(std::int32_t k) {
+void TuningModel::lblScale_Click(std::int32_t k) {
     std::string s = m_vfo.FormattedTunedFreq();
     if (s.size() != 9 || k < 0 || k > 2) return;
     if (k == 0) s.replace(0, 2, "00");
@@ -176,10 +176,10 @@ void TuningPanel::lblScale_Click(std::int32_t k) {
     const std::string text =
         s.substr(0, 2) + "." + s.substr(2, 3) + s.substr(5, 3) + s.substr(8, 1);
     m_vfo.setTunedFreq(std::strtod(text.c_str(), nullptr));
-    ShowTunedFreq();
+    showTunedFreq();
 }
 
-void TuningPanel::tmrTune_Timer() {
+void TuningModel::tmrTune_Timer() {
     if (TuneUpPending) {
         m_vfo.Inc_Freq(PendingStep);
         TuneUpPending = false;
@@ -188,7 +188,7 @@ void TuningPanel::tmrTune_Timer() {
         m_vfo.Dec_Freq(PendingStep);
         TuneDownPending = false;
     }
-    ShowTunedFreq();
+    showTunedFreq();
     const double x = m_vfo.TuneStepLSD();
     if (x >= 1.0 && x <= 10.0)
         lblTuningRate = "x " + Shortest(std::fabs(x)) + " MHz";
@@ -201,7 +201,7 @@ void TuningPanel::tmrTune_Timer() {
     lblTuneDialRate = lblTuningRate;
 }
 
-std::int32_t TuningPanel::tmrVFOUpdate_Timer(const std::function<double()>& random01) {
+std::int32_t TuningModel::tmrVFOUpdate_Timer(const std::function<double()>& random01) {
     if (!AutoDDSRefresh) return tmrVFOUpdateInterval;
     m_vfo.InitAD9951();
     m_vfo.setTunedFreq(m_vfo.TunedFreq());
@@ -210,11 +210,11 @@ std::int32_t TuningPanel::tmrVFOUpdate_Timer(const std::function<double()>& rand
     return tmrVFOUpdateInterval;
 }
 
-void TuningPanel::dialtuner_Change(std::int32_t position) {
+void TuningModel::dialtuner_Change(std::int32_t position) {
     m_knob.setPosition(position);
 }
 
-std::string TuningPanel::SpokenFrequency() const {
+std::string TuningModel::spokenFrequency() const {
     const std::string s = m_vfo.FormattedTunedFreq();
     if (s.size() < 9) return s;
     // Units of 0.1 Hz: everything before the last seven digits is whole MHz.
