@@ -275,7 +275,7 @@ void BandsController::subBandList_Click(std::int32_t index) {
 }
 
 PresetPressView BandsController::optPreset_MouseDown(std::int32_t p, MouseButton button,
-                                                  KeyState keys) {
+                                                     KeyState keys) {
     if (!m_life.running() || p < 0 || p >= kPresetSlots) return {};
     m_view.optPresetColour.fill(kColourResting);
     const PresetPressView view =
@@ -318,7 +318,7 @@ bool BandsController::editPreset(bool save) {
         b.optPreset[static_cast<std::size_t>(p)] = label;
         b.SelectedPreset = p;
     }
-    const bool applied = ApplyPreset(*target, m_presetState, presetTarget());
+    ApplyPreset(*target, m_presetState, presetTarget()); // the verbs say what it changed
     Q_EMIT changed();
     return true;
 }
