@@ -402,7 +402,7 @@ void RadioSession::onBlock(std::int16_t* channel1, std::int16_t* channel2,
     if (m_afterBlock) m_afterBlock(channel1, channel2);
 }
 
-double RadioSession::MaxTunableFreq() const {
+double RadioSession::maxTunableMHz() const {
     if (!m_vfo) return 0.0;
     return m_vfo->MaxFreq() - m_vfo->CalibOffset() - m_vfo->IFFreq() - 0.000001;
 }

@@ -136,7 +136,7 @@ public:
     const ad9951& vfo() const { return *m_vfo; }
     /// The highest frequency the DDS controller can be tuned to now (its clock, IF and
     /// calibration decide), MHz; 0 without one.
-    double MaxTunableFreq() const;
+    double maxTunableMHz() const;
     /// The simulated receiver, or nullptr when its scene could not be loaded.
     sim::SimulatedReceiver* simulatedReceiver() { return m_sim.get(); }
     audio::AlsaContext* alsa() { return m_alsa.get(); }
@@ -166,7 +166,7 @@ public:
     /// The chain's front-panel state (choices, labels, sliders) and measurements.
     const ReceiveState& state() const;
     /// Tunes the DDS controller to `mhz`. False, with the reason in `why`, when it is outside
-    /// 0..MaxTunableFreq(): nothing changes then.
+    /// 0..maxTunableMHz(): nothing changes then.
     bool tune(double mhz, std::string* why = nullptr);
     /// The tuned frequency, MHz (0 without a DDS controller).
     double tunedMHz() const;

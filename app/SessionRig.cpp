@@ -15,7 +15,7 @@ double SessionRig::FrequencyHz() const {
 }
 
 double SessionRig::MaxFrequencyHz() const {
-    return std::floor(m_session.MaxTunableFreq() * 1e6);
+    return std::floor(m_session.maxTunableMHz() * 1e6);
 }
 
 bool SessionRig::setFrequencyHz(double hz) {

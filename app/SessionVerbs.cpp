@@ -30,7 +30,7 @@ const ReceiveState& RadioSession::state() const {
 }
 
 bool RadioSession::tune(double mhz, std::string* why) {
-    const double top = MaxTunableFreq();
+    const double top = maxTunableMHz();
     if (!m_vfo || !std::isfinite(mhz) || mhz < 0.0 || mhz > top) {
         if (why)
             *why = "The receiver tunes from 0 to " + FormatNumber(top, "#,##0.000 000") +

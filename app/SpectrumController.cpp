@@ -82,9 +82,9 @@ void SpectrumController::defineValues() {
     t.label(WheelEntry::ScopeWidth).Value = 1023;
     t.label(WheelEntry::ScopeCentre).Value = 511;
     t.label(WheelEntry::SpectrumSmooth).Value = 8;
-    for (WheelEntry n : {WheelEntry::Chn1Gain, WheelEntry::Chn1Shift, WheelEntry::Chn2Gain,
-                         WheelEntry::Chn2Shift, WheelEntry::ScopeWidth, WheelEntry::ScopeCentre,
-                         WheelEntry::SpectrumSmooth})
+    for (WheelEntry n :
+         {WheelEntry::Chn1Gain, WheelEntry::Chn1Shift, WheelEntry::Chn2Gain, WheelEntry::Chn2Shift,
+          WheelEntry::ScopeWidth, WheelEntry::ScopeCentre, WheelEntry::SpectrumSmooth})
         t.showCaption(n);
 }
 
@@ -118,10 +118,12 @@ void SpectrumController::setUp() {
             if (m_analyser) (m_analyser->*set)(m_values.table().label(n).Value);
         };
     };
-    t.entry(WheelEntry::Chn1Gain).Apply = channel(WheelEntry::Chn1Gain, &SpectrumDisplay::setChn1Gain);
+    t.entry(WheelEntry::Chn1Gain).Apply =
+        channel(WheelEntry::Chn1Gain, &SpectrumDisplay::setChn1Gain);
     t.entry(WheelEntry::Chn1Shift).Apply =
         channel(WheelEntry::Chn1Shift, &SpectrumDisplay::setChn1Shift);
-    t.entry(WheelEntry::Chn2Gain).Apply = channel(WheelEntry::Chn2Gain, &SpectrumDisplay::setChn2Gain);
+    t.entry(WheelEntry::Chn2Gain).Apply =
+        channel(WheelEntry::Chn2Gain, &SpectrumDisplay::setChn2Gain);
     t.entry(WheelEntry::Chn2Shift).Apply =
         channel(WheelEntry::Chn2Shift, &SpectrumDisplay::setChn2Shift);
     t.entry(WheelEntry::ScopeWidth).Apply = [this] { applyDisplayWindow(); };
@@ -168,8 +170,8 @@ void SpectrumController::setUp() {
     if (m_analyser)
         t.label(WheelEntry::SpectrumSmooth).Value =
             static_cast<float>(m_analyser->SpectrumSmooth());
-    for (WheelEntry n : {WheelEntry::SpectrumSmooth, WheelEntry::WaterfallMin,
-                         WheelEntry::WaterfallMax})
+    for (WheelEntry n :
+         {WheelEntry::SpectrumSmooth, WheelEntry::WaterfallMin, WheelEntry::WaterfallMax})
         t.showCaption(n);
 
     SpectrumDisplay* d = m_analyser;
@@ -202,8 +204,8 @@ void SpectrumController::setUp() {
 
 void SpectrumController::centreOnTunedFrequency() {
     if (!m_analyser) return;
-    m_analyser->setFOffset(RoundHalfEven32(
-        m_session.tunedMHz() * 1e6 - (m_analyser->FEnd() - m_analyser->FStart()) / 2.0));
+    m_analyser->setFOffset(RoundHalfEven32(m_session.tunedMHz() * 1e6 -
+                                           (m_analyser->FEnd() - m_analyser->FStart()) / 2.0));
 }
 
 // ---- running -----------------------------------------------------------------------------------

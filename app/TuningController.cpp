@@ -122,8 +122,8 @@ void TuningController::knobChanged(std::int32_t position) {
     showTunedFreq();
 }
 
-double TuningController::maxTunableFreq() const {
-    return m_session.MaxTunableFreq();
+double TuningController::maxTunableMHz() const {
+    return m_session.maxTunableMHz();
 }
 
 bool TuningController::tuneTo(double mhz, std::string* why) {

@@ -60,8 +60,8 @@ public:
     /// synthesiser can reach; nothing changes then.
     bool tuneTo(double mhz, std::string* why = nullptr);
     /// Lowest and highest frequency the synthesiser can be tuned to now, MHz.
-    double minFreq() const { return 0.0; }
-    double maxTunableFreq() const;
+    double minMHz() const { return 0.0; }
+    double maxTunableMHz() const;
     /// Shows the frequency the DDS controller is tuned to (after the configuration changed).
     void showTunedFreq();
 

@@ -1,5 +1,5 @@
-// The model behind the frequency readout and its tuning controls: nine digits from tens of MHz down to tenths
-// of a hertz, which double as the tuning-rate selector (the digit under the pointer, or a
+// The model behind the frequency readout and its tuning controls: nine digits from tens of MHz down
+// to tenths of a hertz, which double as the tuning-rate selector (the digit under the pointer, or a
 // locked digit, sets the step); keyboard tuning over the readout; the knob; the dial-rate
 // presets; the zeroing buttons; and the two timers, tmrTune (performs pending steps, 50 ms,
 // 20 ms once the keyboard has been used) and tmrVFOUpdate (periodic synthesiser refresh).

@@ -78,7 +78,7 @@ TEST(TuningArea, TheKnobTunesOneStepPerDetentAndTheBoxFollows) {
     EXPECT_EQ(rig.core->values().target(), WheelEntry::None);
     // Beyond the synthesiser's reach: refused with the range, nothing sent.
     std::string why;
-    EXPECT_FALSE(tuning.tuneTo(tuning.maxTunableFreq() + 1.0, &why));
+    EXPECT_FALSE(tuning.tuneTo(tuning.maxTunableMHz() + 1.0, &why));
     EXPECT_NE(why.find("The receiver tunes from 0 to"), std::string::npos) << why;
     EXPECT_NEAR(*rig.receiver().TunedHz(), 6990000.0, 0.5);
 }
