@@ -8,6 +8,7 @@
 
 #include "app/LifeCycle.h"
 #include "core/Colours.h"
+#include "core/Version.h"
 
 #include <QObject>
 #include <array>
@@ -21,7 +22,7 @@ class RadioSession;
 
 /// The window's caption and the version its label shows.
 inline constexpr const char* kWindowCaption = "OrvexSDR - Software Defined Radio for Brisko";
-inline constexpr const char* kVersion = "1.0.080";
+inline constexpr const char* kVersion = kProgramVersion;
 
 /// What the window, the display-size panel and the clock panel show.
 struct WindowView {

@@ -1,6 +1,7 @@
 // orvexsdr-cli: the receiver's plain-C++ layers driven from the command line, with no window.
 #include "Commands.h"
 #include "core/SafeFile.h"
+#include "core/Version.h"
 
 #include <csignal>
 #include <cstdio>
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (name == "--version") {
-        std::printf("orvexsdr-cli 1.0.080\n");
+        std::printf("orvexsdr-cli %s\n", orvex::kProgramVersion);
         return 0;
     }
     // A pipe whose reader goes away is a write error to report, not the end of the program;

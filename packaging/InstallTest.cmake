@@ -1,4 +1,4 @@
-# cmake -DBUILD_DIR=... -DPREFIX=... -DWITH_WINDOW=ON|OFF -P InstallTest.cmake
+# cmake -DBUILD_DIR=... -DPREFIX=... -DWITH_WINDOW=ON|OFF -DAPPSTREAM_ID=... -P InstallTest.cmake
 # Installs the build into PREFIX, checks the files are where a desktop expects them, and runs
 # the installed orvexsdr-cli with a fresh home: it must find the band plans and scenes of the
 # installed tree, not those of the source tree.
@@ -10,11 +10,13 @@ if(NOT rc EQUAL 0)
 endif()
 file(REAL_PATH "${PREFIX}" PREFIX)
 
-set(expected bin/orvexsdr-cli share/man/man1/orvexsdr-cli.1
-    share/orvexsdr/bandplans/Broadcast.bpl share/orvexsdr/scenes/calibration.scene)
+set(expected bin/orvexsdr-cli share/man/man1/orvexsdr-cli.1.gz
+    share/orvexsdr/bandplans/Broadcast.bpl share/orvexsdr/scenes/calibration.scene
+    share/doc/orvexsdr/copyright share/doc/orvexsdr/changelog.gz)
 if(WITH_WINDOW)
-    list(APPEND expected bin/orvexsdr share/man/man1/orvexsdr.1
-         share/applications/orvexsdr.desktop share/icons/hicolor/scalable/apps/orvexsdr.svg)
+    list(APPEND expected bin/orvexsdr share/man/man1/orvexsdr.1.gz
+         share/applications/orvexsdr.desktop share/icons/hicolor/scalable/apps/orvexsdr.svg
+         share/metainfo/${APPSTREAM_ID}.metainfo.xml)
 endif()
 foreach(f IN LISTS expected)
     if(NOT EXISTS "${PREFIX}/${f}")

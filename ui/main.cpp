@@ -1,6 +1,7 @@
 // orvexsdr: the receiver's front panel.
 //
 //   orvexsdr [trace] [--on] [--bandplans DIR] [--settings FILE]
+//   orvexsdr --help | --version
 //
 // With no receiver configured it listens to the simulated Brisko receiver. SIGTERM and SIGINT
 // (a desktop logout, Ctrl-C in the terminal) shut down as the Close button does.
@@ -8,6 +9,7 @@
 #include "app/ReceiverCore.h"
 #include "core/IniSettingsStore.h"
 #include "core/MessageSink.h"
+#include "core/Version.h"
 #include "core/YieldHook.h"
 #include "frmMain.h"
 
@@ -31,6 +33,22 @@ void OnSignal(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that they need no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("orvexsdr %s\n", orvex::kProgramVersion);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("usage: orvexsdr [trace] [--on] [--bandplans DIR] [--settings FILE]\n"
+                        "       orvexsdr --help | --version\n"
+                        "The OrvexSDR front panel for the Brisko receiver. \"trace\" logs "
+                        "start-up to a log window and to\n"
+                        "~/.local/state/OrvexSDR/OrvexSDR_Brisko.log. --on presses On once "
+                        "the panel is up.\n");
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("OrvexSDR");
     QApplication::setOrganizationName("OrvexSDR");
@@ -46,13 +64,6 @@ int main(int argc, char** argv) {
             (a == "--bandplans" ? options.bandPlanFolder : settingsFile) = arguments[++i];
         } else if (a == "--on") {
             powerOn = true;
-        } else if (a == "--help" || a == "-h") {
-            std::printf("usage: orvexsdr [trace] [--on] [--bandplans DIR] [--settings FILE]\n"
-                        "The OrvexSDR front panel for the Brisko receiver. \"trace\" logs "
-                        "start-up to a log window and to\n"
-                        "~/.local/state/OrvexSDR/OrvexSDR_Brisko.log. --on presses On once "
-                        "the panel is up.\n");
-            return 0;
         }
     }
 
