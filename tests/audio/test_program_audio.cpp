@@ -238,9 +238,9 @@ TEST(ProgramSource, ASourceLeftByADeadProcessIsRemovedAtTheNextStartOneHeldByALi
     if (!server.running()) GTEST_SKIP() << "no sound server: " << server.why();
     // The source another OrvexSDR would have made: the process number is in its FIFO's name.
     auto leaveSourceOf = [&](pid_t pid) {
-        return server.pactl("load-module module-pipe-source source_name=OrvexSDR file=" +
-                            server.folder() + "/orvexsdr-source-" + std::to_string(pid) +
-                            ".fifo format=s16le rate=48000 channels=1");
+        return server.pactl(
+            "load-module module-pipe-source source_name=OrvexSDR file=" + server.folder() +
+            "/orvexsdr-source-" + std::to_string(pid) + ".fifo format=s16le rate=48000 channels=1");
     };
     // A process that is running (a child waiting to be told to go).
     const pid_t live = ::fork();

@@ -39,8 +39,14 @@ public:
         }
         const std::string socket = m_dir + "/native";
         const std::vector<std::string> args = {
-            "pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--disable-shm=yes",
-            "--use-pid-file=no", "--system=no", "--log-target=file:" + m_dir + "/server.log",
+            "pulseaudio",
+            "--daemonize=no",
+            "-n",
+            "--exit-idle-time=-1",
+            "--disable-shm=yes",
+            "--use-pid-file=no",
+            "--system=no",
+            "--log-target=file:" + m_dir + "/server.log",
             "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket,
             "--load=module-null-sink sink_name=orvex_test_sink"};
         m_pid = ::fork();
