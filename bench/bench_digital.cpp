@@ -11,6 +11,7 @@
 //     99th percentile.
 //
 // Usage: bench_digital [blocks]   (default 4000 blocks, about three minutes of audio)
+#include "../tests/support/LoopbackUdp.h"
 #include "../tests/support/SoundServer.h"
 #include "app/ProgramAudio.h"
 #include "app/RadioSession.h"
@@ -49,17 +50,7 @@ constexpr double kBlockPeriodUs = 2048.0 / 48000.0 * 1e6;
 class Arrivals {
 public:
     Arrivals() {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int size = 64 << 20;
-        if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
+        m_fd = testutil::BindLoopbackUdp(port, 64 << 20);
         m_thread = std::thread([this] {
             std::vector<std::uint8_t> d(65536);
             while (!m_stop) {
@@ -212,10 +203,10 @@ int main(int argc, char** argv) {
 
     std::printf("%d blocks (%.0f s of audio), USB on 14.200 MHz, %s back end\n", blocks,
                 blocks * 2048.0 / 48000.0, vec::UseSPL() ? "optimised" : "portable");
-    std::printf("%-34s %12s %12s %14s %18s\n", "", "DSPLoad mean", "DSPLoad peak",
-                "block (us)", "outputs (us)");
-    std::printf("%-34s %11.3f%% %11.3f%% %14.1f %18s\n", "outputs off", off.loadMean,
-                off.loadPeak, off.blockMeanUs, "-");
+    std::printf("%-34s %12s %12s %14s %18s\n", "", "DSPLoad mean", "DSPLoad peak", "block (us)",
+                "outputs (us)");
+    std::printf("%-34s %11.3f%% %11.3f%% %14.1f %18s\n", "outputs off", off.loadMean, off.loadPeak,
+                off.blockMeanUs, "-");
     std::printf("%-34s %11.3f%% %11.3f%% %14.1f %9.1f (peak %.0f)\n",
                 on.toPrograms ? "UDP stream and OrvexSDR source on" : "UDP stream on",
                 with.loadMean, with.loadPeak, with.blockMeanUs, with.outputsMeanUs,

@@ -1,6 +1,7 @@
 // Audio for other programs on the session: what the UDP stream carries next to what is played.
 // The output level below unity reaches the programs as it reaches the loudspeaker; Mute silences
 // the loudspeaker only; Off stops the stream and On brings it back.
+#include "../support/LoopbackUdp.h"
 #include "app/ProgramAudio.h"
 #include "app/RadioSession.h"
 #include "audio/ClockedDevices.h"
@@ -37,18 +38,7 @@ private:
 };
 
 struct UdpReceiver {
-    UdpReceiver() {
-        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const int size = 8 << 20;
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
+    UdpReceiver() { fd = testutil::BindLoopbackUdp(port, 8 << 20); }
     ~UdpReceiver() { ::close(fd); }
     // Everything queued now.
     std::vector<std::int16_t> take() {

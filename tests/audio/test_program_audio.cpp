@@ -1,6 +1,7 @@
 // Audio for other programs: the UDP stream's datagrams read back from a socket, and the
 // "OrvexSDR" capture source on a private PulseAudio server, recorded back with parecord, left
 // behind by a killed process and removed, held by a live one, and asked for without a server.
+#include "../support/LoopbackUdp.h"
 #include "../support/SoundServer.h"
 #include "audio/PulseSource.h"
 #include "audio/UdpAudioSender.h"
@@ -27,16 +28,7 @@ constexpr std::size_t kBlock = 2048;
 
 // A UDP socket on 127.0.0.1 with a port of its own.
 struct UdpReceiver {
-    UdpReceiver() {
-        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
+    UdpReceiver() { fd = testutil::BindLoopbackUdp(port); }
     ~UdpReceiver() { ::close(fd); }
     // The next datagram's bytes; empty after a second with none.
     std::vector<std::uint8_t> next() {
