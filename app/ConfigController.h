@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/LifeCycle.h"
+#include "app/ProgramAudioController.h"
 #include "app/RemoteController.h"
 #include "radio/DDSCalibration.h"
 
@@ -59,6 +60,7 @@ public:
         SpectrumController& spectrum;
         WindowController& window;
         RemoteController& remote;
+        ProgramAudioController& programAudio;
     };
 
     ConfigController(RadioSession& session, SettingsStore& store, TraceLog& trace,
@@ -85,6 +87,8 @@ public:
     double simClockErrorPpm() const;
     ConfigOptions options() const;
     const RemoteView& remote() const;
+    /// Audio for other programs: the "OrvexSDR" source and the UDP stream.
+    ProgramAudioController& programAudio() { return m_areas.programAudio; }
     /// The clock calibration on the DDS controller (the calibration dialog's logic).
     DDSCalibration calibration();
 

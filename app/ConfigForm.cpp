@@ -86,6 +86,11 @@ void ConfigForm::Form_Load() {
     txtRigctlPort = IntText(remote.Port);
     txtRigctlAddress = remote.Address;
     lblRigctlStatus = remote.Status;
+    const ProgramAudioSettings& shared = m_config.programAudio().settings();
+    chkToPrograms = shared.toPrograms;
+    chkUdpAudio = shared.udp;
+    txtUdpAddress = shared.udpDestination;
+    lblProgramAudioStatus = m_config.programAudio().status();
 
     IFRecordingFile = m_config.ifFile();
     SimSceneFile = m_config.simSceneFile();
@@ -178,6 +183,7 @@ bool ConfigForm::cmdApply_Click() {
     applyInterface();
 
     if (!applyRemoteControl()) return false;
+    if (!applyProgramAudio()) return false;
 
     ConfigOptions o = m_config.options();
     o.UseSPL = chkUseSPL;
@@ -251,6 +257,22 @@ bool ConfigForm::applyRemoteControl() {
     txtRigctlAddress = m_config.remote().Address;
     lblRigctlStatus = m_config.remote().Status;
     return ok;
+}
+
+bool ConfigForm::applyProgramAudio() {
+    ProgramAudioController& programs = m_config.programAudio();
+    ProgramAudioSettings s = programs.settings();
+    s.toPrograms = chkToPrograms;
+    s.udp = chkUdpAudio;
+    if (!Trimmed(txtUdpAddress).empty()) s.udpDestination = Trimmed(txtUdpAddress);
+    std::string why;
+    if (!programs.setSettings(s, &why)) {
+        ShowMessage(why, MessageIcon::None, Caption + " - ERROR");
+        return false;
+    }
+    txtUdpAddress = programs.settings().udpDestination;
+    lblProgramAudioStatus = programs.status();
+    return true;
 }
 
 bool ConfigForm::cmdOK_Click() {

@@ -54,6 +54,10 @@ public:
     std::string txtRigctlPort = "4532";
     std::string txtRigctlAddress = "127.0.0.1";
     std::string lblRigctlStatus; ///< listening, clients, or why it cannot listen
+    /// Audio for other programs: the source "OrvexSDR", the UDP stream and its HOST:PORT.
+    bool chkToPrograms = false, chkUdpAudio = false;
+    std::string txtUdpAddress = "127.0.0.1:7355";
+    std::string lblProgramAudioStatus; ///< what is offered, or why not
 
     // ---- dialog state -----------------------------------------------------------------------
     std::int32_t InitialPlaybackDevice = 1, InitialCaptureDevice = 1;
@@ -87,6 +91,7 @@ public:
 private:
     void applyInterface();
     bool applyRemoteControl();
+    bool applyProgramAudio();
 
     ConfigController& m_config;
 };

@@ -16,6 +16,7 @@
 #include "sim/SimulatedReceiver.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace orvex::app {
 namespace {
@@ -315,18 +316,20 @@ bool RadioSession::startStreaming(bool realTime, std::string& error) {
     }
     m_freeRunning = !realTime;
     if (realTime && (captureIsClocked() || playbackIsClocked())) {
-        if (!m_pacer)
-            m_pacer =
-                std::make_unique<audio::RealTimePacer>(*m_clock, kChainSampleRate, kPacerTickMs);
+        m_pacer = std::make_unique<audio::RealTimePacer>(
+            *m_clock, static_cast<int>(std::lround(kChainSampleRate * m_paceFactor)), kPacerTickMs);
         m_pacer->start();
     }
+    for (BlockListener* l : m_listeners)
+        l->streamingStarted();
     return true;
 }
 
 void RadioSession::stopStreaming() {
     if (m_pacer) m_pacer->stop();
     if (!m_card) return;
-    if (m_card->InAction()) m_card->StopSound();
+    const bool wasStreaming = m_card->InAction();
+    if (wasStreaming) m_card->StopSound();
     if (m_card->Prepared) {
         m_card->ReleaseDevices();
         if (m_playback && m_audioFileDevice != 0) {
@@ -338,6 +341,18 @@ void RadioSession::stopStreaming() {
     }
     m_ifSource = m_card->CurrentCaptureDevice() == m_ifFileDevice ? nullptr : m_ifSource;
     stopChainTimers();
+    if (wasStreaming)
+        for (BlockListener* l : m_listeners)
+            l->streamingStopped();
+}
+
+void RadioSession::addBlockListener(BlockListener* listener) {
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void RadioSession::removeBlockListener(BlockListener* listener) {
+    std::erase(m_listeners, listener);
 }
 
 bool RadioSession::streaming() const {
@@ -400,6 +415,8 @@ void RadioSession::onBlock(std::int16_t* channel1, std::int16_t* channel2,
         f->powerSum += st.SMeterPower[0];
     }
     if (m_afterBlock) m_afterBlock(channel1, channel2);
+    for (BlockListener* l : m_listeners)
+        l->outputBlock(channel1, channel2);
 }
 
 double RadioSession::maxTunableMHz() const {

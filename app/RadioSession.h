@@ -102,6 +102,19 @@ enum class ChainControl {
     dialOutVol,    ///< output level knob
 };
 
+/// What else hears each output block besides the sound card (audio for other programs): the
+/// session calls it after each block's handler, and when streaming starts and stops.
+class BlockListener {
+public:
+    virtual ~BlockListener() = default;
+    /// `audio`: the block's audio as queued for playback (after the output level's gain, before
+    /// the sound card's attenuation and mute); for a block the chain dropped, the captured IF
+    /// unprocessed (chain().DroppedBlocks() tells). `input`: the captured IF. kBlockSamples each.
+    virtual void outputBlock(const std::int16_t* audio, const std::int16_t* input) = 0;
+    virtual void streamingStarted() {}
+    virtual void streamingStopped() {}
+};
+
 /// Figures of the blocks handled since start or the last resetSecond().
 struct BlockFigures {
     std::int64_t blocks = 0;
@@ -269,6 +282,10 @@ public:
     bool routeVFOLines(bool simulated);
     bool vfoOnSimulatedLines() const;
 
+    /// Runs the frame clock of the simulated receiver and files `factor` times faster than the
+    /// wall clock (1: real time) from the next startStreaming. Sound cards keep their own pace.
+    void setPaceFactor(double factor) { m_paceFactor = factor; }
+
     // ---- figures ------------------------------------------------------------------------------
     const BlockFigures& total() const { return m_total; }
     const BlockFigures& second() const { return m_second; }
@@ -280,6 +297,10 @@ public:
     setAfterBlock(std::function<void(const std::int16_t* audio, const std::int16_t* input)> f) {
         m_afterBlock = std::move(f);
     }
+
+    /// Listeners besides the after-block hook; each must be removed before it goes.
+    void addBlockListener(BlockListener* listener);
+    void removeBlockListener(BlockListener* listener);
 
 Q_SIGNALS:
     /// A verb tuned the receiver (tune, the image box).
@@ -331,6 +352,8 @@ private:
     bool m_spectrumArmed = false;
     BlockFigures m_total, m_second;
     std::function<void(const std::int16_t*, const std::int16_t*)> m_afterBlock;
+    std::vector<BlockListener*> m_listeners;
+    double m_paceFactor = 1.0;
 };
 
 } // namespace orvex::app

@@ -34,8 +34,9 @@ ReceiverCore::ReceiverCore(SettingsStore& store, CoreOptions options)
                     if (on != m_power.view().PowerOn) m_power.optPwr_Click(on ? 0 : 1);
                     return m_power.view().PowerOn == on;
                 }}),
+      m_programAudio(m_session, m_store, m_trace),
       m_config(m_session, m_store, m_trace, m_life, m_options.realTime,
-               {m_power, m_tuning, m_spectrum, m_window, m_remote}) {
+               {m_power, m_tuning, m_spectrum, m_window, m_remote, m_programAudio}) {
     m_tmrTune.setInterval(50);
     m_tmrVFOUpdate.setInterval(1000);
     m_tmrShaft.setInterval(30);
@@ -254,6 +255,7 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     tmrClock_Timer();
 
     m_remote.restore();
+    m_programAudio.restore();
 
     log("Form_Load : Call DarkenControls");
     m_values.DarkenControls();

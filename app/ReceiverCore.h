@@ -14,6 +14,7 @@
 //   config     devices, synthesiser, options      (app/ConfigController.h)
 //   record     recordings                         (app/RecordController.h)
 //   remote     the rigctl server                  (app/RemoteController.h)
+//   programs   the OrvexSDR source, the UDP audio (app/ProgramAudioController.h)
 //
 // The window's panels each talk to their own controller; cross-area effects (the display
 // size, the hover reset, power off, tuning shown in the statistics) are wired here. The
@@ -29,6 +30,7 @@
 #include "app/ControlsController.h"
 #include "app/LifeCycle.h"
 #include "app/PowerController.h"
+#include "app/ProgramAudioController.h"
 #include "app/RadioSession.h"
 #include "app/RecordController.h"
 #include "app/RemoteController.h"
@@ -124,6 +126,7 @@ public:
     ConfigController& config() { return m_config; }
     RecordController& record() { return m_record; }
     RemoteController& remote() { return m_remote; }
+    ProgramAudioController& programAudio() { return m_programAudio; }
 
     // ---- timers (run by the core's QTimers; public for tests) -------------------------------
     void tmrTune_Timer();
@@ -162,6 +165,7 @@ private:
     BandsController m_bands;
     RecordController m_record;
     RemoteController m_remote;
+    ProgramAudioController m_programAudio; // after m_session: gone before it
     ConfigController m_config;
     QTimer m_tmrTune, m_tmrVFOUpdate, m_tmrShaft, m_tmrClock;
     bool m_closePending = false;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@ namespace orvex::audio {
 namespace {
 
 constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatFloat = 3;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr std::int64_t kHeaderBytes = kWavHeaderBytes;
 constexpr std::int64_t kMaxDataBytes = kWavMaxDataBytes;
@@ -108,7 +110,8 @@ void WavReader::skipBytes(std::int64_t size) {
     }
 }
 
-WavReader::WavReader(const std::string& path) : m_path(path == "-" ? "standard input" : path) {
+WavReader::WavReader(const std::string& path, bool acceptFloat)
+    : m_path(path == "-" ? "standard input" : path) {
     if (path == "-") {
         m_fd = STDIN_FILENO;
     } else {
@@ -154,24 +157,32 @@ WavReader::WavReader(const std::string& path) : m_path(path == "-" ? "standard i
                 if (size < 40) FormatFault(m_path, "extensible fmt chunk too short");
                 tag = Le16(fmt + 24);
             }
-            if (tag != kFormatPcm)
-                FormatFault(m_path, "not PCM audio (format tag " + std::to_string(tag) + ")");
-            if (bits != 16)
+            const bool isFloat = acceptFloat && tag == kFormatFloat;
+            if (tag != kFormatPcm && !isFloat)
+                FormatFault(m_path, std::string(acceptFloat ? "neither PCM nor float audio"
+                                                            : "not PCM audio") +
+                                        " (format tag " + std::to_string(tag) + ")");
+            if (isFloat && bits != 32)
+                FormatFault(m_path, "not 32-bit float audio (" + std::to_string(bits) +
+                                        " bits per sample)");
+            if (!isFloat && bits != 16)
                 FormatFault(m_path,
                             "not 16-bit audio (" + std::to_string(bits) + " bits per sample)");
             if (channels < 1 || channels > 16)
                 FormatFault(m_path, "unsupported channel count " + std::to_string(channels));
             if (rate == 0 || rate > 1000000)
                 FormatFault(m_path, "invalid sample rate " + std::to_string(rate) + " Hz");
-            if (align != channels * 2)
+            if (align != channels * bits / 8)
                 FormatFault(m_path, "inconsistent block alignment " + std::to_string(align));
             m_format.SampleRate = static_cast<std::int32_t>(rate);
             m_format.Channels = channels;
             m_format.BitsPerSample = bits;
+            m_format.Float = isFloat;
             haveFmt = true;
         } else if (std::memcmp(hdr, "data", 4) == 0) {
             if (!haveFmt) FormatFault(m_path, "data chunk before the fmt chunk");
-            const std::int64_t frameBytes = 2LL * m_format.Channels;
+            const std::int64_t frameBytes =
+                static_cast<std::int64_t>(m_format.BitsPerSample / 8) * m_format.Channels;
             if (size == kUnknownLength) {
                 // Written before its length was known: the data runs to the end.
                 m_format.Frames = m_fileSize < 0 ? -1 : (m_fileSize - body) / frameBytes;
@@ -202,15 +213,13 @@ std::optional<FileIdentity> WavReader::identity() const {
     return m_file.identity();
 }
 
-std::int64_t WavReader::read(std::int16_t* dst, std::int64_t maxFrames) {
+std::int64_t WavReader::readRaw(void* dst, std::int64_t maxFrames) {
     const std::int64_t frames = m_remaining < 0 ? maxFrames : std::min(maxFrames, m_remaining);
     if (frames <= 0) return 0;
-    const std::size_t frameBytes = 2u * static_cast<std::size_t>(m_format.Channels);
+    const std::size_t frameBytes = static_cast<std::size_t>(m_format.BitsPerSample / 8) *
+                                   static_cast<std::size_t>(m_format.Channels);
     const std::size_t bytes = static_cast<std::size_t>(frames) * frameBytes;
-    // On a little-endian machine the file's samples are read straight into place.
-    constexpr bool kDirect = std::endian::native == std::endian::little;
-    if (!kDirect && m_bytes.size() < bytes) m_bytes.resize(bytes);
-    const std::size_t got = readBytes(kDirect ? static_cast<void*>(dst) : m_bytes.data(), bytes);
+    const std::size_t got = readBytes(dst, bytes);
     if (got < bytes && m_remaining >= 0)
         FormatFault(m_path, "truncated data: the file ended early");
     const auto whole = static_cast<std::int64_t>(got / frameBytes);
@@ -218,10 +227,43 @@ std::int64_t WavReader::read(std::int16_t* dst, std::int64_t maxFrames) {
         m_remaining -= whole;
     else if (got < bytes)
         m_remaining = 0; // a stream has ended (a part frame at its end is dropped)
-    const std::size_t count = got / frameBytes * static_cast<std::size_t>(m_format.Channels);
+    return whole;
+}
+
+std::int64_t WavReader::read(std::int16_t* dst, std::int64_t maxFrames) {
+    if (m_format.Float) FormatFault(m_path, "float samples where 16-bit ones were expected");
+    // On a little-endian machine the file's samples are read straight into place.
+    constexpr bool kDirect = std::endian::native == std::endian::little;
+    const std::size_t channels = static_cast<std::size_t>(m_format.Channels);
+    const std::size_t bytes =
+        static_cast<std::size_t>(std::max<std::int64_t>(maxFrames, 0)) * 2u * channels;
+    if (!kDirect && m_bytes.size() < bytes) m_bytes.resize(bytes);
+    const std::int64_t whole =
+        readRaw(kDirect ? static_cast<void*>(dst) : m_bytes.data(), maxFrames);
     if constexpr (!kDirect)
-        for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(whole) * channels; ++i)
             dst[i] = static_cast<std::int16_t>(Le16(m_bytes.data() + 2 * i));
+    return whole;
+}
+
+std::int64_t WavReader::readFloat(float* dst, std::int64_t maxFrames) {
+    const std::size_t channels = static_cast<std::size_t>(m_format.Channels);
+    const std::size_t width = static_cast<std::size_t>(m_format.BitsPerSample / 8);
+    const std::size_t bytes =
+        static_cast<std::size_t>(std::max<std::int64_t>(maxFrames, 0)) * width * channels;
+    if (m_bytes.size() < bytes) m_bytes.resize(bytes);
+    const std::int64_t whole = readRaw(m_bytes.data(), maxFrames);
+    const std::size_t count = static_cast<std::size_t>(whole) * channels;
+    const std::uint8_t* p = m_bytes.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_format.Float) {
+            const float v = std::bit_cast<float>(Le32(p + 4 * i));
+            if (!std::isfinite(v)) FormatFault(m_path, "a float sample is not a finite number");
+            dst[i] = v;
+        } else {
+            dst[i] = static_cast<float>(static_cast<std::int16_t>(Le16(p + 2 * i))) / 32768.0f;
+        }
+    }
     return whole;
 }
 
@@ -295,7 +337,8 @@ void WavWriter::write(const std::int16_t* frames, std::int64_t frameCount) {
 void WavWriter::commit() {
     if (!m_file.isOpen()) throw OrvexError(ErrorKind::File, m_path + ": writer already closed");
     std::uint8_t header[kHeaderBytes];
-    MakeWavHeader(header, m_rate, m_channels, static_cast<std::uint32_t>(m_frames * 2 * m_channels));
+    MakeWavHeader(header, m_rate, m_channels,
+                  static_cast<std::uint32_t>(m_frames * 2 * m_channels));
     FileError error;
     if (!m_file.writeAt(0, header, sizeof header, &error) || !m_file.commit(&error)) fail(error);
 }

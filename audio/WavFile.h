@@ -15,7 +15,8 @@ namespace orvex::audio {
 struct WavFormat {
     std::int32_t SampleRate = 0;    ///< frames per second, Hz (any value above 0)
     std::int32_t Channels = 0;      ///< samples per frame, 1 to 16
-    std::int32_t BitsPerSample = 0; ///< always 16 for a file the reader accepts
+    std::int32_t BitsPerSample = 0; ///< 16, or 32 for a float file (when the reader takes them)
+    bool Float = false;             ///< 32-bit IEEE float samples (format tag 3)
     std::int64_t Frames = 0;        ///< frames in the data chunk; -1 when not known (a stream)
 };
 
@@ -44,9 +45,12 @@ int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset,
 /// runs past the end of the file (truncated). A data size of 0xFFFFFFFF (a stream written
 /// before its length was known) means "to the end of the file". Frames are then read in
 /// order, interleaved.
+///
+/// A reader made with `acceptFloat` also takes 32-bit IEEE float files (format tag 3, or the
+/// extensible format with the float sub-format); readFloat() reads either kind.
 class WavReader {
 public:
-    explicit WavReader(const std::string& path);
+    explicit WavReader(const std::string& path, bool acceptFloat = false);
     ~WavReader();
     WavReader(const WavReader&) = delete;
     WavReader& operator=(const WavReader&) = delete;
@@ -62,11 +66,15 @@ public:
     /// OrvexError(Format) if the data ends before its declared length (the file shrank under
     /// the reader, or a stream broke off).
     std::int64_t read(std::int16_t* dst, std::int64_t maxFrames);
+    /// As read(), as floats: 16-bit samples divided by 32768, float samples as they are. A
+    /// float sample that is not a finite number throws OrvexError(Format).
+    std::int64_t readFloat(float* dst, std::int64_t maxFrames);
     /// Frames not yet read; -1 while the length is unknown (a stream to its end).
     std::int64_t remainingFrames() const { return m_remaining; }
 
 private:
     std::size_t readBytes(void* dst, std::size_t size);
+    std::int64_t readRaw(void* dst, std::int64_t maxFrames);
     void skipBytes(std::int64_t size);
 
     std::string m_path;

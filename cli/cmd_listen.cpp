@@ -3,6 +3,7 @@
 // timer) and the audio plays on a sound card or goes to a WAV file.
 #include "Commands.h"
 #include "ReceiveOptions.h"
+#include "app/ProgramAudio.h"
 #include "app/RadioSession.h"
 #include "app/RigctlServer.h"
 #include "app/SessionRecorder.h"
@@ -43,7 +44,8 @@ constexpr const char* kUsage =
     "        [--scene FILE] [--clock-error PPM] [--freq MHZ] [--settings FILE]\n"
     "        [--playback-device N|NAME | --out AUDIO.wav | --no-playback]\n"
     "        [--record-audio FILE] [--record-if FILE]\n"
-    "        [--seconds N] [--free-running] [--rigctl [PORT] [--rigctl-address ADDR]]\n"
+    "        [--to-programs] [--udp-audio HOST:PORT]\n"
+    "        [--seconds N] [--free-running | --speed X] [--rigctl [PORT] [--rigctl-address ADDR]]\n"
     "        [receive options]\n"
     "       orvexsdr-cli listen --list-devices\n"
     "\n"
@@ -72,9 +74,18 @@ constexpr const char* kUsage =
     "                       file is refused: a recording never replaces a file\n"
     "  --record-if FILE     also record the captured IF input to FILE, in the same way (a file\n"
     "                       that --in can play back later)\n"
+    "  --to-programs        also offer the audio to programs on this machine (WSJT-X, fldigi,\n"
+    "                       recorders) as the capture source \"OrvexSDR\" of the sound server\n"
+    "                       (PipeWire or PulseAudio), made at the start and removed at the end;\n"
+    "                       without a sound server a line says so and the receiver plays on\n"
+    "  --udp-audio H:P      also send the audio as UDP datagrams to host H, port P: raw 16-bit\n"
+    "                       little-endian mono samples at 48000/s, at most 1024 a datagram\n"
+    "                       Both carry the audio after the output level and before mute\n"
     "  --seconds N          stop after N seconds of captured audio\n"
     "  --free-running       with files only: run as fast as processing allows instead of in\n"
     "                       real time\n"
+    "  --speed X            with files or the simulated receiver only: run X times faster than\n"
+    "                       real time (1 to 100), on the event loop as in real time\n"
     "  --rigctl [PORT]      Hamlib network control (rigctld's protocol, radio model 2) on\n"
     "                       PORT (default 4532; 0 picks a free one, printed at the start), so\n"
     "                       WSJT-X, fldigi or `rigctl -m 2 -r 127.0.0.1:PORT` tune the receiver\n"
@@ -86,8 +97,10 @@ constexpr const char* kUsage =
 struct ListenOptions {
     ReceiveOptions receive;
     std::string captureDevice, playbackDevice, in, out, scene, settings;
-    std::string recordAudio, recordIF;
+    std::string recordAudio, recordIF, udpAudio;
     bool sim = false, noPlayback = false, freeRunning = false, listDevices = false;
+    bool toPrograms = false;
+    double speed = 1.0;
     std::optional<std::uint16_t> rigctlPort;
     std::string rigctlAddress;
     std::optional<double> seconds, clockErrorPpm, freqMHz;
@@ -111,6 +124,15 @@ ListenOptions Parse(const Args& args) {
             o.recordAudio = value();
         else if (a == "--record-if")
             o.recordIF = value();
+        else if (a == "--to-programs")
+            o.toPrograms = true;
+        else if (a == "--udp-audio") {
+            o.udpAudio = value();
+            audio::UdpEndpoint endpoint;
+            if (std::string error; !audio::ParseUdpEndpoint(o.udpAudio, endpoint, error))
+                BadOption("--udp-audio: " + error);
+        } else if (a == "--speed")
+            o.speed = OptionNumber(a, value(), 1, 100);
         else if (a == "--no-playback")
             o.noPlayback = true;
         else if (a == "--free-running")
@@ -154,6 +176,10 @@ ListenOptions Parse(const Args& args) {
     if (!o.rigctlAddress.empty() && !o.rigctlPort) BadOption("--rigctl-address needs --rigctl");
     if (o.rigctlPort && o.freeRunning)
         BadOption("--rigctl serves clients in real time: not with --free-running");
+    if (o.speed != 1.0 && o.freeRunning) BadOption("--speed and --free-running exclude each other");
+    if (o.speed != 1.0 && (!o.captureDevice.empty() || (o.out.empty() && !o.noPlayback)))
+        BadOption("--speed needs no sound card on either side (--in or the simulated receiver, "
+                  "and --out or --no-playback)");
     if (o.freeRunning && (!o.captureDevice.empty() || (o.out.empty() && !o.noPlayback)))
         BadOption("--free-running needs no sound card on either side (--in or the simulated "
                   "receiver, and --out or --no-playback)");
@@ -349,6 +375,20 @@ int RunListen(const Args& args) {
             BadOption(error);
         }
 
+    // Audio for other programs: made as streaming starts, removed as it stops.
+    app::ProgramAudio programs(session);
+    if (o.toPrograms || !o.udpAudio.empty()) {
+        app::ProgramAudioSettings shared;
+        shared.toPrograms = o.toPrograms;
+        shared.udp = !o.udpAudio.empty();
+        if (shared.udp) shared.udpDestination = o.udpAudio;
+        programs.setSettings(shared);
+        programs.onProblem = [](const std::string& message) {
+            std::fprintf(stderr, "orvexsdr-cli listen: %s\n", message.c_str());
+        };
+    }
+    session.setPaceFactor(o.speed);
+
     const bool eventLoop = !o.freeRunning;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -381,10 +421,17 @@ int RunListen(const Args& args) {
     const std::string playbackName = !o.out.empty() ? o.out
                                      : o.noPlayback ? std::string("none")
                                                     : plays[playbackNumber - 1];
+    char pace[48] = "real time";
+    if (!eventLoop)
+        std::snprintf(pace, sizeof pace, "free-running");
+    else if (o.speed != 1.0)
+        std::snprintf(pace, sizeof pace, "%g times real time", o.speed);
     std::fprintf(stderr, "orvexsdr-cli listen: capture %s, playback %s, %s, %s back end\n",
-                 captureName.c_str(), playbackName.c_str(),
-                 eventLoop ? "real time" : "free-running",
+                 captureName.c_str(), playbackName.c_str(), pace,
                  vec::UseSPL() ? "optimised" : "portable");
+    if (o.toPrograms || !o.udpAudio.empty())
+        std::fprintf(stderr, "orvexsdr-cli listen: audio for other programs: %s\n",
+                     programs.statusText().c_str());
 
     // Stop conditions, checked between blocks.
     const double blockSeconds = session.blockSeconds();
@@ -452,6 +499,10 @@ int RunListen(const Args& args) {
     recorder.stopAll(); // what was received stays recorded, whatever ended the run
 
     const std::string finishError = sourceError.empty() ? session.audioFileError() : std::string();
+    if (!o.udpAudio.empty())
+        std::fprintf(stderr, "orvexsdr-cli listen: UDP audio: %lld datagrams sent, %lld lost\n",
+                     static_cast<long long>(programs.udp().datagramsSent()),
+                     static_cast<long long>(programs.udp().datagramsLost()));
     // The DDS controller saves its keys as it is released; a save that fails is an error.
     std::string saveError;
     if (session.hasVFO()) {

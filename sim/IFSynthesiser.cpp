@@ -111,6 +111,9 @@ void IFSynthesiser::prepare(Station& s) {
             s.programme.setTones(sig.audio.toneHz, sig.audio.tone2Hz, m_rate);
         } else if (sig.audio.kind == AudioKind::None) {
             s.programme = ProgrammePlayer();
+        } else if (sig.audio.kind == AudioKind::Recording) {
+            // A recording starts at its beginning the first time its station is heard.
+            s.programme.setLoop(sig.audio.recording, 0, m_rate, !sig.audio.loop);
         } else {
             auto& loop = m_loops[{static_cast<int>(sig.audio.kind), sig.audio.variant}];
             if (!loop) loop = MakeLoop(sig.audio);

@@ -1,5 +1,6 @@
 #include "Scene.h"
 
+#include "Recording.h"
 #include "core/Error.h"
 #include "core/Folders.h"
 #include "core/Numeric.h"
@@ -8,11 +9,11 @@
 #include "core/TextLines.h"
 
 #include <cctype>
-#include <sys/stat.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace orvex::sim {
 namespace {
@@ -78,8 +79,9 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
 
 class Parser {
 public:
-    Parser(std::string source, Scene& scene, std::vector<std::string>& errors)
-        : m_source(std::move(source)), m_scene(scene), m_errors(errors) {}
+    Parser(std::string source, std::string folder, Scene& scene, std::vector<std::string>& errors)
+        : m_source(std::move(source)), m_folder(std::move(folder)), m_scene(scene),
+          m_errors(errors) {}
 
     void line(int number, std::string_view text);
 
@@ -95,8 +97,13 @@ private:
     bool frequency(const std::vector<Token>& tokens, std::size_t& i, double& hz);
     bool audio(const std::string& text, AudioSpec& out);
     void station(const std::vector<Token>& tokens);
+    bool loadRecording(AudioSpec& audio);
 
     std::string m_source;
+    std::string m_folder;
+    // Recordings read so far, by file and looping, so stations sharing one read it once.
+    std::vector<std::pair<std::pair<std::string, bool>, std::shared_ptr<const AudioLoop>>>
+        m_recordings;
     Scene& m_scene;
     std::vector<std::string>& m_errors;
     int m_line = 0;
@@ -225,8 +232,38 @@ bool Parser::audio(const std::string& text, AudioSpec& out) {
         out.variant = static_cast<int>(variant);
         return true;
     }
-    error("unknown audio '" + text + "' (tone:HZ, tone:HZ+HZ, music:N, speech:N or none)");
+    if (kind == "wav") {
+        const std::string path = text.substr(colon + 1); // as written: file names keep their case
+        if (path.empty()) {
+            error("audio=wav needs a file: wav:PATH");
+            return false;
+        }
+        out = {};
+        out.kind = AudioKind::Recording;
+        out.path = path;
+        return true;
+    }
+    error("unknown audio '" + text +
+          "' (tone:HZ, tone:HZ+HZ, music:N, speech:N, wav:PATH or none)");
     return false;
+}
+
+bool Parser::loadRecording(AudioSpec& audio) {
+    const std::string file =
+        audio.path.front() == '/' || m_folder.empty() ? audio.path : m_folder + "/" + audio.path;
+    for (const auto& [key, loop] : m_recordings)
+        if (key.first == file && key.second == audio.loop) {
+            audio.recording = loop;
+            return true;
+        }
+    std::string why;
+    audio.recording = LoadRecording(file, audio.loop, why);
+    if (!audio.recording) {
+        error("audio=wav: " + why);
+        return false;
+    }
+    m_recordings.push_back({{file, audio.loop}, audio.recording});
+    return true;
 }
 
 void Parser::station(const std::vector<Token>& tokens) {
@@ -262,6 +299,7 @@ void Parser::station(const std::vector<Token>& tokens) {
     const bool modulated = s.mode == SignalMode::AM || s.mode == SignalMode::USB ||
                            s.mode == SignalMode::LSB || s.mode == SignalMode::FM;
     bool haveLevel = false, haveAudio = false, bad = false;
+    std::optional<bool> loop;
     std::vector<std::string> seen;
     for (; i < tokens.size(); ++i) {
         const std::string& tok = tokens[i].text;
@@ -308,6 +346,17 @@ void Parser::station(const std::vector<Token>& tokens) {
             if (!only(modulated, "AM, USB, LSB and FM")) continue;
             haveAudio = true; // given, even if wrong: one message is enough
             if (!audio(value, s.audio)) bad = true;
+        } else if (key == "loop") {
+            if (!only(modulated, "AM, USB, LSB and FM")) continue;
+            const std::string word = Lower(value);
+            if (word == "yes")
+                loop = true;
+            else if (word == "no")
+                loop = false;
+            else {
+                error("loop '" + value + "' is neither yes nor no");
+                bad = true;
+            }
         } else if (key == "depth") {
             if (!only(s.mode == SignalMode::AM, "AM")) continue;
             if (number("depth", value, 0.0, 1.0, v))
@@ -358,7 +407,7 @@ void Parser::station(const std::vector<Token>& tokens) {
                 bad = true;
         } else {
             error("unknown key '" + key +
-                  "' (level, name, audio, depth, deviation, text, wpm, pause, width)");
+                  "' (level, name, audio, loop, depth, deviation, text, wpm, pause, width)");
             bad = true;
         }
     }
@@ -368,10 +417,18 @@ void Parser::station(const std::vector<Token>& tokens) {
     }
     if (modulated && !haveAudio) {
         error(std::string(ModeName(s.mode)) +
-              " station needs audio= (tone:HZ, tone:HZ+HZ, music:N, speech:N or none)");
+              " station needs audio= (tone:HZ, tone:HZ+HZ, music:N, speech:N, wav:PATH or none)");
+        bad = true;
+    }
+    if (loop && haveAudio && s.audio.kind != AudioKind::Recording && !bad) {
+        error("loop= applies to a recording (audio=wav:PATH) only");
         bad = true;
     }
     if (bad) return;
+    if (s.audio.kind == AudioKind::Recording) {
+        s.audio.loop = loop.value_or(true);
+        if (!loadRecording(s.audio)) return;
+    }
     if (s.mode == SignalMode::CW && s.text.empty()) s.text = kDefaultMorseText;
     if (m_scene.signals.size() >= kMaxSceneSignals) {
         error("more than " + std::to_string(kMaxSceneSignals) + " stations");
@@ -469,6 +526,8 @@ std::string AudioText(const AudioSpec& audio) {
         return "music:" + std::to_string(audio.variant);
     case AudioKind::Speech:
         return "speech:" + std::to_string(audio.variant);
+    case AudioKind::Recording:
+        return "wav:" + audio.path;
     }
     return "none";
 }
@@ -478,7 +537,8 @@ bool IsMorseCharacter(char c) {
     return std::strchr(".,?/=+-", c) != nullptr && c != '\0';
 }
 
-SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName) {
+SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName,
+                           const std::string& folder) {
     SceneLoadResult result;
     if (text.size() > kMaxSceneFileBytes) {
         result.errors.push_back(sourceName + ": larger than " + std::to_string(kMaxSceneFileBytes) +
@@ -491,7 +551,7 @@ SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName)
     }
     Scene scene;
     scene.source = sourceName;
-    Parser parser(sourceName, scene, result.errors);
+    Parser parser(sourceName, folder, scene, result.errors);
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3); // a UTF-8 byte order mark
     LineReader lines(text);                                      // LF, CR LF or CR alone
     std::string_view line;
@@ -530,7 +590,9 @@ SceneLoadResult LoadSceneFile(const std::string& path) {
                                     : "cannot read scene file " + path + ": " + error.describe());
         return result;
     }
-    return ParseScene(text, path);
+    const std::size_t slash = path.rfind('/');
+    return ParseScene(text, path,
+                      slash == std::string::npos ? "." : path.substr(0, slash + (slash == 0)));
 }
 
 Scene DefaultScene() {

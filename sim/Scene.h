@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,17 +27,24 @@ enum class SignalMode {
 
 /// The modulating audio of AM, SSB and FM signals, generated in code.
 enum class AudioKind {
-    None,   ///< silence (AM: bare carrier)
-    Tone,   ///< one or two steady tones
-    Music,  ///< a melody with a bass line (variants 1 to 99)
-    Speech, ///< speech-like syllables: voiced harmonics shaped by formants, fricatives, pauses
+    None,      ///< silence (AM: bare carrier)
+    Tone,      ///< one or two steady tones
+    Music,     ///< a melody with a bass line (variants 1 to 99)
+    Speech,    ///< speech-like syllables: voiced harmonics shaped by formants, fricatives, pauses
+    Recording, ///< a WAV file, read when the scene is loaded (sim/Recording.h)
 };
+
+class AudioLoop;
 
 struct AudioSpec {
     AudioKind kind = AudioKind::None;
     double toneHz = 0.0;  ///< Tone: first tone, Hz (10 to 20000)
     double tone2Hz = 0.0; ///< Tone: second tone, Hz, or 0 for one tone
     int variant = 1;      ///< Music, Speech: which programme (1 to 99)
+    std::string path{};   ///< Recording: the file as the scene names it ("wav:PATH")
+    bool loop = true;     ///< Recording: play it again and again (false: once, then silence)
+    /// Recording: the file as analytic audio at 48000 samples/s, peak magnitude 1.
+    std::shared_ptr<const AudioLoop> recording{};
     bool operator==(const AudioSpec&) const = default;
 };
 
@@ -80,9 +88,12 @@ inline constexpr std::size_t kMaxSceneSignals = 2000;
 inline constexpr std::size_t kMaxSceneLineLength = 4096;
 inline constexpr std::size_t kMaxMorseTextLength = 256;
 
-/// Parses scene text; `sourceName` labels the errors and becomes Scene::source.
-SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName);
+/// Parses scene text; `sourceName` labels the errors and becomes Scene::source. Recordings
+/// (audio=wav:PATH) are read from `folder` when PATH is relative ("" : the current folder).
+SceneLoadResult ParseScene(std::string_view text, const std::string& sourceName,
+                           const std::string& folder = "");
 /// Reads and parses a scene file; a file that cannot be read is one error saying why.
+/// Recordings are read relative to the scene file's folder.
 SceneLoadResult LoadSceneFile(const std::string& path);
 /// The file a --scene value names: the value itself when it holds a '/' or names an existing
 /// file; otherwise a scene shipped with the program, by name with or without ".scene"
@@ -95,7 +106,7 @@ Scene DefaultScene();
 std::string_view DefaultSceneText();
 
 const char* ModeName(SignalMode mode);
-/// "tone:1000", "music:2", "speech:1", "none".
+/// "tone:1000", "music:2", "speech:1", "wav:rtty.wav", "none".
 std::string AudioText(const AudioSpec& audio);
 /// The characters a CW message may hold (letters, digits and Morse punctuation).
 bool IsMorseCharacter(char c);

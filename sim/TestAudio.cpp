@@ -262,6 +262,7 @@ std::shared_ptr<const AudioLoop> MakeMusicLoop(int variant) {
 std::shared_ptr<const AudioLoop> MakeLoop(const AudioSpec& audio) {
     if (audio.kind == AudioKind::Music) return MakeMusicLoop(audio.variant);
     if (audio.kind == AudioKind::Speech) return MakeSpeechLoop(audio.variant);
+    if (audio.kind == AudioKind::Recording) return audio.recording;
     return nullptr;
 }
 
@@ -282,13 +283,14 @@ void ProgrammePlayer::setTones(double toneHz, double tone2Hz, int rate) {
 }
 
 void ProgrammePlayer::setLoop(std::shared_ptr<const AudioLoop> loop, std::uint64_t startFrame,
-                              int rate) {
+                              int rate, bool once) {
     if (!loop || loop->frames() == 0) {
         m_kind = Kind::Silence;
         m_loop.reset();
         return;
     }
     m_kind = Kind::Loop;
+    m_once = once;
     m_loop = std::move(loop);
     m_length = static_cast<std::uint64_t>(m_loop->frames()) << 32;
     m_pos = (startFrame % m_loop->frames()) << 32;
@@ -334,7 +336,7 @@ void ProgrammePlayer::render(float* re, float* im, int n) {
     case Kind::Loop: {
         const std::int16_t* iq = m_loop->data();
         constexpr float s = AudioLoop::kScale;
-        if (m_step == (1ull << 32)) {
+        if (m_step == (1ull << 32) && !m_once) {
             std::size_t i = static_cast<std::size_t>(m_pos >> 32);
             const std::size_t len = m_loop->frames();
             for (int k = 0; k < n; ++k) {
@@ -350,7 +352,17 @@ void ProgrammePlayer::render(float* re, float* im, int n) {
             re[k] = iq[2 * i] * s;
             im[k] = iq[2 * i + 1] * s;
             m_pos += m_step;
-            if (m_pos >= m_length) m_pos -= m_length;
+            if (m_pos >= m_length) {
+                if (m_once) {
+                    // Played once: silence from here on.
+                    std::fill(re + k + 1, re + n, 0.0f);
+                    std::fill(im + k + 1, im + n, 0.0f);
+                    m_kind = Kind::Silence;
+                    m_loop.reset();
+                    return;
+                }
+                m_pos -= m_length;
+            }
         }
         return;
     }
@@ -461,7 +473,7 @@ std::vector<float> ProgrammeAudio(const AudioSpec& audio, std::int64_t frames, i
     if (audio.kind == AudioKind::Tone)
         player.setTones(audio.toneHz, audio.tone2Hz, rate);
     else if (audio.kind != AudioKind::None)
-        player.setLoop(MakeLoop(audio), 0, rate);
+        player.setLoop(MakeLoop(audio), 0, rate, audio.kind == AudioKind::Recording && !audio.loop);
     std::vector<float> re(static_cast<std::size_t>(std::max<std::int64_t>(frames, 0)));
     std::vector<float> im(re.size());
     constexpr int kChunk = 4096;

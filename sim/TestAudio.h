@@ -43,7 +43,7 @@ std::shared_ptr<const AudioLoop> MakeSpeechLoop(int variant);
 /// Music-like audio: a pentatonic melody of plucked notes with vibrato over a bass line, 16
 /// beats at 100 to 140 beats per minute (about 7 to 10 s), silent at the loop's end.
 std::shared_ptr<const AudioLoop> MakeMusicLoop(int variant);
-/// The loop of a Music or Speech programme.
+/// The loop of a Music, Speech or Recording programme.
 std::shared_ptr<const AudioLoop> MakeLoop(const AudioSpec& audio);
 
 /// Plays one station's programme as analytic audio at any output rate. Default: silence.
@@ -52,8 +52,10 @@ public:
     /// One tone (tone2Hz = 0) at amplitude 1, or two tones at 0.5 each; starting phase 0.
     void setTones(double toneHz, double tone2Hz, int rate);
     /// A loop, starting `startFrame` frames into it. The loop is stepped at 48000 frames per
-    /// second of output whatever the output rate (nearest sample at other rates).
-    void setLoop(std::shared_ptr<const AudioLoop> loop, std::uint64_t startFrame, int rate);
+    /// second of output whatever the output rate (nearest sample at other rates). With `once`
+    /// it plays to its end and then falls silent.
+    void setLoop(std::shared_ptr<const AudioLoop> loop, std::uint64_t startFrame, int rate,
+                 bool once = false);
     /// Keeps the programme and its position, stepping it for a new output rate.
     void setRate(int rate);
     /// n samples of the analytic audio: re = the audio, im = its Hilbert transform.
@@ -74,6 +76,7 @@ private:
     std::uint64_t m_pos = 0;
     std::uint64_t m_step = 1ull << 32;
     std::uint64_t m_length = 0;
+    bool m_once = false;
 };
 
 /// The dots and dashes of a character (".-" for A); empty for a space or an unknown one.

@@ -210,6 +210,28 @@ frmConfig::frmConfig(app::ConfigController& config, QWidget* parent)
     remoteGrid->addWidget(m_rigctlPort, 1, 3);
     remoteGrid->addWidget(m_rigctlStatus, 2, 0, 1, 4);
 
+    // ---- audio for other programs --------------------------------------------------------
+    auto* shared = Named(new QGroupBox("Audio for other programs", this), "frProgramAudio",
+                         "Audio for other programs");
+    m_toPrograms = Named(new QCheckBox("Offer the audio as the source OrvexSDR", shared),
+                         "chkToPrograms", "Offer the audio as the source OrvexSDR");
+    m_toPrograms->setToolTip("WSJT-X, fldigi and recorders on this computer choose OrvexSDR as "
+                             "their input (PipeWire or PulseAudio); made at On, removed at Off");
+    m_udpAudio = Named(new QCheckBox("Send the audio over UDP to", shared), "chkUdpAudio",
+                       "Send the audio over UDP");
+    m_udpAudio->setToolTip("Raw 16-bit little-endian mono samples at 48000/s, at most 1024 a "
+                           "datagram");
+    m_udpAddress = Named(new QLineEdit(shared), "txtUdpAddress", "UDP address");
+    m_udpAddress->setToolTip("HOST:PORT, e.g. 127.0.0.1:7355");
+    m_programAudioStatus =
+        Named(new QLabel(shared), "lblProgramAudioStatus", "Audio for other programs status");
+    m_programAudioStatus->setWordWrap(true);
+    auto* sharedGrid = new QGridLayout(shared);
+    sharedGrid->addWidget(m_toPrograms, 0, 0, 1, 2);
+    sharedGrid->addWidget(m_udpAudio, 1, 0);
+    sharedGrid->addWidget(m_udpAddress, 1, 1);
+    sharedGrid->addWidget(m_programAudioStatus, 2, 0, 1, 2);
+
     // ---- buttons ------------------------------------------------------------------------
     auto* apply = Named(new QPushButton("&Apply", this), "cmdApply", "Apply");
     auto* ok = Named(new QPushButton("&OK", this), "cmdOK", "OK");
@@ -233,6 +255,7 @@ frmConfig::frmConfig(app::ConfigController& config, QWidget* parent)
     right->addWidget(m_sim);
     right->addWidget(flags);
     right->addWidget(remote);
+    right->addWidget(shared);
     right->addStretch();
     auto* columns = new QHBoxLayout;
     columns->addLayout(left);
@@ -290,6 +313,9 @@ void frmConfig::readControls() {
     f.chkRigctl = m_rigctl->isChecked();
     f.txtRigctlPort = m_rigctlPort->text().toStdString();
     f.txtRigctlAddress = m_rigctlAddress->text().toStdString();
+    f.chkToPrograms = m_toPrograms->isChecked();
+    f.chkUdpAudio = m_udpAudio->isChecked();
+    f.txtUdpAddress = m_udpAddress->text().toStdString();
 }
 
 void frmConfig::showControls() {
@@ -329,6 +355,10 @@ void frmConfig::showControls() {
     if (m_rigctlAddress->text() != Q(f.txtRigctlAddress))
         m_rigctlAddress->setText(Q(f.txtRigctlAddress));
     SetText(m_rigctlStatus, f.lblRigctlStatus);
+    ShowCheck(m_toPrograms, true, f.chkToPrograms);
+    ShowCheck(m_udpAudio, true, f.chkUdpAudio);
+    if (m_udpAddress->text() != Q(f.txtUdpAddress)) m_udpAddress->setText(Q(f.txtUdpAddress));
+    SetText(m_programAudioStatus, f.lblProgramAudioStatus);
 }
 
 void frmConfig::cboCapDevices_Activated(int index) {

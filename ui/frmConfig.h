@@ -78,6 +78,10 @@ private:
     QLineEdit* m_rigctlAddress = nullptr;
     QLineEdit* m_rigctlPort = nullptr;
     QLabel* m_rigctlStatus = nullptr;
+    QCheckBox* m_toPrograms = nullptr;
+    QCheckBox* m_udpAudio = nullptr;
+    QLineEdit* m_udpAddress = nullptr;
+    QLabel* m_programAudioStatus = nullptr;
     QCheckBox* m_encoder = nullptr;
     QCheckBox* m_autoRate = nullptr;
     QCheckBox* m_wheelOverScope = nullptr;

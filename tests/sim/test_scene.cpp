@@ -60,7 +60,10 @@ TEST(Scene, TheDefaultSceneHasSomethingForEveryModeAroundTheDefaultFrequency) {
     EXPECT_GE(lsbSpeech, 2);
     EXPECT_GE(nearStart, 4);
     for (const auto& e : fs::directory_iterator(fs::path(ORVEX_DATA_DIR) / "scenes"))
-        EXPECT_TRUE(LoadSceneFile(e.path().string()).ok()) << e.path();
+        if (e.path().extension() == ".scene") { // beside them: the recordings they play
+            const SceneLoadResult shipped = LoadSceneFile(e.path().string());
+            EXPECT_TRUE(shipped.ok()) << shipped.errorText();
+        }
 }
 
 TEST(Scene, AcceptedSyntax) {

@@ -10,7 +10,7 @@ using namespace orvex::test;
 using namespace orvex::sim;
 
 TEST(TestAudio, LoopsAreAnalyticVoiceBandAndSeamless) {
-    for (const AudioSpec programme :
+    for (const AudioSpec& programme :
          {AudioSpec{AudioKind::Speech, 0, 0, 1}, AudioSpec{AudioKind::Music, 0, 0, 2}}) {
         SCOPED_TRACE(AudioText(programme));
         const auto loop = MakeLoop(programme);

@@ -24,10 +24,14 @@
 #include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 namespace orvex::test {
 namespace {
@@ -287,6 +291,54 @@ TEST(ConfigDialog, SoundDevicesSwitchWhileStreamingAndABadOneLeavesThePreviousRu
     EXPECT_NEAR(*rig.receiver().TunedHz(), 7.1e6 * (1 - 3.5e-6) - 45e6 * 3.5e-6, 1.0);
     EXPECT_EQ(rig.store.get("Devices", "SimClockErrorPpm", ""), "-3.5");
     EXPECT_EQ(rig.store.get("Devices", "IFRecordingFile", ""), wav);
+}
+
+TEST(ConfigDialog, AudioForOtherProgramsIsOffUntilTickedThenStreamsAndIsKept) {
+    ConfigRig rig;
+    ASSERT_TRUE(rig.startWindow());
+    // A UDP socket of this test's own on 127.0.0.1.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+    rig.config([&](ui::frmConfig& d) {
+        EXPECT_FALSE(Find<QCheckBox>(&d, "chkToPrograms")->isChecked());
+        EXPECT_FALSE(Find<QCheckBox>(&d, "chkUdpAudio")->isChecked());
+        EXPECT_EQ(Find<QLineEdit>(&d, "txtUdpAddress")->text(), "127.0.0.1:7355");
+        Click(Find<QCheckBox>(&d, "chkUdpAudio"));
+        Type(Find<QLineEdit>(&d, "txtUdpAddress"), "nowhere");
+        Click(Find<QPushButton>(&d, "cmdOK"));
+        EXPECT_TRUE(rig.messages.contains("'nowhere' is not HOST:PORT"));
+        EXPECT_TRUE(d.isVisible());
+        Type(Find<QLineEdit>(&d, "txtUdpAddress"), QString::fromStdString(address));
+        Click(Find<QPushButton>(&d, "cmdOK"));
+    });
+    EXPECT_EQ(rig.store.get("ProgramAudio", "UdpOn", ""), "1");
+    EXPECT_EQ(rig.store.get("ProgramAudio", "UdpAddress", ""), address);
+    EXPECT_EQ(rig.store.get("ProgramAudio", "ToPrograms", ""), "0");
+
+    // On: the blocks go out as datagrams of 1024 samples.
+    rig.core->power().optPwr_Click(0);
+    ASSERT_TRUE(rig.core->power().view().PowerOn);
+    rig.run(5);
+    std::size_t datagrams = 0;
+    std::vector<char> buf(65536);
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0)
+        datagrams += ::recv(fd, buf.data(), buf.size(), 0) == 2048;
+    EXPECT_EQ(datagrams, 10u);
+    rig.config([&](ui::frmConfig& d) {
+        EXPECT_TRUE(Find<QCheckBox>(&d, "chkUdpAudio")->isChecked());
+        EXPECT_EQ(Find<QLabel>(&d, "lblProgramAudioStatus")->text().toStdString(),
+                  "UDP to " + address);
+    });
+    rig.core->power().optPwr_Click(1);
+    ::close(fd);
 }
 
 TEST(CalibrationDialog, TheExampleWordZeroAndTryThenCancel) {
