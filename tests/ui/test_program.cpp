@@ -133,6 +133,11 @@ QByteArray Slurp(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
 }
 
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 QString CopyBandPlans(const QTemporaryDir& dir) {
     QDir().mkpath(dir.filePath("bandplans"));
     for (const QString& name : QDir(ORVEX_SOURCE_DIR "/data/bandplans").entryList({"*.bpl"}))
@@ -158,11 +163,9 @@ TEST_P(RefusedSettings, AreToldOnceAtStartAndNeverHoldUpTheEnd) {
     const QString settings = dir.filePath("settings.ini");
     const std::string kind = GetParam();
     if (kind == "binary") {
-        QFile f(settings);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("\x7f"
-                           "ELF\x02\x01\x01\0\0\0",
-                           10));
+        ASSERT_TRUE(WriteFile(settings, QByteArray("\x7f"
+                                                   "ELF\x02\x01\x01\0\0\0",
+                                                   10)));
     } else if (kind == "band plan") {
         QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Broadcast.bpl", settings);
     } else if (kind == "folder") {
@@ -170,10 +173,8 @@ TEST_P(RefusedSettings, AreToldOnceAtStartAndNeverHoldUpTheEnd) {
     } else if (kind == "FIFO") {
         ASSERT_EQ(::mkfifo(settings.toLocal8Bit().constData(), 0644), 0);
     } else if (kind == "too large") {
-        QFile f(settings);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[frmMain]\nCurrentDemodMode=1\n");
-        ASSERT_TRUE(f.resize(65 * 1024 * 1024)); // sparse: never read
+        ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentDemodMode=1\n"));
+        ASSERT_TRUE(QFile::resize(settings, 65 * 1024 * 1024)); // sparse: never read
     }
     const QByteArray before =
         QFileInfo(settings).isFile() && kind != "too large" ? Slurp(settings) : QByteArray();
@@ -198,18 +199,11 @@ TEST(ProgramEnd, ASaveThatFailsAtCloseIsReportedWithoutWaitingForAnyone) {
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath("cfg"));
     const QString settings = dir.filePath("cfg/settings.ini");
-    {
-        QFile f(settings);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[frmMain]\nCurrentDemodMode=1\n");
-    }
+    ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentDemodMode=1\n"));
     Window w(dir, "state", settings, CopyBandPlans(dir));
     ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
     ASSERT_TRUE(QDir(dir.path()).rename("cfg", "cfg-moved"));
-    {
-        QFile blocker(dir.filePath("cfg"));
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(WriteFile(dir.filePath("cfg"), ""));
     w.signal(SIGTERM);
     EXPECT_EQ(w.exitWithin(10000), 0) << w.err().toStdString();
     EXPECT_TRUE(w.err().contains("cannot write the settings file " + settings))
@@ -246,11 +240,7 @@ TEST(ProgramEnd, SigkillDuringTheSaveLeavesNoDebrisAndStaleOnesGoAtTheNextStart)
     QTemporaryDir dir;
     const QString bandPlans = CopyBandPlans(dir);
     const QString settings = dir.filePath("settings.ini");
-    {
-        QFile f(settings);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[frmMain]\nCurrentDemodMode=1\n");
-    }
+    ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentDemodMode=1\n"));
     {
         Window w(dir, "state", settings, bandPlans, {"ORVEX_TEST_SLOW_SAVE=60000:" + settings});
         ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
@@ -264,10 +254,7 @@ TEST(ProgramEnd, SigkillDuringTheSaveLeavesNoDebrisAndStaleOnesGoAtTheNextStart)
     EXPECT_EQ(Slurp(settings), "[frmMain]\nCurrentDemodMode=1\n");
 
     const auto plant = [](const QString& path) {
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("partial");
-        f.close();
+        ASSERT_TRUE(WriteFile(path, "partial"));
         const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
         ::utimensat(AT_FDCWD, path.toLocal8Bit().constData(), old, 0);
     };
@@ -291,11 +278,7 @@ TEST(ProgramEnd, ASecondWindowIsToldAndUndoesNothingAndASignalEndsItWithABoxOpen
     QTemporaryDir dir;
     const QString bandPlans = CopyBandPlans(dir);
     const QString settings = dir.filePath("settings.ini");
-    {
-        QFile f(settings);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("; mine\n[frmMain]\nCurrentDemodMode=1\n");
-    }
+    ASSERT_TRUE(WriteFile(settings, "; mine\n[frmMain]\nCurrentDemodMode=1\n"));
     const QByteArray plans = Slurp(bandPlans + "/Amateur-HF.bpl");
     Window first(dir, "first", settings, bandPlans);
     ASSERT_TRUE(first.startedUp()) << first.err().toStdString();
