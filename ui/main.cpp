@@ -173,7 +173,10 @@ int main(int argc, char** argv) {
     // stores: it runs, but saves neither its settings nor its band plans.
     orvex::FileLock settingsLock;
     pid_t holder = 0;
-    const auto lock = settingsLock.lockFile(orvex::SettingsLockFile(store.fileName()), &holder);
+    const auto lock =
+        store.fileName().empty()
+            ? orvex::FileLock::Result::Failed // no home: nothing is saved anyway
+            : settingsLock.lockFile(orvex::SettingsLockFile(store.fileName()), &holder);
     const bool shared = lock == orvex::FileLock::Result::HeldElsewhere;
     if (shared) {
         store.setReadOnly(true);
