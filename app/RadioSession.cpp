@@ -292,7 +292,12 @@ bool RadioSession::prepareCard(std::string& error) {
     if (!prepared) {
         error = cardMessages.messages().empty() ? std::string(kSoundCardOpenMessage)
                                                 : cardMessages.messages().front().text;
-        if (!m_card->LastErrText().empty()) error += "\n" + m_card->LastErrText();
+        // With no sound card on either side (files, the simulated receiver) the sound card
+        // message would mislead: the device's own reason is the message.
+        if (captureIsClocked() && playbackIsClocked() && !m_card->LastErrText().empty())
+            error = m_card->LastErrText();
+        else if (!m_card->LastErrText().empty())
+            error += "\n" + m_card->LastErrText();
         m_card->ReleaseDevices();
     }
     return prepared;

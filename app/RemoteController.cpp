@@ -58,6 +58,10 @@ bool RemoteController::setRemoteControl(bool on, std::uint16_t port, const std::
         m_rigctl->onClientDropped = [this](const QString& line) {
             m_trace.add(line.toStdString());
         };
+        // Seconds without a complete command before a client is dropped (0: never).
+        if (const auto s = ParseNumber(m_store.get(kSection, "RigctlIdleTimeout", "30"));
+            s && *s >= 0 && *s <= 86400)
+            m_rigctl->setIdleTimeoutMs(static_cast<int>(*s * 1000));
     }
     const bool same = m_rigctl->isListening() && r.Port == port && r.Address == address;
     if (!same && !m_rigctl->start(port, QString::fromStdString(address))) {

@@ -39,7 +39,8 @@ class RemoteController final : public QObject {
     Q_OBJECT
 public:
     /// Section of the store with the server's keys: "RigctlOn" (0 by default), "RigctlPort"
-    /// (4532) and "RigctlAddress" ("127.0.0.1").
+    /// (4532), "RigctlAddress" ("127.0.0.1") and "RigctlIdleTimeout" (seconds without a
+    /// complete command before a client is dropped: 30; 0 never; read, not written).
     static constexpr const char* kSection = "RemoteControl";
 
     /// The window's power switch, as clients turn it.

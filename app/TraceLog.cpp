@@ -27,21 +27,17 @@ std::string DefaultTraceFolder() {
 
 namespace {
 
-// Appends `lines` to the file at `path` (opened and closed for the call).
+// Appends `lines` to the file at `path` (opened and closed for the call; a FIFO or device
+// in its place is refused, never waited on).
 bool AppendLines(const std::string& path, const std::vector<std::string>& lines,
                  std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f) {
-        error = ErrnoText("cannot open the log file " + path, errno);
-        return false;
-    }
-    bool ok = true;
+    std::string text;
     for (const auto& line : lines)
-        ok = ok && std::fputs(line.c_str(), f) >= 0 && std::fputc('\n', f) != EOF;
-    const int savedErrno = errno;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) error = ErrnoText("cannot write the log file " + path, errno ? errno : savedErrno);
-    return ok;
+        text += line + '\n';
+    FileError failure;
+    if (AppendToFile(path, text, &failure)) return true;
+    error = "cannot write the log file " + path + ": " + failure.describe();
+    return false;
 }
 
 // Replaces the file with exactly these lines (the safe writer: whole or not at all).

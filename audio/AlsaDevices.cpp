@@ -1,5 +1,7 @@
 #include "AlsaDevices.h"
 
+#include "core/SafeFile.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
@@ -26,6 +28,8 @@ std::string FirstLine(const char* s) {
 
 // Seconds without a block before a running stream counts as stuck.
 constexpr double kStallSeconds = 1.5;
+// An ALSA configuration file of our own defines a few PCMs: a megabyte is far beyond one.
+constexpr std::uint64_t kMaxAlsaConfigBytes = 1024 * 1024;
 
 // One opened PCM and the watching of its poll descriptors.
 class AlsaStream {
@@ -536,8 +540,14 @@ AlsaContext::AlsaContext(const std::string& extraConfigFile) {
     if (file.empty())
         if (const char* env = std::getenv("ORVEX_ALSA_CONFIG")) file = env;
     if (file.empty()) return;
+    // Read as every input is (a regular file of bounded size), then parsed from memory.
+    std::string text;
+    FileError readError;
+    if (!ReadWholeFile(file, text, kMaxAlsaConfigBytes, &readError))
+        throw AudioError("ALSA configuration '" + file +
+                         "' cannot be read: " + readError.describe());
     snd_input_t* in = nullptr;
-    int err = snd_input_stdio_open(&in, file.c_str(), "r");
+    int err = snd_input_buffer_open(&in, text.data(), static_cast<ssize_t>(text.size()));
     if (err < 0)
         throw AudioError("ALSA configuration '" + file + "' cannot be read: " + AlsaText(err));
     err = snd_config_top(&m_config);

@@ -220,20 +220,25 @@ void ClockedPlaybackProvider::open(int device) {
     if (device != 1)
         throw AudioError("playback device " + std::to_string(device) +
                          " does not exist (only 1: " + m_name + ")");
-    if (!m_sink) m_sink = m_factory();
+    if (!m_sink) {
+        m_sink = m_factory();
+        m_buffered = false;
+    }
 }
 
 std::unique_ptr<PlaybackBuffer> ClockedPlaybackProvider::createBuffer(const PcmFormat& format,
                                                                       std::int64_t bytes,
                                                                       EventRegistry& events) {
     if (!m_sink) throw AudioError("playback device " + m_name + " is not open");
-    return std::make_unique<ClockedPlaybackBuffer>(m_clock, events, format, bytes, *m_sink);
+    auto buffer = std::make_unique<ClockedPlaybackBuffer>(m_clock, events, format, bytes, *m_sink);
+    m_buffered = true;
+    return buffer;
 }
 
 void ClockedPlaybackProvider::close() {
     if (!m_sink) return;
     m_lastError.clear();
-    if (std::uncaught_exceptions() > 0) {
+    if (std::uncaught_exceptions() > 0 || !m_buffered) {
         m_sink->discard();
         m_sink.reset();
         return;

@@ -195,7 +195,9 @@ public:
     std::unique_ptr<PlaybackBuffer> createBuffer(const PcmFormat& format, std::int64_t bytes,
                                                  EventRegistry& events) override;
     /// Closing finishes the sink (a WAV file is completed) and drops it; while an exception is
-    /// unwinding the stack (the run failed) the sink is discarded instead.
+    /// unwinding the stack (the run failed), or when no buffer was ever made on it (the devices
+    /// could not be opened, so nothing streamed), the sink is discarded instead: a failed start
+    /// leaves no empty output file behind.
     void close() override;
     PlaybackSink* sink() { return m_sink.get(); }
     /// Why the last close could not finish the sink; empty when it could.
@@ -206,6 +208,7 @@ private:
     std::string m_name;
     SinkFactory m_factory;
     std::unique_ptr<PlaybackSink> m_sink;
+    bool m_buffered = false; // a buffer was made on the open sink
     std::string m_lastError;
 };
 

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvex::audio {
@@ -161,7 +162,19 @@ bool WavRecorder::writeSlot(std::size_t slot) {
     return true;
 }
 
+bool WavRecorder::stillOnDisk() {
+    // A file removed while it is written (or its folder removed with it) takes every sample
+    // with it: writes to the open descriptor go on succeeding into a file nobody can reach.
+    struct stat st {};
+    if (::fstat(m_fd, &st) == 0 && st.st_nlink == 0) {
+        fail("the file " + m_path + " was deleted while recording", 0, true);
+        return false;
+    }
+    return true;
+}
+
 bool WavRecorder::updateHeader() {
+    if (!stillOnDisk()) return false;
     std::uint8_t header[kWavHeaderBytes];
     const std::int64_t declared = m_dataBytes & ~1LL; // whole samples only
     MakeWavHeader(header, m_config.sampleRate, 1, static_cast<std::uint32_t>(declared));
@@ -203,8 +216,8 @@ bool WavRecorder::drain() {
 void WavRecorder::stop() {
     if (m_fd < 0) return;
     m_accepting.store(false, std::memory_order_release);
-    if (!drain()) return; // failed and closed, with its message
-    if (!updateHeader()) return;
+    if (!drain()) return;        // failed and closed, with its message
+    if (!updateHeader()) return; // likewise (a file deleted meanwhile too)
     if (::fdatasync(m_fd) != 0) return fail("cannot flush " + m_path + " to disk", errno);
     closeFile();
 }
@@ -217,21 +230,24 @@ void WavRecorder::closeFile() {
     m_tail.store(m_head.load(std::memory_order_acquire), std::memory_order_release);
 }
 
-void WavRecorder::fail(const std::string& what, int err) {
+void WavRecorder::fail(const std::string& what, int err, bool lost) {
     m_accepting.store(false, std::memory_order_release);
     // Keep what was written as a valid file: whole samples, a header that says so.
     m_dataBytes &= ~1LL;
-    if (::ftruncate(m_fd, static_cast<off_t>(kWavHeaderBytes + m_dataBytes)) == 0) {
+    if (!lost && ::ftruncate(m_fd, static_cast<off_t>(kWavHeaderBytes + m_dataBytes)) == 0) {
         std::uint8_t header[kWavHeaderBytes];
         MakeWavHeader(header, m_config.sampleRate, 1, static_cast<std::uint32_t>(m_dataBytes));
         std::int64_t written = 0;
         if (WriteAllAt(m_fd, header, sizeof header, 0, written) == 0) m_headerBytes = m_dataBytes;
         ::fdatasync(m_fd);
     }
+    const std::string seconds =
+        SecondsText(static_cast<double>(m_dataBytes / 2) / m_config.sampleRate);
+    m_error = "Recording stopped: " + (err != 0 ? ErrnoText(what, err) : what) +
+              (lost ? " (the " + seconds + " s recorded went with it)"
+                    : " (" + seconds + " s kept in " + m_path + ")");
+    if (lost) m_dataBytes = m_headerBytes = 0;
     m_accepted.store(m_dataBytes / 2, std::memory_order_relaxed);
-    m_error = "Recording stopped: " + (err != 0 ? ErrnoText(what, err) : what) + " (" +
-              SecondsText(static_cast<double>(m_dataBytes / 2) / m_config.sampleRate) +
-              " s kept in " + m_path + ")";
     closeFile();
     ShowMessage(m_error, MessageIcon::Exclamation, "Recording");
 }

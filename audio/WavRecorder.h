@@ -7,7 +7,9 @@
 // time, and the file is flushed to disk twice a second, so a crash, a SIGKILL or a power loss
 // costs at most the last second even when drain() runs only every few hundred milliseconds.
 // A failing write (disk full, file too large, I/O error) stops the recording with a message,
-// keeps what was written as a valid WAV, and leaves reception alone.
+// keeps what was written as a valid WAV, and leaves reception alone. So does a file deleted
+// while it is recorded (alone or with its folder): each header update checks that the open file
+// still has a name, since writes into a deleted file go on succeeding.
 //
 // The file is always new: it is created exclusively (O_EXCL), never over an existing one. It
 // is not written through a temporary file and renamed, because a recording must be readable
@@ -83,7 +85,9 @@ private:
     bool openFile(const std::string& path, bool& exists);
     bool writeSlot(std::size_t slot);
     bool updateHeader();
-    void fail(const std::string& what, int err);
+    bool stillOnDisk();
+    /// Stops on a failure with the message; `lost`: the file itself is gone (deleted).
+    void fail(const std::string& what, int err, bool lost = false);
     void closeFile();
 
     Config m_config;

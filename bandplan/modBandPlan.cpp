@@ -2,6 +2,7 @@
 
 #include "bandplan/BandPlanText.h"
 #include "core/MessageSink.h"
+#include "core/SafeFile.h"
 #include "core/SettingsStore.h"
 #include "core/YieldHook.h"
 
@@ -392,34 +393,65 @@ bool LoadBandPlan(MainBandInfo& band, BandPlanReport* reportOut) {
     return true;
 }
 
-void SaveBandPlanToDocument(const MainBandInfo& band, IniDocument& doc) {
-    doc.set("MainBand", "Index", IntText(band.Index));
-    doc.set("MainBand", "Name", band.Name);
-    doc.set("MainBand", "Caption", band.Caption);
-    doc.set("MainBand", "Description", band.Description);
-    doc.set("MainBand", "Active", BoolText(band.Active));
-    doc.set("MainBand", "ActiveSubBand", IntText(band.ActiveSubBand));
-    doc.set("MainBand", "NumSubBands", IntText(band.NumSubBands));
+void SaveBandPlanToDocument(const MainBandInfo& band, IniDocument& doc,
+                            const MainBandInfo* asLoaded) {
+    // A key is written when there is no earlier state to compare with, or when its value
+    // changed since the band was read.
+    const auto put = [&](const std::string& section, const char* key, const std::string& value,
+                         const std::optional<std::string>& before) {
+        if (!before || *before != value) doc.set(section, key, value);
+    };
+    const auto was = [&](auto field) -> std::optional<std::string> {
+        if (!asLoaded) return std::nullopt;
+        return field(*asLoaded);
+    };
+    put("MainBand", "Index", IntText(band.Index), was([](auto& b) { return IntText(b.Index); }));
+    put("MainBand", "Name", band.Name, was([](auto& b) { return b.Name; }));
+    put("MainBand", "Caption", band.Caption, was([](auto& b) { return b.Caption; }));
+    put("MainBand", "Description", band.Description, was([](auto& b) { return b.Description; }));
+    put("MainBand", "Active", BoolText(band.Active),
+        was([](auto& b) { return BoolText(b.Active); }));
+    put("MainBand", "ActiveSubBand", IntText(band.ActiveSubBand),
+        was([](auto& b) { return IntText(b.ActiveSubBand); }));
+    put("MainBand", "NumSubBands", IntText(band.NumSubBands),
+        was([](auto& b) { return IntText(b.NumSubBands); }));
 
     const auto lastSub = std::min<std::int64_t>(
         band.NumSubBands, static_cast<std::int64_t>(band.SubBands.size()) - 1);
     for (std::int32_t s = 0; s <= lastSub; ++s) {
         const SubBandInfo& sub = band.SubBands[static_cast<std::size_t>(s)];
+        const SubBandInfo* old = nullptr;
+        if (asLoaded && s <= asLoaded->NumSubBands &&
+            static_cast<std::size_t>(s) < asLoaded->SubBands.size())
+            old = &asLoaded->SubBands[static_cast<std::size_t>(s)];
+        const auto before = [&](auto field) -> std::optional<std::string> {
+            if (!old) return std::nullopt;
+            return field(*old);
+        };
         const std::string section = SubBandSection(s);
-        doc.set(section, "Index", IntText(sub.Index));
-        doc.set(section, "Name", sub.Name);
-        doc.set(section, "Caption", sub.Caption);
-        doc.set(section, "Description", sub.Description);
-        doc.set(section, "NumPresets", IntText(sub.NumPresets));
-        doc.set(section, "ActivePreset", IntText(sub.ActivePreset));
-        doc.set(section, "FreqMin", IntText(sub.FreqMin));
-        doc.set(section, "FreqMax", IntText(sub.FreqMax));
-        doc.set(section, "FreqCurrent", IntText(sub.FreqCurrent));
+        put(section, "Index", IntText(sub.Index), before([](auto& b) { return IntText(b.Index); }));
+        put(section, "Name", sub.Name, before([](auto& b) { return b.Name; }));
+        put(section, "Caption", sub.Caption, before([](auto& b) { return b.Caption; }));
+        put(section, "Description", sub.Description, before([](auto& b) { return b.Description; }));
+        put(section, "NumPresets", IntText(sub.NumPresets),
+            before([](auto& b) { return IntText(b.NumPresets); }));
+        put(section, "ActivePreset", IntText(sub.ActivePreset),
+            before([](auto& b) { return IntText(b.ActivePreset); }));
+        put(section, "FreqMin", IntText(sub.FreqMin),
+            before([](auto& b) { return IntText(b.FreqMin); }));
+        put(section, "FreqMax", IntText(sub.FreqMax),
+            before([](auto& b) { return IntText(b.FreqMax); }));
+        put(section, "FreqCurrent", IntText(sub.FreqCurrent),
+            before([](auto& b) { return IntText(b.FreqCurrent); }));
 
         const auto lastPreset = std::min<std::int64_t>(
             band.PresetSlots - 1, static_cast<std::int64_t>(sub.Presets.size()) - 1);
         for (std::int32_t p = 0; p <= lastPreset; ++p) {
             const PresetInfo& preset = sub.Presets[static_cast<std::size_t>(p)];
+            // A preset is one record: written whole when it changed, left alone otherwise.
+            if (old && static_cast<std::size_t>(p) < old->Presets.size() &&
+                old->Presets[static_cast<std::size_t>(p)] == preset && old->InUse == sub.InUse)
+                continue;
             const std::string ps = PresetSection(s, p);
             if (preset.FreqCurrent <= 0) {
                 // Only the presets of a sub-band in use were read: an emptied one loses what an
@@ -465,7 +497,7 @@ void SaveBandPlanToDocument(const MainBandInfo& band, IniDocument& doc) {
     }
 }
 
-bool SaveBandPlan(const MainBandInfo& band) {
+bool SaveBandPlan(const MainBandInfo& band, const MainBandInfo* asLoaded) {
     IniFileError error;
     bool ok = false;
     {
@@ -481,7 +513,7 @@ bool SaveBandPlan(const MainBandInfo& band) {
                        (!doc.sectionNames().empty() || !doc.problems().empty())) {
                 error = {EINVAL, band.FileName + " is not a band plan; it is not overwritten"};
             } else {
-                SaveBandPlanToDocument(band, doc);
+                SaveBandPlanToDocument(band, doc, asLoaded);
                 ok = WriteIniFile(band.FileName, doc, &error);
             }
         }
@@ -529,6 +561,21 @@ bool DiscoverBandPlans(BandPlanModel& model, const std::string& folder,
         ShowMessage(kNoBandplanText, MessageIcon::Critical, kNoBandplanTitle);
         return false;
     }
+    if (model.WriteBack && !model.FolderLock.locked()) {
+        if (model.FolderLock.lockFolder(folder) == FileLock::Result::HeldElsewhere) {
+            // Both would write the same files at exit, the later undoing what the other stored.
+            model.WriteBack = false;
+            ShowMessage("Another OrvexSDR window is using the band plans in " + folder +
+                            ".\n\nThis window will not save them when it closes, so that "
+                            "nothing the other window stores there is undone. Presets stored "
+                            "here are kept only while this window runs.",
+                        MessageIcon::Exclamation, kApplicationName);
+        }
+    }
+    if (model.FolderLock.locked())
+        RemoveStaleTempFiles(folder, [](std::string_view target) {
+            return target.size() > 4 && IniNameEquals(target.substr(target.size() - 4), ".bpl");
+        });
     const std::size_t first = model.MainBands.size();
     for (const auto& path : files) {
         MainBandInfo band;
@@ -551,16 +598,26 @@ bool DiscoverBandPlans(BandPlanModel& model, const std::string& folder,
         BandPlanReport report;
         LoadBandPlan(model.MainBands[i], &report);
         if (reports) reports->push_back(std::move(report));
-        if (i < model.MainBands.size() && model.MainBands[i].Active)
-            model.CurrentMainBandIndex = model.MainBands[i].Index;
+        if (i >= model.MainBands.size()) break;
+        if (model.MainBands[i].Active) model.CurrentMainBandIndex = model.MainBands[i].Index;
+        if (model.AsLoaded.size() == i) model.AsLoaded.push_back(model.MainBands[i]);
     }
     return true;
 }
 
-bool SaveAllBandPlans(const BandPlanModel& model) {
+bool SaveAllBandPlans(BandPlanModel& model) {
+    if (!model.WriteBack) return true;
     bool ok = true;
-    for (const auto& band : model.MainBands)
-        ok = SaveBandPlan(band) && ok;
+    for (std::size_t i = 0; i < model.MainBands.size(); ++i) {
+        const MainBandInfo& band = model.MainBands[i];
+        const MainBandInfo* asLoaded = i < model.AsLoaded.size() ? &model.AsLoaded[i] : nullptr;
+        if (asLoaded && *asLoaded == band) continue; // unchanged: the file stays as it is
+        if (!SaveBandPlan(band, asLoaded)) {
+            ok = false;
+            continue;
+        }
+        if (asLoaded) model.AsLoaded[i] = band;
+    }
     return ok;
 }
 

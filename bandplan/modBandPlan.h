@@ -1,6 +1,6 @@
 // The band plans: one INI file ("*.bpl") per main band, each with up to 18 sub-bands of 12 user
 // presets. At start-up every plan in the band-plan folder is found, initialised and read; at
-// shutdown every plan is written back in full. Selection and editing work on this in-memory
+// shutdown what changed in the plans is written back. Selection and editing work on this in-memory
 // model only (bandplan/PresetSelection.h).
 //
 // File layout (values as text; integers in decimal, Booleans "True"/"False"):
@@ -13,6 +13,7 @@
 #pragma once
 
 #include "bandplan/modIniFiles.h"
+#include "core/FileLock.h"
 
 #include <cstdint>
 #include <ctime>
@@ -83,6 +84,14 @@ struct MainBandInfo {
 struct BandPlanModel {
     std::vector<MainBandInfo> MainBands; // in discovery order
     std::int32_t CurrentMainBandIndex = 0;
+    /// Each band as it was read (or last saved), by index: shutdown writes back only what
+    /// changed since, so whatever another program (or a text editor) changed meanwhile in the
+    /// same file stays.
+    std::vector<MainBandInfo> AsLoaded;
+    /// False: nothing is written back (another window uses these band plans, or the settings).
+    bool WriteBack = true;
+    /// Held while the plans are in use: another window on the same folder sees it taken.
+    FileLock FolderLock;
 };
 
 /// Panel button counts the plans are made for.
@@ -132,18 +141,22 @@ bool LoadBandPlan(MainBandInfo& band, BandPlanReport* report = nullptr);
 void LoadBandPlanFromDocument(MainBandInfo& band, const IniDocument& doc, BandPlanReport& report);
 
 /// Writes the record to its file, keeping the file's comments, other keys and order, and
-/// replacing the file only once the new one is complete. A failure (read-only folder, full
-/// disk, a file that cannot be read back first) shows "ProfileSaveItem: " + errno + " " +
-/// reason, leaves the previous file as it was and returns false.
-bool SaveBandPlan(const MainBandInfo& band);
+/// replacing the file only once the new one is complete. With `asLoaded` (the band as read at
+/// start-up) only what differs from it is written: each key of [MainBand] and [SubBand.s], and
+/// each preset as a whole. A failure (read-only folder, full disk, a file that cannot be read
+/// back first) shows "ProfileSaveItem: " + errno + " " + reason, leaves the previous file as it
+/// was and returns false.
+bool SaveBandPlan(const MainBandInfo& band, const MainBandInfo* asLoaded = nullptr);
 
 /// The writing part of SaveBandPlan, on a parsed file: every section and key of the record,
-/// sub-bands 0..NumSubBands and presets 0..PresetSlots-1. A preset section is written only for a
-/// used preset; "FilterHi", "FilterLo", "AGCMode" only when 0 or more; "AGCAttack", "AGCDecay"
-/// only when above -1. Keys that an earlier save wrote for values that are no longer stored
-/// are removed (for an emptied preset of a sub-band in use: its whole section, when nothing
-/// else is left in it), so what was cleared stays cleared after a restart.
-void SaveBandPlanToDocument(const MainBandInfo& band, IniDocument& doc);
+/// sub-bands 0..NumSubBands and presets 0..PresetSlots-1 (with `asLoaded`, only those that
+/// changed, as above). A preset section is written only for a used preset; "FilterHi",
+/// "FilterLo", "AGCMode" only when 0 or more; "AGCAttack", "AGCDecay" only when above -1. Keys
+/// that an earlier save wrote for values that are no longer stored are removed (for an emptied
+/// preset of a sub-band in use: its whole section, when nothing else is left in it), so what
+/// was cleared stays cleared after a restart.
+void SaveBandPlanToDocument(const MainBandInfo& band, IniDocument& doc,
+                            const MainBandInfo* asLoaded = nullptr);
 
 /// The busy flag LoadBandPlan and SaveBandPlan share. Each waits while it is set, letting the
 /// window's events run; the program has one thread, so the holder can only be a caller further
@@ -170,8 +183,13 @@ private:
 /// Finds the plans in folder (files ending ".bpl" in any letter case, sorted by name),
 /// appends one band per file to model.MainBands with Index, FileName, Name, Caption and
 /// Description from the file name and the panel's slot counts, then for each band calls
-/// onBand (the splash label) and lets window events run, InitBandPlan, LoadBandPlan. A band
-/// that reads back Active becomes CurrentMainBandIndex (the last such band wins).
+/// onBand (the splash label) and lets window events run, InitBandPlan, LoadBandPlan, and keeps
+/// the band as read in model.AsLoaded. A band that reads back Active becomes
+/// CurrentMainBandIndex (the last such band wins).
+/// While model.WriteBack holds, the folder is locked for this model first: when another window
+/// holds it, a message says that this one will not save the plans and WriteBack turns false;
+/// when the lock is had, stale temporary files of interrupted saves (".NAME.bpl.tmp.XXXXXX")
+/// are removed.
 /// When there is no plan, shows "No Bandplan (.bpl) files found ..." with the critical icon
 /// and returns false: the program cannot run without one.
 bool DiscoverBandPlans(BandPlanModel& model, const std::string& folder,
@@ -181,8 +199,9 @@ bool DiscoverBandPlans(BandPlanModel& model, const std::string& folder,
 /// The .bpl files of a folder, full paths, sorted by file name. Missing folder: none.
 std::vector<std::string> ListBandPlanFiles(const std::string& folder);
 
-/// SaveBandPlan for every band in order (shutdown); false when any failed.
-bool SaveAllBandPlans(const BandPlanModel& model);
+/// SaveBandPlan for every band that changed since it was read, in order (shutdown), writing
+/// only what changed; nothing when model.WriteBack is false. False when any failed.
+bool SaveAllBandPlans(BandPlanModel& model);
 
 /// The text of the message shown when no band plan is found, and its title.
 extern const char* const kNoBandplanText;

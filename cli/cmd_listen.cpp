@@ -90,7 +90,10 @@ constexpr const char* kUsage =
     "                       PORT (default 4532; 0 picks a free one, printed at the start), so\n"
     "                       WSJT-X, fldigi or `rigctl -m 2 -r 127.0.0.1:PORT` tune the receiver\n"
     "                       and read its S-meter; not with --free-running\n"
-    "  --rigctl-address A   listen on address A instead of 127.0.0.1 (\"any\": every interface)\n"
+    "  --rigctl-address A   listen on address A instead of 127.0.0.1 (\"any\": every\n"
+    "                       interface, so any machine that reaches this one can tune it)\n"
+    "  --rigctl-timeout S   drop a client that sends no complete command for S seconds\n"
+    "                       (default 30; 0: never)\n"
     "  --list-devices       print the numbered capture and playback devices\n"
     "Receive options (as for demod; the start-up mode is AM):\n";
 
@@ -103,6 +106,7 @@ struct ListenOptions {
     double speed = 1.0;
     std::optional<std::uint16_t> rigctlPort;
     std::string rigctlAddress;
+    std::optional<double> rigctlTimeout;
     std::optional<double> seconds, clockErrorPpm, freqMHz;
 };
 
@@ -161,6 +165,8 @@ ListenOptions Parse(const Args& args) {
             }
         } else if (a == "--rigctl-address")
             o.rigctlAddress = value();
+        else if (a == "--rigctl-timeout")
+            o.rigctlTimeout = OptionNumber(a, value(), 0, 86400);
         else
             BadOption("unknown option '" + a + "' (see --help)");
     }
@@ -174,6 +180,7 @@ ListenOptions Parse(const Args& args) {
     if ((!o.playbackDevice.empty()) + (!o.out.empty()) + o.noPlayback > 1)
         BadOption("--playback-device, --out and --no-playback exclude each other");
     if (!o.rigctlAddress.empty() && !o.rigctlPort) BadOption("--rigctl-address needs --rigctl");
+    if (o.rigctlTimeout && !o.rigctlPort) BadOption("--rigctl-timeout needs --rigctl");
     if (o.rigctlPort && o.freeRunning)
         BadOption("--rigctl serves clients in real time: not with --free-running");
     if (o.speed != 1.0 && o.freeRunning) BadOption("--speed and --free-running exclude each other");
@@ -394,12 +401,23 @@ int RunListen(const Args& args) {
     std::signal(SIGTERM, OnSignal);
     if (std::string error; !session.startStreaming(eventLoop, error)) {
         dropRecordings();
+        // The input was read once above: one that fails now ended or changed meanwhile.
+        if (!o.in.empty()) try {
+                audio::WavFileSource again(o.in, kChainSampleRate);
+            } catch (const std::exception& e) {
+                error = "the input file " + o.in +
+                        " ended or changed before streaming started: " + e.what();
+            }
         std::fprintf(stderr, "orvexsdr-cli listen: %s\n", error.c_str());
+        if (!o.out.empty())
+            std::fprintf(stderr, "orvexsdr-cli listen: %s was not written\n", o.out.c_str());
         return 2;
     }
     // Remote control: clients are served by the event loop between blocks.
     app::SessionRig rig(session);
     app::RigctlServer rigctl(rig);
+    if (o.rigctlTimeout)
+        rigctl.setIdleTimeoutMs(static_cast<int>(std::lround(*o.rigctlTimeout * 1000)));
     if (o.rigctlPort) {
         const QString address = o.rigctlAddress.empty() ? QString("127.0.0.1")
                                                         : QString::fromStdString(o.rigctlAddress);

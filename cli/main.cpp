@@ -56,9 +56,11 @@ int main(int argc, char** argv) {
         std::printf("orvexsdr-cli %s\n", orvex::kProgramVersion);
         return 0;
     }
-    // A pipe whose reader goes away is a write error to report, not the end of the program;
-    // Ctrl-C and SIGTERM remove the temporary file of an output being written.
+    // A pipe whose reader goes away, or a file reaching the size limit (ulimit -f), is a write
+    // error to report (EPIPE, EFBIG: a recording stops with its message), not the end of the
+    // program; Ctrl-C and SIGTERM remove the temporary file of an output being written.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     orvex::InstallTempFileCleanup();
     for (const auto& c : orvex::cli::AllCommands()) {
         if (name != c.name) continue;

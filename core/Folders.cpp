@@ -1,9 +1,12 @@
 #include "core/Folders.h"
 
+#include "core/SafeFile.h"
+#include "core/TextLines.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +20,9 @@
 
 namespace orvex {
 namespace {
+
+// user-dirs.dirs is a few lines of shell assignments; anything larger is not one.
+constexpr std::uint64_t kMaxUserDirsBytes = 64 * 1024;
 
 bool IsFolder(const std::string& path) {
     struct stat st {};
@@ -83,9 +89,14 @@ std::string XdgUserFolder(const std::string& name) {
     std::string config = Env("XDG_CONFIG_HOME");
     if (config.empty() || config.front() != '/') config = home.empty() ? "" : home + "/.config";
     if (!config.empty()) {
-        std::ifstream file(config + "/user-dirs.dirs");
+        // Read as any input is: a FIFO, a device or a link to /dev/zero in its place is
+        // refused at once, and a file too large to be one is not read.
+        std::string text;
+        (void)ReadWholeFile(config + "/user-dirs.dirs", text, kMaxUserDirsBytes);
         std::string found;
-        for (std::string line; std::getline(file, line);) {
+        LineReader lines(text);
+        for (std::string_view view; lines.next(view);) {
+            const std::string line(view);
             const std::size_t start = line.find_first_not_of(" \t");
             if (start == std::string::npos || line.compare(start, key.size(), key) != 0) continue;
             const std::size_t eq = start + key.size();

@@ -228,6 +228,7 @@ bool IniSettingsStore::contains(std::string_view section, std::string_view key) 
 }
 
 bool IniSettingsStore::flush(std::string* error) {
+    if (m_readOnly) return true;
     if (!m_loaded) {
         if (error)
             *error =

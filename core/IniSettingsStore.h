@@ -35,6 +35,10 @@ public:
     bool load(std::string* error = nullptr);
     /// True after a load() that accepted the file.
     bool loaded() const { return m_loaded; }
+    /// Read-only: flush() writes nothing and succeeds. For a window that shares the file with
+    /// another one, or whose file was refused (the listener was told once, at start).
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool readOnly() const { return m_readOnly; }
 
     std::string get(std::string_view section, std::string_view key,
                     std::string_view defaultValue) const override;
@@ -64,6 +68,7 @@ private:
     IniDocument m_doc;
     std::string m_savedText; // the file's text as last read or written
     bool m_loaded = false;
+    bool m_readOnly = false;
     std::string m_refusal; // why load() refused the file
 };
 

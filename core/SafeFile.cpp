@@ -6,10 +6,14 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +74,73 @@ void CleanupAndReraise(int signalNumber) {
     RemoveTempFilesNow();
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
+}
+
+// The cleanup signals held off for a scope: a temporary file's name and its registration,
+// or its link and rename, happen as one step as far as the handlers can see.
+class SignalBlock {
+public:
+    SignalBlock() {
+        sigset_t cleanupSignals;
+        sigemptyset(&cleanupSignals);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&cleanupSignals, s);
+        ::pthread_sigmask(SIG_BLOCK, &cleanupSignals, &m_previous);
+    }
+    ~SignalBlock() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    SignalBlock(const SignalBlock&) = delete;
+    SignalBlock& operator=(const SignalBlock&) = delete;
+
+private:
+    sigset_t m_previous;
+};
+
+constexpr char kTempInfix[] = ".tmp.";
+constexpr std::size_t kTempSuffixChars = 6;
+constexpr char kTempAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+// ".NAME.tmp.XXXXXX" beside target, as mkostemp wants it.
+std::string TempNamePattern(const std::string& target) {
+    return DirName(target) + "/." + BaseName(target) + kTempInfix +
+           std::string(kTempSuffixChars, 'X');
+}
+
+// Gives the anonymous file open on fd a fresh temporary name beside target; empty (with errno's
+// value in err) when it cannot.
+std::string LinkAnonymous(int fd, const std::string& target, int& err) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    std::string name = TempNamePattern(target);
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        unsigned char random[kTempSuffixChars];
+        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+            for (std::size_t i = 0; i < kTempSuffixChars; ++i)
+                random[i] = static_cast<unsigned char>(std::rand());
+        for (std::size_t i = 0; i < kTempSuffixChars; ++i)
+            name[name.size() - kTempSuffixChars + i] =
+                kTempAlphabet[random[i] % (sizeof kTempAlphabet - 1)];
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return name;
+        if (errno != EEXIST) break;
+    }
+    err = errno;
+    return {};
+}
+
+// Tests that must catch the program in the middle of a save (to kill it there) set
+// ORVEX_TEST_SLOW_SAVE to "MS:PATH": the save of PATH then says so on stderr and waits MS
+// milliseconds once the new file is complete, before it takes the target's place. Unset, this
+// costs one getenv per save.
+void HoldSaveForTests(const std::string& path) {
+    const char* value = std::getenv("ORVEX_TEST_SLOW_SAVE");
+    if (!value) return;
+    char* rest = nullptr;
+    const long ms = std::strtol(value, &rest, 10);
+    if (ms <= 0 || *rest != ':' || path != rest + 1) return;
+    std::fprintf(stderr, "orvex test hook: holding the save of %s for %ld ms\n", path.c_str(), ms);
+    std::fflush(stderr);
+    timespec left{ms / 1000, (ms % 1000) * 1000000};
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 std::int64_t WriteFully(int fd, const char* data, std::size_t size) {
@@ -218,6 +289,26 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::uint64_t max
     }
 }
 
+bool AppendToFile(const std::string& path, std::string_view text, FileError* error) {
+    if (path.empty()) return Fail(error, ENOENT, "no file name given");
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    if (fd < 0) return Fail(error, errno, "opening " + path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int e = errno;
+        ::close(fd);
+        return S_ISREG(st.st_mode) ? Fail(error, e, "examining " + path)
+                                   : Fail(error, EINVAL, path + " is not a regular file");
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    const bool written = WriteFully(fd, text.data(), text.size()) >= 0;
+    const int e = errno;
+    if (::close(fd) != 0 && written) return Fail(error, errno, "closing " + path);
+    return written || Fail(error, e, "writing " + path);
+}
+
 // ---- writing -------------------------------------------------------------------------------
 
 SafeFileWriter::SafeFileWriter() = default;
@@ -237,7 +328,7 @@ bool SafeFileWriter::open(const std::string& path, FileError* error,
     m_path = path;
     m_target = path;
     m_temp.clear();
-    m_direct = m_replaces = false;
+    m_direct = m_replaces = m_anonymous = false;
     m_size = m_flushed = 0;
     if (path.empty()) return Fail(error, ENOENT, "no file name given");
     if (path.back() == '/') return Fail(error, EISDIR, "writing " + path);
@@ -289,23 +380,33 @@ bool SafeFileWriter::open(const std::string& path, FileError* error,
         m_fd = fd;
     } else {
         const std::string dir = DirName(m_target);
-        std::string temp = dir + "/." + BaseName(m_target) + ".tmp.XXXXXX";
-        std::vector<char> name(temp.begin(), temp.end());
-        name.push_back('\0');
-        // The file is registered for the signal handler before a signal can be taken, so no
-        // moment exists in which it could be left behind.
-        sigset_t cleanupSignals, previous;
-        sigemptyset(&cleanupSignals);
-        for (const int s : {SIGINT, SIGTERM, SIGHUP})
-            sigaddset(&cleanupSignals, s);
-        ::pthread_sigmask(SIG_BLOCK, &cleanupSignals, &previous);
-        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-        const int e = errno;
-        if (fd >= 0) m_tempSlot = RegisterTemp(name.data());
-        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        if (fd < 0) return Fail(error, e, "creating a temporary file in " + dir);
-        m_fd = fd;
-        m_temp = name.data();
+        // A file with no name until it is complete: a crash, a SIGKILL or a power cut while it
+        // is written leaves nothing behind. Where the file system cannot make one (or /proc,
+        // through which it is given its name, is missing), a named temporary file.
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            if (fd >= 0) {
+                m_fd = fd;
+                m_anonymous = true;
+            } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL &&
+                       errno != ENOENT) {
+                return Fail(error, errno, "creating a temporary file in " + dir);
+            }
+        }
+        if (!m_anonymous) {
+            std::string temp = TempNamePattern(m_target);
+            std::vector<char> name(temp.begin(), temp.end());
+            name.push_back('\0');
+            // The file is registered for the signal handler before a signal can be taken, so
+            // no moment exists in which it could be left behind.
+            const SignalBlock block;
+            const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+            const int e = errno;
+            if (fd >= 0) m_tempSlot = RegisterTemp(name.data());
+            if (fd < 0) return Fail(error, e, "creating a temporary file in " + dir);
+            m_fd = fd;
+            m_temp = name.data();
+        }
     }
     m_buffer.reserve(kWriteBufferBytes);
     return true;
@@ -379,18 +480,38 @@ bool SafeFileWriter::commit(FileError* error) {
         if (::close(fd) != 0) return Fail(error, errno, "closing " + m_path);
         return true;
     }
+    const std::string what = m_anonymous ? "the new " + m_path : m_temp;
     if (::fchmod(m_fd, m_mode) != 0)
-        return fail(error, errno, "setting the permissions of " + m_temp);
+        return fail(error, errno, "setting the permissions of " + what);
     if (m_replaces) (void)!::fchown(m_fd, m_uid, m_gid); // keeps a user's file theirs
-    if (::fsync(m_fd) != 0) return fail(error, errno, "flushing " + m_temp + " to the disk");
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0) return fail(error, errno, "closing " + m_temp);
-    if (::rename(m_temp.c_str(), m_target.c_str()) != 0)
-        return fail(error, errno, "replacing " + m_path);
-    UnregisterTemp(m_tempSlot);
-    m_tempSlot = -1;
-    m_temp.clear();
+    if (::fsync(m_fd) != 0) return fail(error, errno, "flushing " + what + " to the disk");
+    HoldSaveForTests(m_path);
+    if (m_anonymous) {
+        // The complete file gets a name beside the target and takes its place at once; the
+        // cleanup signals wait meanwhile, so only a SIGKILL in these microseconds could leave
+        // the name behind (and the next start removes such a file, see RemoveStaleTempFiles).
+        const SignalBlock block;
+        int err = 0;
+        const std::string temp = LinkAnonymous(m_fd, m_target, err);
+        if (temp.empty()) return fail(error, err, "naming " + what);
+        if (::rename(temp.c_str(), m_target.c_str()) != 0) {
+            const int e = errno;
+            ::unlink(temp.c_str());
+            return fail(error, e, "replacing " + m_path);
+        }
+        const int fd = m_fd;
+        m_fd = -1;
+        (void)::close(fd); // written and synced: a late close error changes nothing on disk
+    } else {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0) return fail(error, errno, "closing " + m_temp);
+        if (::rename(m_temp.c_str(), m_target.c_str()) != 0)
+            return fail(error, errno, "replacing " + m_path);
+        UnregisterTemp(m_tempSlot);
+        m_tempSlot = -1;
+        m_temp.clear();
+    }
     // The new name must reach the disk too, or a power cut could bring the old file back.
     const int dirFd = ::open(DirName(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -401,8 +522,9 @@ bool SafeFileWriter::commit(FileError* error) {
 }
 
 void SafeFileWriter::discard() noexcept {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0) ::close(m_fd); // an anonymous temporary file goes with its descriptor
     m_fd = -1;
+    m_anonymous = false;
     if (!m_temp.empty()) ::unlink(m_temp.c_str());
     m_temp.clear();
     UnregisterTemp(m_tempSlot);
@@ -423,6 +545,39 @@ bool MakeFolders(const std::string& path, FileError* error) {
     return Fail(error, err, path.empty() ? "creating a folder: no name given" : "creating " + path);
 }
 
+bool IsTempFileOf(std::string_view entry, std::string* target) {
+    const std::size_t infix = sizeof kTempInfix - 1;
+    if (entry.size() < 2 + infix + kTempSuffixChars || entry.front() != '.') return false;
+    const std::string_view suffix = entry.substr(entry.size() - kTempSuffixChars);
+    if (suffix.find_first_not_of(kTempAlphabet) != std::string_view::npos) return false;
+    const std::string_view rest = entry.substr(1, entry.size() - 1 - kTempSuffixChars);
+    if (rest.size() <= infix || rest.substr(rest.size() - infix) != kTempInfix) return false;
+    if (target) *target = std::string(rest.substr(0, rest.size() - infix));
+    return true;
+}
+
+std::vector<std::string> RemoveStaleTempFiles(const std::string& folder,
+                                              const std::function<bool(std::string_view)>& ours,
+                                              std::chrono::seconds minAge) {
+    std::vector<std::string> removed;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return removed;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string target;
+        if (!IsTempFileOf(entry->d_name, &target) || !ours(target)) continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat st {};
+        // Only a plain file of this user's, untouched for a while: never a link, never a file
+        // a save in progress (of another process, on a system without anonymous files) holds.
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+            now - st.st_mtime < minAge.count())
+            continue;
+        if (::unlink(path.c_str()) == 0) removed.push_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return removed;
+}
 
 void InstallTempFileCleanup() {
     struct sigaction action {};

@@ -4,10 +4,12 @@
 //
 // Writing (SafeFileWriter, WriteWholeFile):
 //  - a regular file, or a name that does not exist yet, is written as a temporary file in the
-//    same folder (".name.tmp.XXXXXX"), flushed to the disk and renamed over the target; the
+//    same folder that has no name until it is complete (O_TMPFILE; where the file system has
+//    none, ".name.tmp.XXXXXX"), flushed to the disk, named and renamed over the target; the
 //    folder is flushed too, so a power cut leaves the old file or the new one, never half of
-//    either. A replaced file keeps its permission bits (and owner, where allowed); a new file
-//    gets 0666 less the umask. A symbolic link is followed: the file it points to is replaced.
+//    either, and a SIGKILL in the middle of a save leaves no temporary file behind. A replaced file
+//    keeps its permission bits (and owner, where allowed); a new file gets 0666 less the umask. A
+//    symbolic link is followed: the file it points to is replaced.
 //  - an existing character device or FIFO (/dev/null, a pipe to another program) is written
 //    directly, never replaced, and its write errors are reported. A FIFO that nothing reads is
 //    refused at once instead of waiting for a reader.
@@ -25,7 +27,9 @@
 // at once instead of hanging the program.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -104,6 +108,11 @@ private:
 bool ReadWholeFile(const std::string& path, std::string& text, std::uint64_t maxBytes,
                    FileError* error = nullptr, bool* missing = nullptr);
 
+/// Appends text to the end of a regular file (created with 0666 less the umask when missing),
+/// a log line, say. Opened without blocking and checked like an input, so a FIFO, a device or
+/// a folder in its place is refused at once rather than waited on.
+bool AppendToFile(const std::string& path, std::string_view text, FileError* error = nullptr);
+
 // ---- writing -------------------------------------------------------------------------------
 
 /// Writes one file by the rules above. open(), then append() (buffered in large chunks) and
@@ -149,10 +158,11 @@ private:
     int m_fd = -1;
     std::string m_path;   // as given
     std::string m_target; // links resolved: what is replaced
-    std::string m_temp;   // empty for a direct target
+    std::string m_temp;   // the named temporary file; empty for a direct or anonymous one
     int m_tempSlot = -1;  // slot in the signal-cleanup registry
     bool m_direct = false;
-    bool m_replaces = false; // the target exists and is replaced
+    bool m_anonymous = false; // a temporary file with no name (O_TMPFILE) until commit()
+    bool m_replaces = false;  // the target exists and is replaced
     mode_t m_mode = 0644;
     uid_t m_uid = 0;
     gid_t m_gid = 0;
@@ -167,6 +177,19 @@ bool WriteWholeFile(const std::string& path, std::string_view content, FileError
 
 /// MakeFolders (core/Folders.h) with the failure as a FileError.
 bool MakeFolders(const std::string& path, FileError* error = nullptr);
+
+/// True when a folder entry is a temporary file of this writer (".NAME.tmp.XXXXXX", six
+/// letters or digits), with NAME in *target.
+bool IsTempFileOf(std::string_view entry, std::string* target = nullptr);
+
+/// Removes from folder the temporary files this writer left for targets that `ours` accepts
+/// (a process killed outright in the middle of a save, on a file system without anonymous
+/// files, or an older version of the program): plain files of this user's only, untouched for
+/// at least minAge, so that a save in progress elsewhere is never disturbed. Nothing else is
+/// touched. Returns the names removed.
+std::vector<std::string>
+RemoveStaleTempFiles(const std::string& folder, const std::function<bool(std::string_view)>& ours,
+                     std::chrono::seconds minAge = std::chrono::seconds(60));
 
 /// Installs handlers for SIGINT, SIGTERM and SIGHUP that remove every temporary file a writer
 /// holds open, then end the process by the same signal. A program that handles these signals

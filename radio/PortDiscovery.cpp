@@ -2,11 +2,12 @@
 
 #include "LinuxPorts.h"
 #include "PortNames.h"
+#include "core/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 namespace orvex {
@@ -33,9 +34,11 @@ long NumberAfter(const std::string& name, const std::string& prefix) {
 
 // The 8250 driver's "type" of a ttyS port: 0 (PORT_UNKNOWN) when no UART answered the probe.
 bool HasUart(const fs::path& ttyFolder) {
-    std::ifstream type(ttyFolder / "type");
-    int value = 0;
-    return type && (type >> value) && value != 0;
+    std::string type; // a number and a newline; read as every input is (a regular file only)
+    if (!ReadWholeFile((ttyFolder / "type").string(), type, 64)) return false;
+    char* end = nullptr;
+    const long value = std::strtol(type.c_str(), &end, 10);
+    return end != type.c_str() && value != 0;
 }
 
 } // namespace

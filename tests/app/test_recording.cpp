@@ -2,6 +2,7 @@
 // recorded with its IF, Off finishing the files, and a full disk stopping the recording while
 // reception goes on.
 #include "CoreRig.h"
+#include "audio/OrvexDX8.h"
 #include "audio/WavFile.h"
 #include "dsp/ReceiveChain.h"
 #include "dsp/SignalMeasure.h"
@@ -10,6 +11,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace orvex::test {
 namespace {
@@ -140,6 +142,41 @@ TEST(CoreRecording, AFullDiskStopsTheRecordingWithAMessageWhileReceptionGoesOn) 
     const auto af = audio::ReadWavFile(file);
     EXPECT_LE(44 + 2 * af.samples.size(), 100000u);
     EXPECT_GE(af.samples.size(), (100000u - 44) / 2 - 2048);
+}
+
+// An IF recording that ends or changes after it was chosen, before streaming starts (listen
+// checks its --in file, then opens it): the start fails naming the file and the reason, not
+// the sound card, and the WAV output that was to be written does not appear at all.
+TEST(SessionFiles, AnInputThatChangesBeforeStreamingStartsIsNamedAndLeavesNoOutput) {
+    QTemporaryDir dir;
+    const std::string in = dir.filePath("if.wav").toStdString();
+    const std::string out = dir.filePath("af.wav").toStdString();
+    audio::WriteWavFile(in, 48000, 1, std::vector<std::int16_t>(48000, 100));
+    app::RadioSession session;
+    session.createChain();
+    app::SessionDevices devices;
+    devices.alsa = false;
+    devices.sim.prepareAll = false;
+    devices.ifFile = in;
+    devices.loopIFFile = false;
+    devices.audioFile = out;
+    std::string error;
+    session.createDevices(devices, error);
+    session.createSoundCard();
+    OrvexDX8& card = session.soundCard();
+    card.setFSampling(48000);
+    card.setNoChannelsIn(1);
+    card.setNoChannelsOut(1);
+    card.setSamplesPerEvent(2048);
+    card.setCurrentCaptureDevice(session.ifFileCaptureDevice());
+    card.setCurrentPlaybackDevice(session.audioFilePlaybackDevice());
+    ASSERT_EQ(::truncate(in.c_str(), 8), 0); // cut inside its RIFF header
+    EXPECT_FALSE(session.startStreaming(false, error));
+    EXPECT_NE(error.find(in), std::string::npos) << error;
+    EXPECT_NE(error.find("not a WAV file"), std::string::npos) << error;
+    EXPECT_EQ(error.find("DirectSound"), std::string::npos) << error;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(out)));
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).size() == 1); // if.wav
 }
 
 } // namespace

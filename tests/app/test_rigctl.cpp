@@ -12,11 +12,17 @@
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <netinet/in.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace orvex;
@@ -286,6 +292,132 @@ TEST_F(ServerTest, ABusyPortOrABadAddressIsReported) {
     server.stop();
     EXPECT_EQ(server.port(), 0);
     EXPECT_TRUE(second.start(0, "any"));
+}
+
+// A client on a plain socket, for what QTcpSocket cannot do: shut only its sending side.
+struct PlainClient {
+    explicit PlainClient(std::uint16_t port) {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::fcntl(fd, F_SETFL, O_NONBLOCK);
+    }
+    ~PlainClient() { ::close(fd); }
+    void send(const std::string& text) {
+        ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    void shutSending() { ::shutdown(fd, SHUT_WR); }
+    // Reads (with the server's loop running) until the server closes; false if it does not.
+    bool readToEnd(int guardMs = 10000) {
+        return PumpUntil(
+            [this] {
+                char buffer[4096];
+                ssize_t n = 0;
+                while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+                    received.append(buffer, static_cast<std::size_t>(n));
+                closed = n == 0 || (n < 0 && errno != EAGAIN);
+                return closed;
+            },
+            guardMs);
+    }
+    int fd = -1;
+    bool ok = false;
+    bool closed = false;
+    std::string received;
+};
+
+// `printf ... | nc -N` and scripts: the client sends its lines and shuts its sending side at
+// once. Every complete line is answered, in order, even while the receiver holds commands
+// back, and the answers all arrive before the server closes; a last half line is no command.
+TEST_F(ServerTest, AClientThatShutsItsSendingSideGetsEveryAnswerBeforeTheClose) {
+    PlainClient a(server.port());
+    ASSERT_TRUE(a.ok);
+    std::string lines, expected;
+    for (int i = 0; i < 3 * RigctlServer::kLinesPerTurn; ++i) {
+        const int hz = 7000000 + i;
+        lines += "F " + std::to_string(hz) + "\nf\n";
+        expected += "RPRT 0\n" + std::to_string(hz) + "\n";
+    }
+    rig.busy = true; // the receiver sends a tuning word of its own meanwhile
+    a.send(lines + "F 1400");
+    a.shutSending();
+    EXPECT_FALSE(PumpUntil([&] { return rig.tuneCalls > 0; }, 200));
+    rig.busy = false;
+    ASSERT_TRUE(a.readToEnd());
+    EXPECT_EQ(a.received, expected);
+    EXPECT_EQ(rig.frequencyHz, 7000095.0); // not 1400
+    EXPECT_EQ(server.clientCount(), 0);
+    EXPECT_EQ(server.clientsDropped(), 0);
+
+    // The same with programs nobody here wrote: OpenBSD netcat's -N and socat.
+    const auto viaProgram = [&](const QString& program, const QStringList& args) {
+        QProcess process;
+        process.start(program, args);
+        process.write("F 7123000\nf\n+\\get_mode\n");
+        process.closeWriteChannel();
+        const bool done = PumpUntil([&] { return process.state() == QProcess::NotRunning; });
+        if (!done) process.kill();
+        process.waitForFinished(1000);
+        return process.readAllStandardOutput().toStdString();
+    };
+    const QString port = QString::number(server.port());
+    const std::string answers = "RPRT 0\n7123000\nget_mode:\nMode: AM\nPassband: 4950\nRPRT 0\n";
+    const QString nc = QStandardPaths::findExecutable("nc");
+    const QString socat = QStandardPaths::findExecutable("socat");
+    ASSERT_FALSE(nc.isEmpty() || socat.isEmpty()) << "tools/install-deps installs nc and socat";
+    EXPECT_EQ(viaProgram(nc, {"-N", "127.0.0.1", port}), answers);
+    EXPECT_EQ(viaProgram(socat, {"-", "TCP:127.0.0.1:" + port}), answers);
+}
+
+// Clients that send half a command and sit there, or nothing at all, are dropped after the
+// idle timeout; one that polls stays. With every slot taken by such clients, a new client
+// that behaves is served at once: the one quiet longest gives way.
+TEST_F(ServerTest, IdleClientsAreDroppedAndGiveWayToOneThatBehaves) {
+    server.setIdleTimeoutMs(400);
+    RawClient poller(server.port()), half(server.port()), silent(server.port());
+    ASSERT_TRUE(poller.connected() && half.connected() && silent.connected());
+    half.socket.write("F 14");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int polls = 0;
+    ASSERT_TRUE(PumpUntil([&] {
+        if (elapsed.elapsed() > 100 * (polls + 1)) {
+            ++polls;
+            poller.socket.write("f\n");
+        }
+        return half.closed && silent.closed;
+    }));
+    EXPECT_GE(elapsed.elapsed(), 400);
+    EXPECT_FALSE(poller.closed);
+    EXPECT_EQ(server.clientCount(), 1);
+    ASSERT_EQ(drops.size(), 2u);
+    EXPECT_NE(drops[0].indexOf("no complete command for 0.4 s"), -1) << drops[0].toStdString();
+    EXPECT_EQ(rig.tuneCalls, 0);
+
+    server.setIdleTimeoutMs(RigctlServer::kDefaultIdleTimeoutMs);
+    drops.clear();
+    std::vector<std::unique_ptr<RawClient>> squatters;
+    for (int i = 1; i < RigctlServer::kMaxClients; ++i) {
+        squatters.push_back(std::make_unique<RawClient>(server.port()));
+        ASSERT_TRUE(squatters.back()->connected());
+        squatters.back()->socket.write("F 7");
+    }
+    ASSERT_TRUE(PumpUntil([&] { return server.clientCount() == RigctlServer::kMaxClients; }));
+    poller.received.clear();
+    poller.socket.write("f\n"); // the poller is the most recent to have sent a command
+    ASSERT_TRUE(PumpUntil([&] { return poller.received.contains("6015000"); }));
+    PlainClient newcomer(server.port());
+    ASSERT_TRUE(newcomer.ok);
+    newcomer.send("f\nq\n");
+    ASSERT_TRUE(newcomer.readToEnd());
+    EXPECT_EQ(newcomer.received, "6015000\n");
+    ASSERT_TRUE(PumpUntil([&] { return squatters[0]->closed; }));
+    EXPECT_FALSE(poller.closed);
+    ASSERT_FALSE(drops.empty());
+    EXPECT_NE(drops[0].indexOf("gave way to a new client"), -1) << drops[0].toStdString();
 }
 
 // Hamlib's own client, run with QProcess while this test's event loop serves it.

@@ -156,7 +156,7 @@ TEST_F(WavFileTest, UncommittedOrFailedWriterLeavesNothing) {
         WavWriter w(path("c.wav"), 48000, 1);
         const std::int16_t s[3] = {1, 2, 3};
         w.write(s, 3);
-        EXPECT_EQ(fileCount(), 1u) << "the temporary file exists while writing";
+        EXPECT_EQ(fileCount(), 0u) << "the file being written has no name until commit";
     }
     EXPECT_EQ(fileCount(), 0u);
     EXPECT_FALSE(fs::exists(path("c.wav")));

@@ -233,6 +233,41 @@ TEST_F(RecorderTest, AFileThatCannotGrowStopsTheRecordingWithAMessage) {
         ASSERT_EQ(data.samples[n], Ramp(static_cast<std::int64_t>(n))) << n;
 }
 
+// A recording whose file, or whose folder, is deleted while it runs would go on "recording"
+// into a file nobody can reach: the next header update notices, and the recording stops with
+// its message instead of being reported as recorded.
+TEST_F(RecorderTest, AFileDeletedWhileRecordingStopsTheRecordingWithAMessage) {
+    for (const bool wholeFolder : {false, true}) {
+        WavRecorder recorder;
+        ASSERT_TRUE(recorder.startUnique(path("rec"), "a.wav")) << recorder.errorText();
+        const auto block = RampBlock(0, kBlock);
+        RecordingMessageSink sink;
+        ScopedMessageSink scope(sink);
+        for (int b = 0; b < 24; ++b) { // one second, several header updates
+            ASSERT_TRUE(recorder.pushBlock(block.data(), kBlock));
+            ASSERT_TRUE(recorder.drain());
+        }
+        if (wholeFolder)
+            fs::remove_all(path("rec"));
+        else
+            fs::remove(path("rec/a.wav"));
+        bool stopped = false;
+        for (int b = 0; b < 24 && !stopped; ++b) { // at most half a second of audio later
+            recorder.pushBlock(block.data(), kBlock);
+            stopped = !recorder.drain();
+        }
+        EXPECT_TRUE(stopped) << wholeFolder;
+        EXPECT_FALSE(recorder.isRecording());
+        EXPECT_NE(recorder.errorText().find("Recording stopped: the file " + path("rec/a.wav") +
+                                            " was deleted while recording"),
+                  std::string::npos)
+            << recorder.errorText();
+        ASSERT_EQ(sink.messages().size(), 1u);
+        EXPECT_EQ(sink.messages()[0].text, recorder.errorText());
+        EXPECT_FALSE(fs::exists(path("rec/a.wav")));
+    }
+}
+
 TEST_F(RecorderTest, FileNamesAndTheMusicFolder) {
     // 2024-05-17 18:30:12 UTC.
     EXPECT_EQ(RecordingFileName(1715970612, 6015000.0, "AM"),

@@ -5,6 +5,7 @@
 #include "core/YieldHook.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 #ifndef ORVEX_TEST_BANDPLAN_DIR
 #error "ORVEX_TEST_BANDPLAN_DIR must name the shipped band-plan folder"
@@ -399,6 +400,67 @@ TEST(ShippedPlans, LoadWithoutAMessageAndSaveUnchanged) {
     ASSERT_TRUE(SaveAllBandPlans(model));
     for (std::size_t i = 0; i < shipped.size(); ++i)
         EXPECT_EQ(ReadText(model.MainBands[i].FileName), ReadText(shipped[i])) << shipped[i];
+}
+
+// Two windows on one band-plan folder: the first stores a preset and closes; the second, which
+// only moved its tuning in another sub-band, must not write the first one's preset away. Only
+// what changed in a run is written back, and the second model, finding the folder locked, is
+// told so and writes nothing at all.
+TEST(TwoWindows, OnlyWhatChangedIsWrittenAndASecondModelOnTheFolderSavesNothing) {
+    TempDir dir;
+    WriteText(dir.file("HF.bpl"), "; my notes\n[MainBand]\nCaption=HF\n"
+                                  "[SubBand.0]\nCaption=160m\nFreqMin=1800000\nFreqMax=2000000\n"
+                                  "FreqCurrent=1850000\n"
+                                  "[SubBand.1]\nCaption=80m\nFreqMin=3500000\nFreqMax=3800000\n"
+                                  "FreqCurrent=3600000\n");
+    const std::string before = ReadText(dir.file("HF.bpl"));
+    RecordingMessageSink sink;
+    ScopedMessageSink scope(sink);
+    auto first = std::make_unique<BandPlanModel>();
+    ASSERT_TRUE(DiscoverBandPlans(*first, dir.path()));
+    BandPlanModel second;
+    ASSERT_TRUE(DiscoverBandPlans(second, dir.path()));
+    EXPECT_TRUE(first->WriteBack);
+    EXPECT_FALSE(second.WriteBack);
+    ASSERT_EQ(sink.messages().size(), 1u);
+    EXPECT_NE(sink.messages()[0].text.find("Another OrvexSDR window is using the band plans in " +
+                                           dir.path()),
+              std::string::npos);
+
+    ASSERT_TRUE(SaveAllBandPlans(*first)); // nothing changed: the file is not even rewritten
+    EXPECT_EQ(ReadText(dir.file("HF.bpl")), before);
+    // The first stores a preset in 160 m; the second moves its tuning in 80 m. The second
+    // closes last.
+    PresetInfo& stored = first->MainBands[0].SubBands[0].Presets[3];
+    stored.FreqCurrent = 1843000;
+    stored.DemodMode = 2;
+    stored.Caption = "Net";
+    second.MainBands[0].SubBands[1].FreqCurrent = 3650000;
+    ASSERT_TRUE(SaveAllBandPlans(*first));
+    ASSERT_TRUE(SaveAllBandPlans(second));
+    MainBandInfo after = Loaded(dir.file("HF.bpl"));
+    EXPECT_EQ(after.SubBands[0].Presets[3].FreqCurrent, 1843000);
+    EXPECT_EQ(after.SubBands[0].Presets[3].Caption, "Net");
+    EXPECT_EQ(after.SubBands[1].FreqCurrent, 3600000); // the second wrote nothing
+
+    // Once the first is gone the folder is free; a later run that changes one key of a
+    // sub-band writes that key and leaves the preset another writer added meanwhile alone.
+    first.reset();
+    BandPlanModel third;
+    ASSERT_TRUE(DiscoverBandPlans(third, dir.path()));
+    ASSERT_TRUE(third.WriteBack);
+    ASSERT_TRUE(ProfileSaveItem("Preset.1.0", "FreqCurrent", "3573000", dir.file("HF.bpl")));
+    third.MainBands[0].SubBands[1].FreqCurrent = 3700000;
+    ASSERT_TRUE(SaveAllBandPlans(third));
+    after = Loaded(dir.file("HF.bpl"));
+    EXPECT_EQ(after.SubBands[1].FreqCurrent, 3700000);
+    EXPECT_EQ(after.SubBands[1].Presets[0].FreqCurrent, 3573000);
+    EXPECT_EQ(after.SubBands[0].Presets[3].FreqCurrent, 1843000);
+    EXPECT_EQ(ReadText(dir.file("HF.bpl")).rfind("; my notes\n", 0), 0u);
+    // Emptying the stored preset removes it.
+    third.MainBands[0].SubBands[0].Presets[3].FreqCurrent = -1;
+    ASSERT_TRUE(SaveAllBandPlans(third));
+    EXPECT_EQ(ReadText(dir.file("HF.bpl")).find("[Preset.0.3]"), std::string::npos);
 }
 
 TEST(BandPlanFolders, RuleAndSeeding) {

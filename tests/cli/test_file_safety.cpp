@@ -40,13 +40,25 @@ protected:
             if (e.path().filename().string().front() == '.') names += e.path().string() + " ";
         return names;
     }
-    // Once the command's temporary output file exists, sends it `signal`: it must end by that
-    // signal and leave no temporary file.
+    // True while `pid` has a file open that it is writing in the test folder: one with no name
+    // yet (the kernel shows "FOLDER/#INODE (deleted)"), or a hidden temporary file.
+    bool writingHere(pid_t pid) const {
+        if (!hidden().empty()) return true;
+        const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+        std::error_code ec;
+        for (fs::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string target = fs::read_symlink(it->path(), ec).string();
+            if (target.rfind(m_dir.string() + "/#", 0) == 0) return true;
+        }
+        return false;
+    }
+    // Once the command writes its output, sends it `signal`: it must end by that signal and
+    // leave no temporary file.
     void signalWhileWriting(const Running& command, int signal) const {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (hidden().empty() && std::chrono::steady_clock::now() < until)
+        while (!writingHere(command.pid) && std::chrono::steady_clock::now() < until)
             ::usleep(2000); // polls for the file; the test fails if it never appears
-        if (hidden().empty()) {
+        if (!writingHere(command.pid)) {
             ::kill(command.pid, SIGKILL);
             waitExit(command);
             FAIL() << "no temporary output file appeared";

@@ -229,12 +229,13 @@ TEST_F(ListenCommand, ARecordingNeverReplacesAFileNorNamesAnInputOrAnotherOutput
 }
 
 // A full disk, as a file size limit (the writes fail with EFBIG as they would with ENOSPC):
-// the recording stops with its message and keeps a valid file; reception runs to the end.
+// the recording stops with its message and keeps a valid file; reception runs to the end. The
+// program ignores SIGXFSZ itself, so the limit never ends it.
 TEST_F(ListenCommand, ARecordingThatCannotGrowStopsWhileReceptionGoesOn) {
     const auto r = run("--sim --freq 6.015 --mode am --no-playback --free-running --seconds 4 "
                        "--record-audio " +
                            path("a.wav"),
-                       "trap '' XFSZ; ulimit -f 400;"); // 400 blocks of 512 bytes: 2.1 s
+                       "ulimit -f 400;"); // 400 blocks of 512 bytes: 2.1 s
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_NE(r.err.find("Recording stopped: cannot write " + path("a.wav") + ": File too large"),
               std::string::npos)
@@ -246,6 +247,31 @@ TEST_F(ListenCommand, ARecordingThatCannotGrowStopsWhileReceptionGoesOn) {
     const auto af = audio::ReadWavFile(path("a.wav"));
     EXPECT_GE(af.samples.size(), 2u * 48000u);
     EXPECT_LE(44 + 2 * af.samples.size(), 400u * 512u);
+}
+
+// A recording whose folder is deleted while listen runs is not reported as recorded: it stops
+// with its message, reception goes on to the end, and the exit status is 2.
+TEST_F(ListenCommand, ARecordingWhoseFolderIsDeletedStopsAndTheRunFails) {
+    fs::create_directories(path("rec"));
+    const Running listen =
+        spawnCli({"listen", "--sim", "--freq", "6.015", "--mode", "am", "--no-playback",
+                  "--seconds", "3", "--record-audio", path("rec/a.wav")},
+                 false, true);
+    ASSERT_GT(listen.pid, 0);
+    std::string said;
+    ASSERT_TRUE(waitForText(listen.err, "1.0 s  blocks", 30.0, &said)) << said;
+    fs::remove_all(path("rec"));
+    std::string rest;
+    waitForText(listen.err, "listen: the audio recording", 30.0, &rest);
+    const int status = waitExit(listen);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2) << rest;
+    EXPECT_NE(rest.find("Recording stopped: the file " + path("rec/a.wav") +
+                        " was deleted while recording"),
+              std::string::npos)
+        << rest;
+    EXPECT_NE(rest.find("the audio recording stopped early"), std::string::npos) << rest;
+    EXPECT_EQ(rest.find("audio recorded to"), std::string::npos) << rest;
 }
 
 // Killed mid-recording: the file opens and holds all the audio captured but the last second.

@@ -1,6 +1,7 @@
 // The safe file writer and reader: device nodes and FIFOs written in place and never replaced,
 // outputs that are an input refused under any spelling, temporary files gone on failure and on
 // a signal, inputs that are not regular files refused without blocking.
+#include "core/Folders.h"
 #include "core/SafeFile.h"
 
 #include <csignal>
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -128,7 +130,7 @@ TEST_F(SafeFileTest, ReplacesWholeOrNotAtAllAndTheSignalRemovesTheTemporaryFile)
         SafeFileWriter w;
         ASSERT_TRUE(w.open(file));
         ASSERT_TRUE(w.append("new", 3));
-        EXPECT_EQ(entries(), 3u); // sub, the file, the temporary file
+        EXPECT_EQ(entries(), 2u); // sub and the file: the new one has no name until commit()
         EXPECT_EQ(slurp(file), "old");
     } // destroyed before commit: the temporary file goes, the old file stays
     EXPECT_EQ(entries(), 2u);
@@ -172,4 +174,78 @@ TEST_F(SafeFileTest, InputsMustBeRegularFilesAndAreCheckedWithoutBlocking) {
     EXPECT_EQ(error.number, EFBIG);
     ASSERT_TRUE(ReadWholeFile(path("big"), text, 1001, &error));
     EXPECT_EQ(text.size(), 1001u);
+}
+
+// Files the program reads at start-up go through the same reader: a FIFO or a link to
+// /dev/zero in place of ~/.config/user-dirs.dirs, or a huge file, neither stalls nor fills
+// memory; the folder then comes from the environment. The trace log's appends refuse a FIFO
+// at once too. Each case runs in a child that must finish within five seconds.
+TEST_F(SafeFileTest, StartUpFilesThatAreNotRegularFilesNeverStallTheProgram) {
+    const auto finishesQuickly = [](const std::function<bool()>& work) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(5); // a reader that stalls is ended by SIGALRM
+            ::_exit(work() ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    const std::string config = path("config");
+    fs::create_directories(config);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ::setenv("XDG_MUSIC_DIR", "/srv/music", 1);
+    const std::string dirs = config + "/user-dirs.dirs";
+    const auto musicFromEnvironment = [] { return XdgUserFolder("MUSIC") == "/srv/music"; };
+
+    ASSERT_EQ(::mkfifo(dirs.c_str(), 0644), 0);
+    EXPECT_TRUE(finishesQuickly(musicFromEnvironment)) << "FIFO";
+    fs::remove(dirs);
+    fs::create_symlink("/dev/zero", dirs);
+    EXPECT_TRUE(finishesQuickly(musicFromEnvironment)) << "link to /dev/zero";
+    fs::remove(dirs);
+    {
+        std::ofstream big(dirs);
+        big << "XDG_MUSIC_DIR=\"/big\"\n";
+    }
+    fs::resize_file(dirs, 1ull << 30); // a sparse gigabyte: never read
+    EXPECT_TRUE(finishesQuickly(musicFromEnvironment)) << "a gigabyte";
+    fs::remove(dirs);
+    std::ofstream(dirs) << "XDG_MUSIC_DIR=\"/home/x/Klang\"\r\n";
+    EXPECT_EQ(XdgUserFolder("MUSIC"), "/home/x/Klang");
+
+    const std::string log = path("log");
+    ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0);
+    EXPECT_TRUE(finishesQuickly([&] { return !AppendToFile(log, "line\n"); }));
+    ASSERT_TRUE(AppendToFile(path("log2"), "a\n"));
+    ASSERT_TRUE(AppendToFile(path("log2"), "b\n"));
+    EXPECT_EQ(slurp(path("log2")), "a\nb\n");
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("XDG_MUSIC_DIR");
+}
+
+// What a process killed outright in the middle of a save may leave (on a file system without
+// anonymous files): the next start removes its own stale temporary files, and nothing else.
+TEST_F(SafeFileTest, StaleTemporaryFilesOfOurOwnTargetsAloneAreRemoved) {
+    const auto make = [&](const std::string& name, std::time_t age) {
+        std::ofstream(path(name)) << "x";
+        const timespec times[2] = {{std::time(nullptr) - age, 0}, {std::time(nullptr) - age, 0}};
+        ::utimensat(AT_FDCWD, path(name).c_str(), times, AT_SYMLINK_NOFOLLOW);
+    };
+    make(".Broadcast.bpl.tmp.Ab3dE9", 3600);  // ours, an hour old: goes
+    make(".Broadcast.bpl.tmp.Zz0011", 5);     // ours, a save in progress: stays
+    make(".notes.txt.tmp.Ab3dE9", 3600);      // not a target of ours: stays
+    make(".Broadcast.bpl.tmp.Ab3dE", 3600);   // another program's pattern: stays
+    make(".Broadcast.bpl.tmp.Ab3dE9~", 3600); // likewise
+    make("Broadcast.bpl.tmp.Ab3dE9", 3600);   // likewise
+    fs::create_symlink(path(".notes.txt.tmp.Ab3dE9"), path(".HF.bpl.tmp.qqqqqq"));
+    const auto removed = RemoveStaleTempFiles(m_dir.string(), [](std::string_view target) {
+        return target.size() > 4 && target.substr(target.size() - 4) == ".bpl";
+    });
+    ASSERT_EQ(removed, std::vector<std::string>{".Broadcast.bpl.tmp.Ab3dE9"});
+    EXPECT_EQ(entries(), 7u); // sub, the five other files and the link
+    std::string target;
+    EXPECT_TRUE(IsTempFileOf(".OrvexSDR_Brisko.ini.tmp.a1B2c3", &target));
+    EXPECT_EQ(target, "OrvexSDR_Brisko.ini");
+    EXPECT_FALSE(IsTempFileOf(".tmp.a1B2c3"));
 }

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -64,5 +66,246 @@ TEST_P(ProgramSignals, ShutDownLikeCloseSavingSettingsAndBandPlans) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TermAndInt, ProgramSignals, ::testing::Values(SIGTERM, SIGINT));
+
+// One orvexsdr run in a test folder: traced, offscreen, its standard error kept.
+class Window {
+public:
+    Window(const QTemporaryDir& dir, const QString& name, const QString& settings,
+           const QString& bandPlans, const QStringList& environment = {},
+           rlim_t fileSizeLimit = RLIM_INFINITY)
+        : m_log(dir.filePath(name + "/OrvexSDR/OrvexSDR_Brisko.log")) {
+        if (fileSizeLimit != RLIM_INFINITY)
+            m_process.setChildProcessModifier([fileSizeLimit] {
+                const rlimit limit{fileSizeLimit, fileSizeLimit};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_STATE_HOME", dir.filePath(name));
+        env.insert("XDG_CACHE_HOME", dir.filePath("cache"));
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        for (const QString& e : environment)
+            env.insert(e.section('=', 0, 0), e.section('=', 1));
+        m_process.setProcessEnvironment(env);
+        m_process.start(ORVEXSDR_PATH, {"trace", "--settings", settings, "--bandplans", bandPlans});
+    }
+    ~Window() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    bool startedUp() { return m_process.waitForStarted() && WaitForStartUp(m_process, m_log); }
+    /// Waits until standard error holds `text` (true), or the program ends or 30 s pass.
+    bool says(const QString& text) {
+        const QDeadlineTimer deadline(30000);
+        while (!err().contains(text)) {
+            if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) return false;
+            m_process.waitForReadyRead(50);
+        }
+        return true;
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
+    /// The exit code of a program that ended by itself within `ms`; -1 otherwise.
+    int exitWithin(int ms) {
+        if (!m_process.waitForFinished(ms) || m_process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return m_process.exitCode();
+    }
+    const QString& err() {
+        m_err += QString::fromUtf8(m_process.readAllStandardError());
+        return m_err;
+    }
+    qint64 pid() const { return m_process.processId(); }
+    QString log() const {
+        QFile f(m_log);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+private:
+    QProcess m_process;
+    QString m_log;
+    QString m_err;
+};
+
+QByteArray Slurp(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString CopyBandPlans(const QTemporaryDir& dir) {
+    QDir().mkpath(dir.filePath("bandplans"));
+    for (const QString& name : QDir(ORVEX_SOURCE_DIR "/data/bandplans").entryList({"*.bpl"}))
+        QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/" + name, dir.filePath("bandplans/" + name));
+    return dir.filePath("bandplans");
+}
+
+// Names of temporary files left in a folder, one string.
+std::string TemporaryFiles(const QString& folder) {
+    return QDir(folder)
+        .entryList({".*.tmp.*"}, QDir::Files | QDir::Hidden | QDir::System)
+        .join(' ')
+        .toStdString();
+}
+
+// A settings file the window refuses (not a settings file, not a regular file, too large) is
+// told once, at start, without holding the start up; the window runs on defaults, and SIGTERM
+// ends it at once, saving nothing there and showing nothing more.
+class RefusedSettings : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RefusedSettings, AreToldOnceAtStartAndNeverHoldUpTheEnd) {
+    QTemporaryDir dir;
+    const QString settings = dir.filePath("settings.ini");
+    const std::string kind = GetParam();
+    if (kind == "binary") {
+        ASSERT_TRUE(WriteFile(settings, QByteArray("\x7f"
+                                                   "ELF\x02\x01\x01\0\0\0",
+                                                   10)));
+    } else if (kind == "band plan") {
+        QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Broadcast.bpl", settings);
+    } else if (kind == "folder") {
+        QDir().mkpath(settings);
+    } else if (kind == "FIFO") {
+        ASSERT_EQ(::mkfifo(settings.toLocal8Bit().constData(), 0644), 0);
+    } else if (kind == "too large") {
+        ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentDemodMode=1\n"));
+        ASSERT_TRUE(QFile::resize(settings, 65 * 1024 * 1024)); // sparse: never read
+    }
+    const QByteArray before =
+        QFileInfo(settings).isFile() && kind != "too large" ? Slurp(settings) : QByteArray();
+    Window w(dir, "state", settings, CopyBandPlans(dir));
+    ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
+    ASSERT_TRUE(w.says("the file is left as it is")) << w.err().toStdString();
+    w.signal(SIGTERM);
+    EXPECT_EQ(w.exitWithin(10000), 0) << w.err().toStdString();
+    EXPECT_EQ(w.err().count("the file is left as it is"), 1) << w.err().toStdString();
+    if (!before.isEmpty()) EXPECT_EQ(Slurp(settings), before);
+    if (kind == "too large") EXPECT_EQ(QFileInfo(settings).size(), 65 * 1024 * 1024);
+    EXPECT_EQ(TemporaryFiles(dir.path()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RefusedSettings,
+                         ::testing::Values("binary", "band plan", "folder", "FIFO", "too large"));
+
+// A save that fails at Close (here the settings folder replaced by a file while the window
+// runs; a full disk takes the same path) is reported on stderr and in the trace log, never in
+// a box that waits for OK while the session logs out.
+TEST(ProgramEnd, ASaveThatFailsAtCloseIsReportedWithoutWaitingForAnyone) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("cfg"));
+    const QString settings = dir.filePath("cfg/settings.ini");
+    ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentDemodMode=1\n"));
+    Window w(dir, "state", settings, CopyBandPlans(dir));
+    ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
+    ASSERT_TRUE(QDir(dir.path()).rename("cfg", "cfg-moved"));
+    ASSERT_TRUE(WriteFile(dir.filePath("cfg"), ""));
+    w.signal(SIGTERM);
+    EXPECT_EQ(w.exitWithin(10000), 0) << w.err().toStdString();
+    EXPECT_TRUE(w.err().contains("cannot write the settings file " + settings))
+        << w.err().toStdString();
+    EXPECT_TRUE(w.log().contains("Message : cannot write the settings file"))
+        << w.log().toStdString();
+    EXPECT_EQ(Slurp(dir.filePath("cfg-moved/settings.ini")), "[frmMain]\nCurrentDemodMode=1\n");
+}
+
+// A file size limit (ulimit -f) reached while saving at Close fails that save with EFBIG and
+// its message, as a full disk does; it never ends the program by SIGXFSZ. The band plan the
+// start-up changed (7 kB) cannot be written under a 4 kB limit and stays as it was.
+TEST(ProgramEnd, AFileSizeLimitFailsTheSaveNotTheProgram) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("bandplans"));
+    const QString plan = dir.filePath("bandplans/Broadcast.bpl");
+    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Broadcast.bpl", plan);
+    const QByteArray before = Slurp(plan);
+    ASSERT_GT(before.size(), 4096);
+    Window w(dir, "state", dir.filePath("settings.ini"), dir.filePath("bandplans"), {}, 4096);
+    ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
+    w.signal(SIGTERM);
+    EXPECT_EQ(w.exitWithin(10000), 0) << w.err().toStdString();
+    EXPECT_TRUE(w.err().contains("File too large")) << w.err().toStdString();
+    EXPECT_EQ(Slurp(plan), before);
+    EXPECT_TRUE(Slurp(dir.filePath("settings.ini")).contains("TunedFreq")); // 1 kB: saved
+}
+
+// SIGKILL in the middle of Close's save (held there by the test hook) leaves no temporary
+// file and the old settings whole; stale temporary files of the program's own targets, from a
+// file system without anonymous files or an older version, go at the next start, and nothing
+// of anyone else's does.
+TEST(ProgramEnd, SigkillDuringTheSaveLeavesNoDebrisAndStaleOnesGoAtTheNextStart) {
+    QTemporaryDir dir;
+    const QString bandPlans = CopyBandPlans(dir);
+    const QString settings = dir.filePath("settings.ini");
+    ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentDemodMode=1\n"));
+    {
+        Window w(dir, "state", settings, bandPlans, {"ORVEX_TEST_SLOW_SAVE=60000:" + settings});
+        ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
+        w.signal(SIGTERM);
+        ASSERT_TRUE(w.says("holding the save of " + settings)) << w.err().toStdString();
+        w.signal(SIGKILL);
+        EXPECT_EQ(w.exitWithin(10000), -1); // killed
+    }
+    EXPECT_EQ(TemporaryFiles(dir.path()), "");
+    EXPECT_EQ(TemporaryFiles(bandPlans), "");
+    EXPECT_EQ(Slurp(settings), "[frmMain]\nCurrentDemodMode=1\n");
+
+    const auto plant = [](const QString& path) {
+        ASSERT_TRUE(WriteFile(path, "partial"));
+        const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimensat(AT_FDCWD, path.toLocal8Bit().constData(), old, 0);
+    };
+    plant(dir.filePath(".settings.ini.tmp.Ab12Cd"));
+    plant(bandPlans + "/.Broadcast.bpl.tmp.Zz9Yy8");
+    plant(dir.filePath(".notes.txt.tmp.Ab12Cd"));   // another program's
+    plant(bandPlans + "/.Broadcast.bpl.tmp.Zz9Yy"); // not our pattern
+    Window again(dir, "state-again", settings, bandPlans);
+    ASSERT_TRUE(again.startedUp()) << again.err().toStdString();
+    EXPECT_EQ(TemporaryFiles(dir.path()), ".notes.txt.tmp.Ab12Cd");
+    EXPECT_EQ(TemporaryFiles(bandPlans), ".Broadcast.bpl.tmp.Zz9Yy");
+    again.signal(SIGTERM);
+    EXPECT_EQ(again.exitWithin(10000), 0) << again.err().toStdString();
+    EXPECT_TRUE(Slurp(settings).contains("TunedFreq"));
+}
+
+// A second window on the same settings is told so at start and saves nothing when it closes,
+// so the first one's state stands; a window on other settings but the same band plans is told
+// in a box during start-up, and SIGTERM ends it while that box is open.
+TEST(ProgramEnd, ASecondWindowIsToldAndUndoesNothingAndASignalEndsItWithABoxOpen) {
+    QTemporaryDir dir;
+    const QString bandPlans = CopyBandPlans(dir);
+    const QString settings = dir.filePath("settings.ini");
+    ASSERT_TRUE(WriteFile(settings, "; mine\n[frmMain]\nCurrentDemodMode=1\n"));
+    const QByteArray plans = Slurp(bandPlans + "/Amateur-HF.bpl");
+    Window first(dir, "first", settings, bandPlans);
+    ASSERT_TRUE(first.startedUp()) << first.err().toStdString();
+    {
+        Window second(dir, "second", settings, bandPlans);
+        ASSERT_TRUE(second.says("Another OrvexSDR window (process " + QString::number(first.pid()) +
+                                ") is using the settings in " + settings))
+            << second.err().toStdString();
+        ASSERT_TRUE(second.startedUp()) << second.err().toStdString();
+        EXPECT_FALSE(second.err().contains("using the band plans")); // told once, not twice
+        second.signal(SIGTERM);
+        EXPECT_EQ(second.exitWithin(10000), 0) << second.err().toStdString();
+        EXPECT_EQ(Slurp(settings), "; mine\n[frmMain]\nCurrentDemodMode=1\n");
+    }
+    {
+        Window third(dir, "third", dir.filePath("other.ini"), bandPlans);
+        ASSERT_TRUE(third.says("Another OrvexSDR window is using the band plans in " + bandPlans))
+            << third.err().toStdString();
+        third.signal(SIGTERM); // the box is open (or about to be): it must not hold the end
+        EXPECT_EQ(third.exitWithin(10000), 0) << third.err().toStdString();
+    }
+    EXPECT_EQ(Slurp(bandPlans + "/Amateur-HF.bpl"), plans);
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.exitWithin(10000), 0) << first.err().toStdString();
+    const QByteArray saved = Slurp(settings);
+    EXPECT_TRUE(saved.startsWith("; mine\n")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("TunedFreq"));
+}
 
 } // namespace
