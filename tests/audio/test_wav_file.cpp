@@ -43,7 +43,8 @@ void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
     Put16(b, v >> 16);
 }
 void PutTag(std::vector<std::uint8_t>& b, const char* tag) {
-    b.insert(b.end(), tag, tag + 4);
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<std::uint8_t>(tag[i]));
 }
 
 // A hand-built file: RIFF header, an optional extra chunk, fmt, data.

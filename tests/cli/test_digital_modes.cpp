@@ -94,7 +94,9 @@ protected:
     // What minimodem decodes from a WAV file.
     std::string decode(const std::string& wav) const {
         const std::string out = path("decoded.txt");
-        std::system(("minimodem --rx -q -f " + wav + " rtty >" + out + " 2>/dev/null").c_str());
+        const int rc = std::system(("minimodem --rx -q -f " + wav + " rtty >" + out + " 2>/dev/null").c_str());
+        if (rc == -1)
+            ADD_FAILURE() << "minimodem could not be started";
         return slurp(out);
     }
     std::string listenArgs() const {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -59,9 +60,11 @@ public:
             for (const auto& a : args)
                 argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
-            std::freopen("/dev/null", "r", stdin);
-            std::freopen((m_dir + "/server.out").c_str(), "w", stdout);
-            std::freopen((m_dir + "/server.out").c_str(), "a", stderr);
+            const std::string out = m_dir + "/server.out";
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int log = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || log < 0 || ::dup2(in, 0) < 0 || ::dup2(log, 1) < 0 || ::dup2(log, 2) < 0)
+                ::_exit(126);
             ::execvp("pulseaudio", argv.data());
             ::_exit(127);
         }
