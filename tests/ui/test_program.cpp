@@ -1,5 +1,5 @@
-// The orvexsdr program as a user starts it (offscreen): SIGTERM and SIGINT shut it down as
-// Close does, saving the settings and writing every band plan back.
+// The orvexsdr program as a user starts it (offscreen): SIGTERM, SIGINT, SIGHUP and SIGXCPU
+// shut it down as Close does, saving the settings and writing the band plans back.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -71,7 +71,8 @@ TEST_P(ProgramSignals, ShutDownLikeCloseSavingSettingsAndBandPlans) {
     EXPECT_NE(Inode(plan), before); // written back (a new file replaced the old one)
 }
 
-INSTANTIATE_TEST_SUITE_P(TermAndInt, ProgramSignals, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(EndingSignals, ProgramSignals,
+                         ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGXCPU));
 
 // One orvexsdr run in a test folder: traced, offscreen, its standard error kept.
 class Window {
