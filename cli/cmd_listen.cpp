@@ -397,8 +397,10 @@ int RunListen(const Args& args) {
     session.setPaceFactor(o.speed);
 
     const bool eventLoop = !o.freeRunning;
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    // Ctrl-C, SIGTERM, a closed terminal or SSH session (SIGHUP) and a CPU-time limit reached
+    // (ulimit -t, SIGXCPU) all stop the run cleanly, finishing the output and the recordings.
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGXCPU})
+        std::signal(s, OnSignal);
     if (std::string error; !session.startStreaming(eventLoop, error)) {
         dropRecordings();
         // The input was read once above: one that fails now ended or changed meanwhile.

@@ -154,8 +154,29 @@ std::string IniSettingsStore::UserFile() {
     return base + "/OrvexSDR/" + std::string(kApplicationName) + ".ini";
 }
 
+std::string IniSettingsStore::parse(const std::string& text, IniDocument& doc) const {
+    if (text.find('\0') != std::string::npos) return "not a settings file (not text)";
+    doc = IniDocument::Parse(text);
+    if (!doc.problems().empty()) {
+        const auto& p = doc.problems().front();
+        return "not a settings file: line " + std::to_string(p.line) + " \"" + p.text +
+               "\": " + p.reason;
+    }
+    const auto sections = doc.sectionNames();
+    if (!sections.empty()) {
+        bool known = false;
+        for (const auto& s : sections)
+            known = known || IsRecognised(s, m_recognised);
+        if (!known)
+            return "not a settings file: none of its sections ([" + sections.front() +
+                   "]...) is one the receiver keeps";
+    }
+    return {};
+}
+
 bool IniSettingsStore::load(std::string* error) {
-    m_doc = IniDocument();
+    m_doc = m_base = IniDocument();
+    m_changes.clear();
     m_savedText.clear();
     m_loaded = false;
     const auto refuse = [&](const std::string& why) {
@@ -171,23 +192,10 @@ bool IniSettingsStore::load(std::string* error) {
         m_loaded = true; // a new file
         return true;
     }
-    if (text.find('\0') != std::string::npos) return refuse("not a settings file (not text)");
-    IniDocument doc = IniDocument::Parse(text);
-    if (!doc.problems().empty()) {
-        const auto& p = doc.problems().front();
-        return refuse("not a settings file: line " + std::to_string(p.line) + " \"" + p.text +
-                      "\": " + p.reason);
-    }
-    const auto sections = doc.sectionNames();
-    if (!sections.empty()) {
-        bool known = false;
-        for (const auto& s : sections)
-            known = known || IsRecognised(s, m_recognised);
-        if (!known)
-            return refuse("not a settings file: none of its sections ([" + sections.front() +
-                          "]...) is one the receiver keeps");
-    }
+    IniDocument doc;
+    if (const std::string why = parse(text, doc); !why.empty()) return refuse(why);
     m_doc = std::move(doc);
+    m_base = m_doc;
     m_savedText = m_doc.text();
     m_loaded = true;
     m_refusal.clear();
@@ -217,10 +225,22 @@ void IniSettingsStore::save(std::string_view section, std::string_view key,
     bool escaped = false;
     lookUp(section, key, &escaped);
     const std::string text = IniValueForWriting(value);
-    if (escaped)
-        m_doc.set(QtIniName(section), QtIniName(key), text);
-    else
-        m_doc.set(section, key, text);
+    const std::string s = escaped ? QtIniName(section) : std::string(section);
+    const std::string k = escaped ? QtIniName(key) : std::string(key);
+    m_doc.set(s, k, text);
+    // A change is a value that differs from the file as read (or last written); set back to
+    // that value, the key is no change of this store's any more.
+    const auto change = std::find_if(m_changes.begin(), m_changes.end(), [&](const Change& c) {
+        return IniNameEquals(c.section, s) && IniNameEquals(c.key, k);
+    });
+    const auto base = m_base.find(s, k);
+    if (base && base->value == text) {
+        if (change != m_changes.end()) m_changes.erase(change);
+    } else if (change != m_changes.end()) {
+        change->text = text;
+    } else {
+        m_changes.push_back({s, k, text});
+    }
 }
 
 bool IniSettingsStore::contains(std::string_view section, std::string_view key) const {
@@ -235,8 +255,30 @@ bool IniSettingsStore::flush(std::string* error) {
                 m_refusal.empty() ? "the settings file " + m_path + " was not read" : m_refusal;
         return false;
     }
+    if (m_changes.empty()) return true; // nothing changed: nothing to write
+    // Another program (listen --settings, an editor) may have written the file since it was
+    // read: then only this store's changes go into the file as it is now, so that what the
+    // other one stored stays. A file that cannot be read back is written whole from this store.
+    std::string onDisk;
+    if (ReadWholeFile(m_path, onDisk, kMaxIniFileSize) && onDisk != m_savedText) {
+        IniDocument now;
+        if (const std::string why = parse(onDisk, now); !why.empty()) {
+            if (error)
+                *error = "cannot write the settings file " + m_path + ": it was replaced " +
+                         "meanwhile by what is " + why + "; it is left as it is";
+            return false;
+        }
+        for (const Change& c : m_changes)
+            now.set(c.section, c.key, c.text);
+        m_doc = std::move(now);
+        m_savedText = std::move(onDisk);
+    }
     std::string text = m_doc.text();
-    if (text == m_savedText) return true; // nothing changed: nothing to write
+    if (text == m_savedText) { // the file holds these values already
+        m_base = m_doc;
+        m_changes.clear();
+        return true;
+    }
     FileError failure;
     const auto slash = m_path.find_last_of('/');
     bool ok = true;
@@ -248,6 +290,8 @@ bool IniSettingsStore::flush(std::string* error) {
         return false;
     }
     m_savedText = std::move(text);
+    m_base = m_doc;
+    m_changes.clear();
     return true;
 }
 

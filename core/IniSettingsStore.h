@@ -8,8 +8,8 @@
 // '@'. A key found in that escaped form is updated in that form; a new key is written plainly.
 // Values that need it are written quoted, as QSettings writes them.
 //
-// Used by `orvexsdr-cli listen --settings FILE` and `tune --settings FILE`; the window can use
-// it on the per-user file (UserFile()) in place of QtSettingsStore.
+// Used by the window (on the per-user file, UserFile(), or --settings FILE) and by
+// `orvexsdr-cli listen --settings FILE` and `tune --settings FILE`.
 #pragma once
 
 #include "core/IniDocument.h"
@@ -45,8 +45,10 @@ public:
     void save(std::string_view section, std::string_view key, std::string_view value) override;
     bool contains(std::string_view section, std::string_view key) const override;
     /// Writes the file through the safe writer when anything changed since it was read or last
-    /// written (creating its folder when needed). False with the reason when the write failed or
-    /// the file was refused on load.
+    /// written (creating its folder when needed). When another program wrote the file meanwhile,
+    /// only the keys this store changed since are written, into the file as it is now (refused,
+    /// and left alone, when it is no longer a settings file). False with the reason when the
+    /// write failed or the file was refused on load.
     bool flush(std::string* error = nullptr) override;
 
     const std::string& fileName() const { return m_path; }
@@ -60,13 +62,20 @@ public:
     static std::string UserFile();
 
 private:
+    struct Change {
+        std::string section, key, text; // as written in the file
+    };
+    /// Parses text as a settings file into doc; empty, or why it is not one.
+    std::string parse(const std::string& text, IniDocument& doc) const;
     std::optional<IniValue> lookUp(std::string_view section, std::string_view key,
                                    bool* escaped = nullptr) const;
 
     std::string m_path;
     std::vector<std::string> m_recognised;
     IniDocument m_doc;
-    std::string m_savedText; // the file's text as last read or written
+    IniDocument m_base;            // the file as last read or written
+    std::vector<Change> m_changes; // values that differ from m_base, in the order first saved
+    std::string m_savedText;       // the file's text as last read or written
     bool m_loaded = false;
     bool m_readOnly = false;
     std::string m_refusal; // why load() refused the file

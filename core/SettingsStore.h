@@ -1,6 +1,7 @@
 // The per-user settings store: string values addressed by section and key under the
-// application name "OrvexSDR_Brisko". The program uses QSettings (QtSettingsStore.h); tests
-// and the command-line tool can use the in-memory store.
+// application name "OrvexSDR_Brisko". The window and `orvexsdr-cli ... --settings FILE` use the
+// INI store (IniSettingsStore.h) on a file; tests and the command-line tool can use the
+// in-memory store. QtSettingsStore.h keeps QSettings' own store, to check the INI store against.
 #pragma once
 
 #include <cstdint>

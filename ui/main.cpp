@@ -5,14 +5,14 @@
 //
 // With no receiver configured it listens to the simulated Brisko receiver.
 //
-// Ending. SIGTERM, SIGINT and SIGHUP (a desktop logout, Ctrl-C, the terminal closed) shut down
-// as the Close button does, whatever is open: dialogs and message boxes are closed, and the
-// shutdown runs once every nested event loop has returned. Nothing waits for a person once the
-// program is ending (messages go to stderr and the trace log). Should the shutdown still not
-// be done five seconds after the signal, or a second signal come, the program ends at once:
-// the files it writes are replaced whole or not at all, so that loses only the unsaved state.
-// SIGPIPE and SIGXFSZ are ignored: a closed pipe or the file size limit is a write error that
-// is reported (a recording stops with its message), not the end of the program.
+// Ending. SIGTERM, SIGINT, SIGHUP and SIGXCPU (a desktop logout, Ctrl-C, the terminal closed,
+// a CPU-time limit reached) shut down as the Close button does, whatever is open: dialogs and
+// message boxes are closed, and the shutdown runs once every nested event loop has returned.
+// Nothing waits for a person once the program is ending (messages go to stderr and the trace log).
+// Should the shutdown still not be done five seconds after the signal, or a second signal come, the
+// program ends at once: the files it writes are replaced whole or not at all, so that loses only
+// the unsaved state. SIGPIPE and SIGXFSZ are ignored: a closed pipe or the file size limit is a
+// write error that is reported (a recording stops with its message), not the end of the program.
 //
 // Two windows on one settings file: the second is told so at start and runs without saving
 // its settings or band plans, so that nothing the first one stores is undone when it closes.
@@ -80,7 +80,7 @@ void InstallSignalHandlers() {
     ::sigaction(SIGALRM, &action, nullptr);
     action.sa_handler = OnSignal;
     action.sa_flags = SA_RESTART;
-    for (const int s : {SIGTERM, SIGINT, SIGHUP})
+    for (const int s : {SIGTERM, SIGINT, SIGHUP, SIGXCPU})
         ::sigaction(s, &action, nullptr);
 }
 

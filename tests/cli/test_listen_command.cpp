@@ -90,21 +90,26 @@ TEST_F(ListenCommand, StreamsThroughAlsaDevicesOfItsOwnConfiguration) {
     EXPECT_GT(ToneLevel(af, 48000, 48000, 1000.0), 1000.0);
 }
 
-TEST_F(ListenCommand, CtrlCStopsCleanlyAndFinishesTheOutput) {
+// Ctrl-C, and as well a closed terminal or SSH session (SIGHUP) or a CPU-time limit (SIGXCPU),
+// whose default would end the program and lose the output.
+TEST_F(ListenCommand, CtrlCHangupOrACpuLimitStopCleanlyAndFinishTheOutput) {
     audio::WriteWavFile(path("if.wav"), 48000, 1, UsbIf(60 * 48000));
-    const Running listen =
-        spawnCli({"listen", "--in", path("if.wav"), "--out", path("af.wav"), "--mode", "usb"});
-    ASSERT_GT(listen.pid, 0);
-    // Interrupted once it streams (its start-up line), in real time: well before the end.
-    ASSERT_TRUE(waitForText(listen.err, "real time", 20.0));
-    ::kill(listen.pid, SIGINT);
-    std::string said;
-    waitForText(listen.err, "stopped by the user", 20.0, &said);
-    const int status = waitExit(listen);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << said;
-    const auto af = audio::ReadWavFile(path("af.wav")); // a complete, valid file
-    EXPECT_LT(af.samples.size(), 30u * 48000u);
+    for (const int signal : {SIGINT, SIGHUP, SIGXCPU}) {
+        fs::remove(path("af.wav"));
+        const Running listen =
+            spawnCli({"listen", "--in", path("if.wav"), "--out", path("af.wav"), "--mode", "usb"});
+        ASSERT_GT(listen.pid, 0);
+        // Interrupted once it streams (its start-up line), in real time: well before the end.
+        ASSERT_TRUE(waitForText(listen.err, "real time", 20.0));
+        ::kill(listen.pid, signal);
+        std::string said;
+        waitForText(listen.err, "stopped by the user", 20.0, &said);
+        const int status = waitExit(listen);
+        ASSERT_TRUE(WIFEXITED(status)) << signal;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << signal << ": " << said;
+        const auto af = audio::ReadWavFile(path("af.wav")); // a complete, valid file
+        EXPECT_LT(af.samples.size(), 30u * 48000u);
+    }
 }
 
 TEST_F(ListenCommand, BadInputGivesStatusTwoAndLeavesNothing) {

@@ -156,6 +156,42 @@ TEST(IniSettingsStore, KeepsCommentsOrderAndLineEndsAndWritesOnlyChanges) {
                            "TunedFreq=7050000\r\nTuneStep=100\r\nIFType=1\r\n");
 }
 
+// Another program (listen --settings, an editor) changed the file while the store held it: the
+// store writes back only the keys it changed since it read the file, over the file as it is
+// now, so what the other one stored stays. A file replaced meanwhile by one that is not a
+// settings file is left as it is.
+TEST(IniSettingsStore, WritesOnlyItsOwnChangesOverWhatAnotherProgramStoredMeanwhile) {
+    TempFolder t;
+    const std::string file = t.file("s.ini");
+    std::ofstream(file, std::ios::binary) << "[frmMain]\nFilterHi=3000\nFilterLo=300\n"
+                                             "[VFO1]\nTunedFreq=7100000\n";
+    IniSettingsStore window(file);
+    ASSERT_TRUE(window.load());
+    {
+        IniSettingsStore other(file);
+        ASSERT_TRUE(other.load());
+        other.save("VFO1", "TunedFreq", "14074000");
+        other.save("frmMain", "FilterLo", "200");
+        ASSERT_TRUE(other.flush());
+    }
+    window.save("frmMain", "FilterHi", "2700");  // changed here
+    window.save("frmMain", "FilterLo", "300");   // as read: not this store's change
+    window.save("VFO1", "TunedFreq", "7050000"); // changed, then changed back
+    window.save("VFO1", "TunedFreq", "7100000");
+    window.save("General", "Theme", "dark"); // new here
+    ASSERT_TRUE(window.flush());
+    EXPECT_EQ(Slurp(file), "[frmMain]\nFilterHi=2700\nFilterLo=200\n[VFO1]\nTunedFreq=14074000\n"
+                           "[General]\nTheme=dark\n");
+    EXPECT_EQ(window.get("VFO1", "TunedFreq", ""), "14074000"); // the store follows the file
+
+    window.save("frmMain", "FilterHi", "2400");
+    std::ofstream(file, std::ios::binary) << "[MainBand]\nCaption=HF\n";
+    std::string why;
+    EXPECT_FALSE(window.flush(&why));
+    EXPECT_NE(why.find("not a settings file"), std::string::npos) << why;
+    EXPECT_EQ(Slurp(file), "[MainBand]\nCaption=HF\n");
+}
+
 // A file that is not a settings file is refused whole and never written; so is one that is not
 // a regular file, without waiting on it.
 TEST(IniSettingsStore, RefusesWhatIsNotASettingsFileAndNeverWritesIt) {

@@ -1,18 +1,24 @@
-// The orvexsdr program as a user starts it (offscreen): SIGTERM and SIGINT shut it down as
-// Close does, saving the settings and writing every band plan back.
+// The orvexsdr program as a user starts it (offscreen): SIGTERM, SIGINT, SIGHUP and SIGXCPU
+// shut it down as Close does, saving the settings and writing the band plans back.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,7 +71,8 @@ TEST_P(ProgramSignals, ShutDownLikeCloseSavingSettingsAndBandPlans) {
     EXPECT_NE(Inode(plan), before); // written back (a new file replaced the old one)
 }
 
-INSTANTIATE_TEST_SUITE_P(TermAndInt, ProgramSignals, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(EndingSignals, ProgramSignals,
+                         ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGXCPU));
 
 // One orvexsdr run in a test folder: traced, offscreen, its standard error kept.
 class Window {
@@ -117,6 +124,17 @@ public:
         return m_err;
     }
     qint64 pid() const { return m_process.processId(); }
+    /// The port the window's rigctl server listens on, from its trace log (0 if none in 30 s).
+    int rigctlPort() {
+        const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
+        const QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+            if (const auto match = listening.match(log()); match.hasMatch())
+                return match.captured(1).toInt();
+            m_process.waitForFinished(20);
+        }
+        return 0;
+    }
     QString log() const {
         QFile f(m_log);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -127,6 +145,62 @@ private:
     QString m_log;
     QString m_err;
 };
+
+// A rigctl client on a plain blocking socket, reading with a bound on the wait.
+class RigClient {
+public:
+    explicit RigClient(int port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_connected =
+            ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RigClient() { ::close(m_fd); }
+    bool connected() const { return m_connected; }
+    bool send(const std::string& text) {
+        return ::send(m_fd, text.data(), text.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(text.size());
+    }
+    /// Reads until what was received holds `count` times `text`; false after 30 s or at the end.
+    bool receive(const std::string& text, int count = 1) {
+        const QDeadlineTimer deadline(30000);
+        while (Count(received, text) < count) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (deadline.hasExpired() || ::poll(&p, 1, 50) < 0) return false;
+            if (p.revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            received.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    static int Count(const std::string& in, const std::string& text) {
+        int n = 0;
+        for (auto at = in.find(text); at != std::string::npos; at = in.find(text, at + 1))
+            ++n;
+        return n;
+    }
+    std::string received;
+
+private:
+    int m_fd;
+    bool m_connected = false;
+};
+
+constexpr char kRigctlOn[] = "[RemoteControl]\nRigctlOn=1\nRigctlPort=0\n";
+
+// Waits until the window's event loop serves a rigctl client: the window is up and running.
+::testing::AssertionResult Running(Window& w) {
+    const int port = w.rigctlPort();
+    if (port == 0) return ::testing::AssertionFailure() << "no rigctl server in the trace log";
+    RigClient client(port);
+    if (!client.connected() || !client.send("f\n") || !client.receive("\n"))
+        return ::testing::AssertionFailure() << "no answer on port " << port;
+    return ::testing::AssertionSuccess();
+}
 
 QByteArray Slurp(const QString& path) {
     QFile f(path);
@@ -199,9 +273,11 @@ TEST(ProgramEnd, ASaveThatFailsAtCloseIsReportedWithoutWaitingForAnyone) {
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath("cfg"));
     const QString settings = dir.filePath("cfg/settings.ini");
-    ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentDemodMode=1\n"));
+    const QByteArray text = QByteArray("[frmMain]\nCurrentDemodMode=1\n") + kRigctlOn;
+    ASSERT_TRUE(WriteFile(settings, text));
     Window w(dir, "state", settings, CopyBandPlans(dir));
     ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
+    ASSERT_TRUE(Running(w)) << w.err().toStdString(); // the signal comes to a running window
     ASSERT_TRUE(QDir(dir.path()).rename("cfg", "cfg-moved"));
     ASSERT_TRUE(WriteFile(dir.filePath("cfg"), ""));
     w.signal(SIGTERM);
@@ -210,7 +286,40 @@ TEST(ProgramEnd, ASaveThatFailsAtCloseIsReportedWithoutWaitingForAnyone) {
         << w.err().toStdString();
     EXPECT_TRUE(w.log().contains("Message : cannot write the settings file"))
         << w.log().toStdString();
-    EXPECT_EQ(Slurp(dir.filePath("cfg-moved/settings.ini")), "[frmMain]\nCurrentDemodMode=1\n");
+    EXPECT_EQ(Slurp(dir.filePath("cfg-moved/settings.ini")), text);
+}
+
+// A logout (SIGTERM) while a rigctl client tunes, a decoder changing band, say: the signal
+// comes while a tuning word is on the lines and the event loop runs inside it. The window
+// ends cleanly once that command is done, and saves a frequency the client set.
+TEST(ProgramEnd, ASignalWhileARigctlClientTunesEndsCleanly) {
+    QTemporaryDir dir;
+    const QString settings = dir.filePath("settings.ini");
+    ASSERT_TRUE(WriteFile(settings, QByteArray("[frmMain]\nCurrentDemodMode=1\n") + kRigctlOn));
+    Window w(dir, "state", settings, CopyBandPlans(dir));
+    ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
+    ASSERT_TRUE(Running(w)) << w.err().toStdString();
+    RigClient client(w.rigctlPort());
+    ASSERT_TRUE(client.connected());
+    constexpr int kCommands = 2000;
+    std::string commands;
+    for (int i = 0; i < kCommands; ++i)
+        commands += "F " + std::to_string(7000000 + 100 * i) + "\n";
+    ASSERT_TRUE(client.send(commands));
+    ASSERT_TRUE(client.receive("RPRT 0\n", 3)) << client.received; // tuning word after word
+    w.signal(SIGTERM);
+    EXPECT_EQ(w.exitWithin(10000), 0) << w.err().toStdString();
+    client.receive("(the end)"); // whatever else was answered before the close
+    const int answered = RigClient::Count(client.received, "RPRT 0\n");
+    EXPECT_LT(answered, kCommands) << "the signal came after the last command";
+    const QByteArray saved = Slurp(settings);
+    const auto match =
+        QRegularExpression("\\[VFO1\\][^\\[]*\\nTunedFreq=(\\d+)").match(QString::fromUtf8(saved));
+    ASSERT_TRUE(match.hasMatch()) << saved.toStdString();
+    const int set = (match.captured(1).toInt() - 7000000) / 100;
+    EXPECT_EQ(match.captured(1).toInt(), 7000000 + 100 * set);
+    EXPECT_GE(set, answered - 1); // every answered command was carried out
+    EXPECT_LT(set, kCommands);
 }
 
 // A file size limit (ulimit -f) reached while saving at Close fails that save with EFBIG and
