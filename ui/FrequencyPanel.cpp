@@ -3,6 +3,7 @@
 #include "core/MessageSink.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -98,8 +99,11 @@ void FrequencyDisplay::layoutDigits() {
     const QFontMetrics fm(m_font);
     const int dw = fm.horizontalAdvance('8') + 2;
     const int gap = std::max(4, dw / 3);
-    const int total = 9 * dw + 3 * gap;
+    // Room for the hundreds of MHz before the nine digits (blank below 100 MHz).
+    const int total = 10 * dw + 3 * gap;
     int x = std::max(0, (width() - total) / 2);
+    m_highRect = QRect(0, (h - fm.height()) / 2, x + dw, fm.height());
+    x += dw;
     for (int i = 0; i < 9; ++i) {
         x += kGroupGap[i] * gap;
         m_rects[static_cast<std::size_t>(i)] = QRect(x, (h - fm.height()) / 2, dw, fm.height());
@@ -133,6 +137,8 @@ void FrequencyDisplay::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), QColor(0, 0, 0));
     p.setFont(m_font);
     const app::TuningModel& t = m_tuning.model();
+    p.setPen(ToQColor(app::kDigitColour));
+    p.drawText(m_highRect, Qt::AlignRight | Qt::AlignVCenter, Q(t.lbl7SegHigh));
     for (int i = 0; i < 9; ++i) {
         const QRect r = m_rects[static_cast<std::size_t>(i)];
         p.setPen(ToQColor(t.digitColour[static_cast<std::size_t>(i)]));
@@ -221,6 +227,12 @@ void FrequencyDisplay::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+void FrequencyDisplay::leaveEvent(QEvent* event) {
+    // The wheel over the knob or anything else beside the readout never tunes by a digit.
+    m_tuning.readoutHover();
+    QWidget::leaveEvent(event);
+}
+
 void FrequencyDisplay::keyReleaseEvent(QKeyEvent* event) {
     // Auto-repeat sends a release before each repeated press; only the real release counts.
     if (event->isAutoRepeat()) return;
@@ -267,6 +279,7 @@ FrequencyPanel::FrequencyPanel(app::TuningController& tuning, app::ValuesControl
     m_knob->setWrapping(true);
     m_knob->setFixedSize(56, 56);
     connect(m_knob, &QDial::valueChanged, this, &FrequencyPanel::knobMoved);
+    m_knob->installEventFilter(this);
 
     m_entry = new QLineEdit(m_display);
     m_entry->setObjectName("FrequencyEntry");
@@ -362,6 +375,38 @@ void FrequencyPanel::submitEntry() {
 }
 
 bool FrequencyPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_knob && !m_knobDragging) {
+        // A click on the tuning dial steps the dial-rate presets (1 kHz down to 1 Hz); only a
+        // drag turns it.
+        const auto type = event->type();
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+            mouse->button() == Qt::LeftButton) {
+            m_knobPressAt = mouse->position().toPoint();
+            m_knobPressed = true;
+            return true;
+        }
+        if (type == QEvent::MouseMove && m_knobPressed &&
+            (mouse->position().toPoint() - m_knobPressAt).manhattanLength() >=
+                QApplication::startDragDistance()) {
+            m_knobDragging = true;
+            QMouseEvent press(QEvent::MouseButtonPress, m_knobPressAt,
+                              m_knob->mapToGlobal(m_knobPressAt), Qt::LeftButton, Qt::LeftButton,
+                              mouse->modifiers());
+            QApplication::sendEvent(m_knob, &press);
+            return false;
+        }
+        if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+            m_knobPressed) {
+            m_knobPressed = false;
+            m_tuning.picTuneDial_Click();
+            return true;
+        }
+    }
+    if (watched == m_knob && m_knobDragging && event->type() == QEvent::MouseButtonRelease) {
+        m_knobDragging = false;
+        m_knobPressed = false;
+    }
     if (watched == m_entry && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         m_entry->hide();

@@ -42,12 +42,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     int digitAt(const QPoint& p) const;
     void layoutDigits();
     app::TuningController& m_tuning;
     std::array<QRect, 9> m_rects;
+    QRect m_highRect; // the hundreds of MHz, left of digit 0
     QFont m_font;
     QString m_spoken;
 };
@@ -84,6 +86,11 @@ private:
     int m_menuDigit = 0;
     int m_knobLast = 0;
     int m_knobCount = 0;
+    // A press on the knob: a click (released where it was pressed) steps the knob's rate
+    // presets; a drag turns it.
+    QPoint m_knobPressAt;
+    bool m_knobPressed = false;
+    bool m_knobDragging = false;
 };
 
 /// A typed frequency: "7050" (kHz when 1000 or more, else MHz), "7.05", "7050 kHz",
