@@ -6,6 +6,7 @@
 #include "../sim/SimTestSupport.h"
 #include "audio/OrvexDX8.h"
 #include "audio/WavFile.h"
+#include "core/Format.h"
 #include "radio/LineDecoder.h"
 #include "radio/LinuxPorts.h"
 #include "radio/RecordingPorts.h"
@@ -15,7 +16,10 @@
 #include "ui/frmConfig.h"
 #include "ui/frmMain.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -141,12 +145,12 @@ TEST(ConfigDialog, IFAndClockAreCheckedAndTheMainWindowShowsWhatIsApplied) {
         Click(Find<QPushButton>(&d, "cmdApply"));
         EXPECT_TRUE(rig.messages.contains("IF Frequency must be greater than 0.4 MHZ"));
         EXPECT_DOUBLE_EQ(vfo.IFFreq(), -0.455);
-        // A low IF is taken; the clock is refused after it, and OK keeps the dialog open.
+        // A wrong clock refuses the whole Apply, the good IF with it; OK keeps the dialog open.
         Type(ifText, "12000");
         Type(clock, "1000000");
         Click(Find<QPushButton>(&d, "cmdOK"));
         EXPECT_TRUE(rig.messages.contains("CLKIN must be greater than 1.0000 MHZ"));
-        EXPECT_DOUBLE_EQ(vfo.IFFreq(), -0.012);
+        EXPECT_DOUBLE_EQ(vfo.IFFreq(), -0.455);
         EXPECT_DOUBLE_EQ(vfo.ClkIn(), 360.096);
         EXPECT_TRUE(d.isVisible());
         Type(ifText, "455000");
@@ -163,6 +167,35 @@ TEST(ConfigDialog, IFAndClockAreCheckedAndTheMainWindowShowsWhatIsApplied) {
     EXPECT_DOUBLE_EQ(vfo.ClkIn(), 360.096);
     EXPECT_EQ(rig.label("lblIFFreq"), "(0.455 000)");
     EXPECT_EQ(rig.label("lblCLKINFreq"), "360.096 000");
+}
+
+TEST(ConfigDialog, ApplyChecksEveryFieldFirstAndTheLOFollowsAtOnce) {
+    ConfigRig rig;
+    ASSERT_TRUE(rig.startWindow());
+    ad9951& vfo = rig.core->session().vfo();
+    const std::string lo = rig.label("lblStatsVal3");
+    rig.config([&](ui::frmConfig& d) {
+        // Ticked through its accessible action, the encoder box acts as a click does.
+        QAccessible::queryAccessibleInterface(Find<QCheckBox>(&d, "chkEnableEncoder"))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::toggleAction());
+        EXPECT_TRUE(Find<QCheckBox>(&d, "chkShaftAutoRate")->isEnabled());
+        Type(Find<QLineEdit>(&d, "txtIFFrequency"), "455000");
+        Click(Find<QCheckBox>(&d, "chkRigctl"));
+        Type(Find<QLineEdit>(&d, "txtRigctlPort"), "99999");
+        Click(Find<QPushButton>(&d, "cmdApply"));
+        EXPECT_TRUE(rig.messages.contains("The rigctl port must be a whole number"));
+        EXPECT_FALSE(rig.core->tuning().enableShaftEncoder());
+        EXPECT_DOUBLE_EQ(vfo.IFFreq(), 45.0);
+        EXPECT_EQ(rig.label("lblStatsVal3"), lo);
+        Click(Find<QCheckBox>(&d, "chkRigctl"));
+        Click(Find<QPushButton>(&d, "cmdApply"));
+        EXPECT_TRUE(rig.core->tuning().enableShaftEncoder());
+        EXPECT_DOUBLE_EQ(vfo.IFFreq(), 0.455);
+        // The statistics' LO is the synthesiser's new output at once.
+        EXPECT_NE(rig.label("lblStatsVal3"), lo);
+        EXPECT_EQ(rig.label("lblStatsVal3"), FormatNumber(vfo.FreqOut(), "#0.##0 ##0 0 MHz"));
+    });
 }
 
 TEST(ConfigDialog, PortsChipsAndTheWordsSentOnTheNewLines) {
@@ -191,7 +224,7 @@ TEST(ConfigDialog, PortsChipsAndTheWordsSentOnTheNewLines) {
         Click(Find<QPushButton>(&d, "cmdApply"));
         ASSERT_FALSE(rig.messages.messages().empty());
         const std::string& text = rig.messages.messages().back().text;
-        EXPECT_NE(text.find("COM Port Interface Error"), std::string::npos) << text;
+        EXPECT_NE(text.find("Serial Port Interface Error"), std::string::npos) << text;
         EXPECT_NE(text.find(byId), std::string::npos) << text;
         EXPECT_NE(text.find("'dialout' group"), std::string::npos) << text;
         EXPECT_EQ(vfo.ComDevice(), byId);
