@@ -270,7 +270,11 @@ TEST(PresetEditor, SaveAndEditRecords) {
     ReceiverSnapshot s;
     s.tunedFreqMHz = 3.6995;
     s.demodMode = 2;
+    s.filterHi = 2700;
+    s.agcMode = 3;
     PresetEditRequest save = BeginSaveToPreset(preset, s, 0);
+    EXPECT_EQ(save.record.FilterHi, 2700); // the current settings, edges and AGC included
+    EXPECT_EQ(save.record.AGCMode, 3);
     EXPECT_EQ(save.title, "Save Current Settings to Preset 4");
     EXPECT_EQ(save.button, "&Save");
     EXPECT_FALSE(save.record.Active);
