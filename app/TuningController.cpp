@@ -122,6 +122,10 @@ void TuningController::knobChanged(std::int32_t position) {
     showTunedFreq();
 }
 
+std::int32_t TuningController::knobPosition() const {
+    return m_knob ? m_knob->Position() : 0;
+}
+
 double TuningController::maxTunableMHz() const {
     return m_session.maxTunableMHz();
 }

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace orvex::ui {
@@ -334,6 +335,17 @@ void FrequencyPanel::refresh() {
     SetTextColour(m_rate, t.lblTuningRateColour);
     SetToolTip(m_rate, t.lblTuningRateToolTip);
     SetText(m_dialRate, t.lblTuneDialRate.empty() ? t.lblTuningRate : t.lblTuneDialRate);
+    // The shaft encoder moves the same knob: the dial on screen turns with it.
+    if (const int position = m_tuning.knobPosition(); position != m_knobPosition) {
+        const int span = m_knob->maximum() - m_knob->minimum() + 1;
+        const int shown =
+            m_knob->minimum() +
+            ((m_knobLast - m_knob->minimum() + position - m_knobPosition) % span + span) % span;
+        const QSignalBlocker quiet(m_knob);
+        m_knob->setValue(shown);
+        m_knobLast = shown;
+        m_knobPosition = position;
+    }
     m_display->refresh();
 }
 
@@ -345,8 +357,9 @@ void FrequencyPanel::knobMoved(int value) {
     if (d < -span / 2) d += span;
     m_knobLast = value;
     if (d == 0) return;
-    m_knobCount += d > 0 ? 1 : -1;
-    m_tuning.knobChanged(m_knobCount);
+    // One step from where the knob is, which the shaft encoder may have moved since.
+    m_knobPosition = m_tuning.knobPosition() + (d > 0 ? 1 : -1);
+    m_tuning.knobChanged(m_knobPosition);
 }
 
 void FrequencyPanel::openEntry(const QString& text) {

@@ -84,8 +84,8 @@ private:
     QLineEdit* m_entry;
     QMenu* m_menu;
     int m_menuDigit = 0;
-    int m_knobLast = 0;
-    int m_knobCount = 0;
+    int m_knobLast = 0;     // the dial's value after the last move
+    int m_knobPosition = 0; // the knob's position the dial shows
     // A press on the knob: a click (released where it was pressed) steps the knob's rate
     // presets; a drag turns it.
     QPoint m_knobPressAt;

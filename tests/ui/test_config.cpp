@@ -12,6 +12,7 @@
 #include "radio/RecordingPorts.h"
 #include "ui/ConfigPanel.h"
 #include "ui/DisplaySizePanel.h"
+#include "ui/FrequencyPanel.h"
 #include "ui/frmCalibrate.h"
 #include "ui/frmConfig.h"
 #include "ui/frmMain.h"
@@ -21,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDial>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -196,6 +198,37 @@ TEST(ConfigDialog, ApplyChecksEveryFieldFirstAndTheLOFollowsAtOnce) {
         EXPECT_NE(rig.label("lblStatsVal3"), lo);
         EXPECT_EQ(rig.label("lblStatsVal3"), FormatNumber(vfo.FreqOut(), "#0.##0 ##0 0 MHz"));
     });
+}
+
+// The shaft encoder on the port's CTS and DSR lines and the knob on screen turn one knob: the
+// dial follows the encoder, and its next turn goes on from there the way it is turned.
+TEST(ConfigDialog, TheKnobOnScreenAndTheEncoderShareOnePosition) {
+    ConfigRig rig;
+    rig.store.save("frmMain", "CurrentCaptureDevice", "2"); // the IF recording: real ports
+    ASSERT_TRUE(rig.startWindow());
+    ad9951& vfo = rig.core->session().vfo();
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
+    rig.core->tuning().setEnableShaftEncoder(true);
+    const auto lines = [&](int s) { // bit 0 set: CTS off, bit 1 set: DSR off
+        rig.hardware.setModemStatus({(s & 1) == 0, (s & 2) == 0});
+        rig.core->tuning().tmrShaft_Timer();
+    };
+    lines(0); // the first poll takes the lines as they are
+    QDial* dial = rig.window->frequency()->knob();
+    const int span = dial->maximum() - dial->minimum() + 1;
+    const int before = dial->value();
+    for (const int s : {2, 3, 1, 0}) // four steps up, 100 Hz each
+        lines(s);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1004, 1e-9);
+    EXPECT_EQ((dial->value() - before + span) % span, 4);
+    dial->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1005, 1e-9);
+    for (const int s : {1, 3}) // two down
+        lines(s);
+    dial->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1002, 1e-9);
+    dial->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1003, 1e-9);
 }
 
 TEST(ConfigDialog, PortsChipsAndTheWordsSentOnTheNewLines) {
