@@ -2,6 +2,7 @@
 // widgets and through the accessibility interface after clicks, wheel notches and accessible
 // actions, and a restart of the window on the settings the first run saved.
 #include "PanelRig.h"
+#include "core/IniSettingsStore.h"
 #include "display/Waterfall.h"
 #include "display/clsSpectrumAnalyser.h"
 #include "dsp/ReceiveChain.h"
@@ -218,10 +219,23 @@ TEST(PanelTruth, EveryCheckableControlActsAlikeThroughItsAccessibleActions) {
 }
 
 // Changed on the panel, kept over a close with the close box and a new start on the settings
-// the first run saved.
+// file the first run wrote.
 TEST(PanelTruth, WhatTheListenerSetComesBackAfterARestart) {
+    std::unique_ptr<IniSettingsStore> file; // outlives the rig's core
     PanelRig rig;
     ASSERT_TRUE(rig.ok);
+    const auto startOnFile = [&] {
+        rig.window.reset();
+        rig.core.reset();
+        file = std::make_unique<IniSettingsStore>(rig.path("settings.ini"));
+        ASSERT_TRUE(file->load());
+        rig.core = std::make_unique<app::ReceiverCore>(*file, rig.options);
+        rig.window = std::make_unique<ui::frmMain>(*rig.core);
+        ASSERT_TRUE(rig.window->start());
+        rig.window->show();
+    };
+    startOnFile();
+    ASSERT_FALSE(HasFatalFailure());
     QWidget* w = rig.window.get();
     QTest::mouseClick(rig.window->displaySize()->option(0), Qt::LeftButton); // Ext
     const auto setValue = [&](const char* name, double v) {
@@ -242,10 +256,8 @@ TEST(PanelTruth, WhatTheListenerSetComesBackAfterARestart) {
     rig.window->close(); // the close box
     ASSERT_TRUE(rig.core->unloaded());
 
-    rig.window.reset();
-    rig.core = std::make_unique<app::ReceiverCore>(rig.store, rig.options);
-    rig.window = std::make_unique<ui::frmMain>(*rig.core);
-    ASSERT_TRUE(rig.window->start());
+    startOnFile(); // what reached the disk, read by a new store
+    ASSERT_FALSE(HasFatalFailure());
     w = rig.window.get();
     const ReceiveState& s = rig.core->session().state();
     EXPECT_TRUE(Child<QAbstractButton>(w, "chkScopeMode1")->isChecked());
