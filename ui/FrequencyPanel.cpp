@@ -110,6 +110,7 @@ void FrequencyDisplay::layoutDigits() {
         m_rects[static_cast<std::size_t>(i)] = QRect(x, (h - fm.height()) / 2, dw, fm.height());
         x += dw;
     }
+    Q_EMIT digitsMoved();
 }
 
 QRect FrequencyDisplay::digitRect(int i) const {
@@ -248,9 +249,11 @@ FrequencyPanel::FrequencyPanel(app::TuningController& tuning, app::ValuesControl
     setObjectName("frFreqCtl");
     m_display = new FrequencyDisplay(tuning, this);
     const char* scaleNames[3] = {"MHz", "kHz", "Hz"};
+    m_scaleRow = new QWidget(this);
+    m_scaleRow->installEventFilter(this);
     for (int k = 0; k < 3; ++k) {
         auto* l = new ClickLabel(
-            scaleNames[k], [this, k] { m_tuning.lblScale_Click(k); }, this);
+            scaleNames[k], [this, k] { m_tuning.lblScale_Click(k); }, m_scaleRow);
         l->setObjectName(QString("lblScale%1").arg(k));
         l->setAlignment(Qt::AlignCenter);
         l->setToolTip(QString("Click to set the %1 digits to zero").arg(scaleNames[k]));
@@ -313,8 +316,9 @@ FrequencyPanel::FrequencyPanel(app::TuningController& tuning, app::ValuesControl
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(2);
     grid->addWidget(m_display, 0, 0, 1, 3);
-    for (int k = 0; k < 3; ++k)
-        grid->addWidget(m_scale[static_cast<std::size_t>(k)], 1, k);
+    m_scaleRow->setMinimumHeight(m_scale[0]->sizeHint().height());
+    grid->addWidget(m_scaleRow, 1, 0, 1, 3);
+    connect(m_display, &FrequencyDisplay::digitsMoved, this, &FrequencyPanel::placeScale);
     grid->addWidget(m_rate, 2, 0, 1, 3, Qt::AlignCenter);
     auto* knobBox = new QVBoxLayout;
     knobBox->addWidget(m_knob, 0, Qt::AlignHCenter);
@@ -335,6 +339,7 @@ void FrequencyPanel::refresh() {
     SetTextColour(m_rate, t.lblTuningRateColour);
     SetToolTip(m_rate, t.lblTuningRateToolTip);
     SetText(m_dialRate, t.lblTuneDialRate.empty() ? t.lblTuningRate : t.lblTuneDialRate);
+    if (static_cast<int>(t.lbl7SegHigh.size()) != m_highDigits) placeScale();
     // The shaft encoder moves the same knob: the dial on screen turns with it.
     if (const int position = m_tuning.knobPosition(); position != m_knobPosition) {
         const int span = m_knob->maximum() - m_knob->minimum() + 1;
@@ -347,6 +352,20 @@ void FrequencyPanel::refresh() {
         m_knobPosition = position;
     }
     m_display->refresh();
+}
+
+// Each zeroing label spans the digits it zeroes, whatever the size of the readout.
+void FrequencyPanel::placeScale() {
+    constexpr int kFirst[3] = {0, 2, 5}, kLast[3] = {1, 4, 8};
+    // From 100 MHz up the MHz label spans the hundreds left of digit 0 too.
+    m_highDigits = m_tuning.started() ? static_cast<int>(m_tuning.model().lbl7SegHigh.size()) : 0;
+    for (int k = 0; k < 3; ++k) {
+        QRect digits = m_display->digitRect(kFirst[k]).united(m_display->digitRect(kLast[k]));
+        if (k == 0) digits.setLeft(digits.left() - m_highDigits * digits.width() / 2);
+        const QPoint left = m_scaleRow->mapFrom(this, m_display->mapTo(this, digits.topLeft()));
+        m_scale[static_cast<std::size_t>(k)]->setGeometry(left.x(), 0, digits.width(),
+                                                          m_scaleRow->height());
+    }
 }
 
 void FrequencyPanel::knobMoved(int value) {
@@ -388,6 +407,8 @@ void FrequencyPanel::submitEntry() {
 }
 
 bool FrequencyPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_scaleRow && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        placeScale();
     if (watched == m_knob && !m_knobDragging) {
         // A click on the tuning dial steps the dial-rate presets (1 kHz down to 1 Hz); only a
         // drag turns it.

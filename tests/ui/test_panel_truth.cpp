@@ -126,6 +126,24 @@ TEST(PanelTruth, TheReadoutShowsEveryDigitAndItsZeroingKeepsTheHundreds) {
     EXPECT_EQ(shown, "1234567891");
     QAccessibleInterface* f = QAccessible::queryAccessibleInterface(rig.readout());
     EXPECT_EQ(f->text(QAccessible::Description), "123.4567891 MHz");
+    // The hundreds are drawn left of digit 0, which keeps its place and its step (10 MHz).
+    const QRect tens = rig.readout()->digitRect(0);
+    const QImage drawn = rig.readout()->grab().toImage();
+    int lit = 0;
+    for (int x = tens.left() - tens.width(); x < tens.left(); ++x)
+        for (int y = tens.top(); y <= tens.bottom(); ++y)
+            lit += qRed(drawn.pixel(x, y)) > 128 ? 1 : 0;
+    EXPECT_GT(lit, 10);
+    rig.hoverDigit(0);
+    EXPECT_DOUBLE_EQ(rig.core->session().vfo().TuneStep(), 10.0);
+    // Each zeroing label stands under the digits it zeroes, the hundreds included.
+    const int first[3] = {0, 2, 5}, last[3] = {1, 4, 8};
+    for (int k = 0; k < 3; ++k) {
+        const QLabel* l = rig.window->frequency()->scale(k);
+        const int centre = rig.readout()->mapFromGlobal(l->mapToGlobal(l->rect().center())).x();
+        EXPECT_GT(centre, rig.readout()->digitRect(first[k]).left() - (k == 0 ? tens.width() : 0));
+        EXPECT_LT(centre, rig.readout()->digitRect(last[k]).right()) << k;
+    }
     QTest::mouseClick(rig.window->frequency()->scale(1), Qt::LeftButton); // the kHz digits
     EXPECT_NEAR(rig.core->session().vfo().TunedFreq(), 123.0007891, 1e-9);
     EXPECT_EQ(f->text(QAccessible::Description), "123.0007891 MHz");
