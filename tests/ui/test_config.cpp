@@ -198,6 +198,13 @@ TEST(ConfigDialog, ApplyChecksEveryFieldFirstAndTheLOFollowsAtOnce) {
         EXPECT_NE(rig.label("lblStatsVal3"), lo);
         EXPECT_EQ(rig.label("lblStatsVal3"), FormatNumber(vfo.FreqOut(), "#0.##0 ##0 0 MHz"));
     });
+    // Every row of the statistics shows whole inside its frame, the thread rows included.
+    QWidget* stats = Find<QWidget>(rig.window.get(), "frStats");
+    for (const int row : {0, 1, 2, 3, 4, 5, 9, 10, 11}) {
+        auto* v = Find<QLabel>(stats, QString("lblStatsVal%1").arg(row).toUtf8());
+        EXPECT_TRUE(v->isVisible()) << row;
+        EXPECT_TRUE(stats->rect().contains(QRect(v->mapTo(stats, QPoint()), v->size()))) << row;
+    }
 }
 
 // The shaft encoder on the port's CTS and DSR lines and the knob on screen turn one knob: the
