@@ -84,6 +84,14 @@ TEST(PanelTruth, TheAFFilterFiguresFollowEveryChangeOfTheFilter) {
     EXPECT_EQ(Text(w, "lblFHi"), "610");
     EXPECT_EQ(AccessibleValue(hi), 610.0);
 
+    // The dynamic filter, switched off, gives back the preset's edges, and the figures say so.
+    Click(w, "chkDynFilter");
+    Click(w, "chkDynFilter");
+    EXPECT_EQ(s.FilterHi, 600);
+    EXPECT_EQ(Text(w, "lblFHi"), "600");
+    EXPECT_EQ(AccessibleValue(hi), 600.0);
+    EXPECT_EQ(rig.window->filters()->slider(1)->value(), 6000 - 600);
+
     // Music mode lowers the low edge, and every figure shows it.
     Click(w, "chkMusic");
     EXPECT_EQ(Text(w, "lblFLo"), "50");
