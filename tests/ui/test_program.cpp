@@ -61,24 +61,6 @@ void CopyBandPlan(const QTemporaryDir& dir) {
                 dir.filePath("bandplans/Broadcast.bpl"));
 }
 
-class ProgramSignals : public ::testing::TestWithParam<int> {};
-
-TEST_P(ProgramSignals, ShutDownLikeCloseSavingSettingsAndBandPlans) {
-    QTemporaryDir dir;
-    CopyBandPlan(dir);
-    const QString plan = dir.filePath("bandplans/Broadcast.bpl");
-    const ino_t before = Inode(plan);
-    ASSERT_TRUE(RunUntilSignal(dir, GetParam()));
-    QFile settings(dir.filePath("settings.ini"));
-    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
-    const QByteArray text = settings.readAll();
-    EXPECT_TRUE(text.contains("CurrentDemodMode")) << text.toStdString();
-    EXPECT_TRUE(text.contains("TunedFreq"));
-    EXPECT_NE(Inode(plan), before); // written back (a new file replaced the old one)
-}
-
-INSTANTIATE_TEST_SUITE_P(TermAndInt, ProgramSignals, ::testing::Values(SIGTERM, SIGINT));
-
 // The spectrum display's settings reach the settings file however the program ends, and what
 // the listener left comes back at the next start (and is written again at its end).
 TEST(ProgramSettings, TheSpectrumDisplaySurvivesRestartsEndedBySignals) {
@@ -107,5 +89,23 @@ TEST(ProgramSettings, TheSpectrumDisplaySurvivesRestartsEndedBySignals) {
     // The oscilloscope came back and ran: it shows every sample, without averaging.
     EXPECT_EQ(second.value("SpectrumAnalyser.Mode.1/FastMode").toString(), "True");
 }
+
+class ProgramSignals : public ::testing::TestWithParam<int> {};
+
+TEST_P(ProgramSignals, ShutDownLikeCloseSavingSettingsAndBandPlans) {
+    QTemporaryDir dir;
+    CopyBandPlan(dir);
+    const QString plan = dir.filePath("bandplans/Broadcast.bpl");
+    const ino_t before = Inode(plan);
+    ASSERT_TRUE(RunUntilSignal(dir, GetParam()));
+    QFile settings(dir.filePath("settings.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QByteArray text = settings.readAll();
+    EXPECT_TRUE(text.contains("CurrentDemodMode")) << text.toStdString();
+    EXPECT_TRUE(text.contains("TunedFreq"));
+    EXPECT_NE(Inode(plan), before); // written back (a new file replaced the old one)
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndInt, ProgramSignals, ::testing::Values(SIGTERM, SIGINT));
 
 } // namespace
