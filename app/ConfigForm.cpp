@@ -1,6 +1,7 @@
 #include "ConfigForm.h"
 
 #include "ConfigController.h"
+#include "audio/UdpAudioSender.h"
 #include "core/Format.h"
 #include "core/MessageSink.h"
 #include "core/SettingsStore.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace orvex::app {
 namespace {
@@ -128,6 +130,10 @@ void ConfigForm::CalibrationClosed(bool applyChanges) {
         txtDDSClkin = FormatNumber(std::fabs(m_config.vfo().ClkIn()) * 1000000.0, "#0");
 }
 
+// Every field is checked before anything is applied: a wrong one is named and nothing changes.
+// Then the IF and clock (retuning), the simulated receiver and the sound devices, the lines,
+// the options, the audio for other programs, and last the remote-control server (a port another
+// program holds is reported once everything else is in force).
 bool ConfigForm::cmdApply_Click() {
     if (m_config.unloaded()) return false;
     ad9951& v = m_config.vfo();
@@ -144,21 +150,28 @@ bool ConfigForm::cmdApply_Click() {
         ShowMessage("IF Frequency must be greater than 0.4 MHZ", MessageIcon::None, title);
         return false;
     }
-    const double previousIF = v.IFFreq();
-    v.setIFFreq(chkIFHigh ? ifMHz : -ifMHz);
     const double clock = NumberIn(txtDDSClkin) / 1000000.0;
     if (!(clock > 1.0)) {
         ShowMessage("CLKIN must be greater than 1.0000 MHZ", MessageIcon::None, title);
-        return false; // the new IF stays applied
+        return false;
     }
     // An IF at or above half the clock leaves nothing the synthesiser can tune to.
     if (ifMHz >= clock / 2.0) {
-        v.setIFFreq(previousIF);
         ShowMessage("IF Frequency must be below half the DDS clock (" +
                         FormatNumber(clock / 2.0, "#0.000 000") + " MHz)",
                     MessageIcon::None, title);
         return false;
     }
+    const std::optional<std::uint16_t> rigctlPort = checkRemoteControl();
+    if (!rigctlPort) return false;
+    audio::UdpEndpoint udp;
+    if (std::string error; !Trimmed(txtUdpAddress).empty() &&
+                           !audio::ParseUdpEndpoint(Trimmed(txtUdpAddress), udp, error)) {
+        ShowMessage("The UDP address " + error, MessageIcon::None, Caption + " - ERROR");
+        return false;
+    }
+
+    v.setIFFreq(chkIFHigh ? ifMHz : -ifMHz);
     v.setClkIn(clock);
     m_config.retune();
 
@@ -182,9 +195,6 @@ bool ConfigForm::cmdApply_Click() {
 
     applyInterface();
 
-    if (!applyRemoteControl()) return false;
-    if (!applyProgramAudio()) return false;
-
     ConfigOptions o = m_config.options();
     o.UseSPL = chkUseSPL;
     o.ShaftAutoRate = chkShaftAutoRate;
@@ -192,7 +202,9 @@ bool ConfigForm::cmdApply_Click() {
     o.AutoDDSRefresh = chkAutoDDSRefresh;
     o.ScrollWheelEnableOverScope = chkScrollWheelEnableOverScope;
     m_config.setOptions(o);
-    return true;
+
+    applyProgramAudio();
+    return applyRemoteControl(*rigctlPort);
 }
 
 // The chip, then the interface and port. A port opened anew gets the chip's set-up and the
@@ -232,26 +244,30 @@ void ConfigForm::applyInterface() {
     if (changed) m_config.reprogramSynthesiser();
 }
 
-// The server restarts only when its choice changed; a port that cannot be bound keeps the
-// dialog open with the reason.
-bool ConfigForm::applyRemoteControl() {
-    const std::string title = Caption + " - ERROR";
-    const RemoteView& remote = m_config.remote();
-    const std::string address =
-        Trimmed(txtRigctlAddress).empty() ? std::string("127.0.0.1") : Trimmed(txtRigctlAddress);
+// The remote-control port, checked with the other fields: the port to listen on (the one in
+// use while the server stays off), or nothing when it is not a port (the message names it).
+std::optional<std::uint16_t> ConfigForm::checkRemoteControl() const {
     const auto port = ParseNumber(Trimmed(txtRigctlPort));
     if (chkRigctl && (!port || *port < 1 || *port > 65535 || *port != std::floor(*port))) {
         ShowMessage("The rigctl port must be a whole number from 1 to 65535", MessageIcon::None,
-                    title);
-        return false;
+                    Caption + " - ERROR");
+        return std::nullopt;
     }
-    const auto p = static_cast<std::uint16_t>(chkRigctl ? *port : remote.Port);
+    return static_cast<std::uint16_t>(chkRigctl ? *port : m_config.remote().Port);
+}
+
+// The server restarts only when its choice changed; a port that cannot be bound keeps the
+// dialog open with the reason.
+bool ConfigForm::applyRemoteControl(std::uint16_t p) {
+    const RemoteView& remote = m_config.remote();
+    const std::string address =
+        Trimmed(txtRigctlAddress).empty() ? std::string("127.0.0.1") : Trimmed(txtRigctlAddress);
     bool ok = true;
     if (chkRigctl != remote.On || (chkRigctl && (p != remote.Port || address != remote.Address)) ||
         (chkRigctl && !remote.Listening)) {
         std::string why;
         ok = m_config.setRemoteControl(chkRigctl, p, address, &why);
-        if (!ok) ShowMessage(why, MessageIcon::None, title);
+        if (!ok) ShowMessage(why, MessageIcon::None, Caption + " - ERROR");
     }
     chkRigctl = m_config.remote().On;
     txtRigctlAddress = m_config.remote().Address;

@@ -3,11 +3,12 @@
 // It holds what the dialog's controls show and runs their handlers on the configuration
 // controller (app/ConfigController.h):
 // load fills the controls from the DDS controller, the sound card and the option flags; Apply
-// checks the IF and the clock, puts them into the controller and retunes, changes the sound
-// devices and the simulated receiver's options, moves the synthesiser's control lines to the
-// chosen interface, port and chip, and sets the option flags; OK applies and closes, Cancel
-// closes with nothing applied. The window copies its controls into the fields before a handler
-// runs and shows the fields afterwards.
+// checks every field first (chip and interface, IF, clock, the remote-control port, the UDP
+// address) and applies nothing when one is wrong; then it puts the IF and clock into the
+// controller and retunes, changes the sound devices and the simulated receiver's options, moves
+// the synthesiser's control lines to the chosen interface, port and chip, and sets the option
+// flags; OK applies and closes, Cancel closes with nothing applied. The window copies its controls
+// into the fields before a handler runs and shows the fields afterwards.
 //
 // Linux devices stand where port numbers were: the serial port is a device path (a port the
 // numbers reach is kept as "ComPort", any other path as "ComDevice"), the parallel port is
@@ -15,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,7 +92,8 @@ public:
 
 private:
     void applyInterface();
-    bool applyRemoteControl();
+    std::optional<std::uint16_t> checkRemoteControl() const;
+    bool applyRemoteControl(std::uint16_t port);
     bool applyProgramAudio();
 
     ConfigController& m_config;

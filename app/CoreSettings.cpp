@@ -24,6 +24,10 @@ std::string IFKey(std::size_t n, const char* edge) {
     return "IFFilterSettings(" + std::to_string(n) + ")." + edge;
 }
 
+std::string AGCKey(std::size_t n, const char* time) {
+    return "AGCModes(" + std::to_string(n) + ")." + time;
+}
+
 // Int() of a stored figure, or nullopt when it does not fit the 64-bit range.
 std::optional<std::int64_t> IntPart(double x) {
     if (!std::isfinite(x) || x >= 9.2e18 || x <= -9.2e18) return std::nullopt;
@@ -83,8 +87,14 @@ void ReceiverCore::RestoreSettings() {
         s.OutputAttenuation = static_cast<float>(*v);
     if (auto v = ParseNumber(text("NoiseFloor", "1000000")); v && std::isfinite(*v) && *v >= 0)
         s.MeterReference = *v / 100000.0;
-    if (auto v = ParseInt32(text("MusicMode", "0")); v && *v >= 0 && *v <= 1)
+    if (auto v = ParseInt32(text("MusicMode", "0")); v && *v >= 0 && *v <= 1) {
+        // Music mode keeps the low edge it replaces, to give it back when it is cleared: that is
+        // the low edge of the restored preset, not the start-up default.
+        if (*v == 1 && s.CurrentFilterMode >= 0 &&
+            s.CurrentFilterMode < static_cast<std::int32_t>(s.FilterPresets.size()))
+            s.FilterLo = s.FilterPresets[static_cast<std::size_t>(s.CurrentFilterMode)].CurrentLo;
         chain.SetCheck(ChainCheck::Music, *v == 1);
+    }
     const char* sizeKeys[] = {"ExtendedDisplay", "StandardDisplay", "CompactDisplay",
                               "FullDisplay"};
     for (std::int32_t i = 0; i < 4; ++i)
@@ -132,6 +142,23 @@ void ReceiverCore::RestoreSettings() {
             setting.CurrentHi = *v;
         if (auto v = readInt(IFKey(n, "CurrentLo").c_str(), setting.CurrentLo, 0, 6000))
             setting.CurrentLo = *v;
+    }
+    // Beyond the keys above: the dynamic filter's switch and the times of every AGC selection
+    // (the current one's are the labels above), so that each comes back as it was left.
+    if (auto v = readBool("DynFilter", s.chkDynFilter.Value))
+        chain.SetCheck(ChainCheck::DynFilter, *v);
+    for (std::size_t n = 0; n < s.AGCModes.size(); ++n) {
+        AGCModeRecord& m = s.AGCModes[n];
+        const ValueLabel& delay = s.lblAGCAttack;
+        const ValueLabel& ramp = s.lblAGCDecay;
+        if (auto v = readInt(AGCKey(n, "CurrentDelay").c_str(), m.CurrentDelay,
+                             static_cast<std::int32_t>(std::min(0.0f, delay.Min)),
+                             static_cast<std::int32_t>(delay.Max)))
+            m.CurrentDelay = *v;
+        if (auto v = readInt(AGCKey(n, "CurrentRamp").c_str(), m.CurrentRamp,
+                             static_cast<std::int32_t>(std::min(0.0f, ramp.Min)),
+                             static_cast<std::int32_t>(ramp.Max)))
+            m.CurrentRamp = *v;
     }
     log("RestoreSettings : End");
 }
@@ -185,6 +212,11 @@ void ReceiverCore::SaveSettings() {
     for (std::size_t n = 0; n < s.IFFilterSettings.size(); ++n) {
         put(IFKey(n, "CurrentHi"), IntText(s.IFFilterSettings[n].CurrentHi));
         put(IFKey(n, "CurrentLo"), IntText(s.IFFilterSettings[n].CurrentLo));
+    }
+    put("DynFilter", BoolText(s.chkDynFilter.Value));
+    for (std::size_t n = 0; n < s.AGCModes.size(); ++n) {
+        put(AGCKey(n, "CurrentDelay"), IntText(s.AGCModes[n].CurrentDelay));
+        put(AGCKey(n, "CurrentRamp"), IntText(s.AGCModes[n].CurrentRamp));
     }
 }
 

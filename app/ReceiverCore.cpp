@@ -25,7 +25,7 @@ ReceiverCore::ReceiverCore(SettingsStore& store, CoreOptions options)
     : m_store(store), m_options(std::move(options)), m_values(m_session, m_life),
       m_power(m_session, m_trace, m_life, m_options.realTime), m_window(m_session, m_life),
       m_tuning(m_session, m_values, m_life), m_controls(m_session, m_values, m_life),
-      m_spectrum(m_session, m_values, m_life), m_stats(m_session, m_life),
+      m_spectrum(m_session, m_values, m_store, m_life), m_stats(m_session, m_life),
       m_bands(m_session, m_values, m_life), m_record(m_session, m_trace),
       m_remote(m_session, m_store, m_trace,
                {[this] { return m_power.view().PowerOn; },

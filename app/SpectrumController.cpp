@@ -8,17 +8,23 @@
 #include "app/ValuesController.h"
 #include "core/Format.h"
 #include "core/Numeric.h"
+#include "core/SettingsStore.h"
 #include "dsp/DisplayPorts.h"
 #include "radio/ad9951.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace orvex::app {
 namespace {
 
 constexpr std::int32_t kSampleRate = 48000;
-constexpr std::int32_t kOrder = 11;            // 2048 points
+constexpr std::int32_t kOrder = 11; // 2048 points
+constexpr const char* kSection = "SpectrumAnalyser";
+// The width and centre entries count 1024ths of the axis: FFT bins on the radio axis (24 kHz
+// of IF), a quarter bin each on the audio axis of "AF Out" (6 kHz).
+constexpr double kWindowSteps = 1024.0;
 constexpr std::int32_t kGainSliderMax = 20;    // 2^-10 .. 2^10: -60 .. +60 dB
 constexpr double kWheelStepFloorMHz = 0.00001; // 10 Hz
 
@@ -39,8 +45,8 @@ CheckBox Check(const char* caption, const char* tip, bool value = false) {
 } // namespace
 
 SpectrumController::SpectrumController(RadioSession& session, ValuesController& values,
-                                       const LifeCycle& life)
-    : m_session(session), m_values(values), m_life(life) {
+                                       SettingsStore& store, const LifeCycle& life)
+    : m_session(session), m_values(values), m_store(store), m_life(life) {
     connect(&m_session, &RadioSession::spectrumRedrawDue, this,
             [this] { tmrSpectrumDisplay_Timer(); });
     // The hover reset hides the read-out.
@@ -62,8 +68,46 @@ void SpectrumController::detach() {
 }
 
 void SpectrumController::saveSettings() {
-    if (m_analyser) m_analyser->SaveSettings();
     if (m_waterfall) m_waterfall->SaveSettings();
+    if (!m_analyser) return;
+    m_analyser->SaveSettings();
+    const ValueTable& t = m_values.table();
+    m_store.save(kSection, "SweepWidth", SingleText(t.label(WheelEntry::ScopeWidth).Value));
+    m_store.save(kSection, "SweepCentre", SingleText(t.label(WheelEntry::ScopeCentre).Value));
+    m_store.save(kSection, "SpectrumSmooth", IntText(m_analyser->SpectrumSmooth()));
+    m_store.save(kSection, "TraceGain", SingleText(m_analyser->Gain()));
+}
+
+// The display window, the smoothing and the trace gain as the last run left them; a value that
+// cannot be read or lies outside its control's range is ignored.
+void SpectrumController::restoreControls() {
+    ValueTable& t = m_values.table();
+    const auto number = [this](const char* key, double lo, double hi) -> std::optional<double> {
+        const auto v = ParseNumber(m_store.get(kSection, key, ""));
+        if (v && std::isfinite(*v) && *v >= lo && *v <= hi) return v;
+        return std::nullopt;
+    };
+    for (const auto& [key, entry] : {std::pair{"SweepWidth", WheelEntry::ScopeWidth},
+                                     std::pair{"SweepCentre", WheelEntry::ScopeCentre},
+                                     std::pair{"SpectrumSmooth", WheelEntry::SpectrumSmooth}}) {
+        ValueLabel& l = t.label(entry);
+        if (const auto v = number(key, l.Min, l.Max)) l.Value = static_cast<float>(*v);
+    }
+    if (m_analyser)
+        m_analyser->setSpectrumSmooth(RoundHalfEven32(t.label(WheelEntry::SpectrumSmooth).Value));
+    t.showCaption(WheelEntry::SpectrumSmooth);
+    // The gain slider doubles or halves the traces per step from 0 dB half way.
+    const double steps = m_view.sldSpectrumGain.Max / 2.0;
+    if (const auto g = number("TraceGain", std::pow(2.0, -steps), std::pow(2.0, steps)))
+        setTraceGain(m_view.sldSpectrumGain.Max / 2 - RoundHalfEven32(std::log2(*g)));
+}
+
+void SpectrumController::setTraceGain(std::int32_t position) {
+    Slider& g = m_view.sldSpectrumGain;
+    g.Value = std::clamp(position, g.Min, g.Max);
+    const double gain = std::pow(2.0, g.Max / 2.0 - g.Value);
+    if (m_analyser) m_analyser->setGain(static_cast<float>(gain));
+    g.ToolTip = "YGain : " + FormatNumber(20.0 * std::log10(gain), "#0 dB");
 }
 
 // ---- start-up ----------------------------------------------------------------------------------
@@ -193,12 +237,17 @@ void SpectrumController::setUp() {
     // The mode box of the restored mode is cleared and ticked: its set-up runs once, and
     // writing the mode runs init through SetupDisplay; then init once more.
     const std::int32_t mode = d->Mode();
+    restoreControls();
     c.chkScopeMode.Selected = -1;
     chkScopeMode_Click(mode);
     d->init();
-    d->setGain(1.0f);
-    // init measures the window from FStart and FEnd; the oscilloscope keeps its own.
-    if (mode == 1) applyDisplayWindow();
+    setTraceGain(c.sldSpectrumGain.Value);
+    // init measures the window from FStart and FEnd; the oscilloscope, and a window narrowed
+    // in the last run, keep their own.
+    const ValueLabel& width = t.label(WheelEntry::ScopeWidth);
+    const ValueLabel& centre = t.label(WheelEntry::ScopeCentre);
+    if (mode == 1 || width.Value != width.Default || centre.Value != centre.Default)
+        applyDisplayWindow();
     refreshCaptions();
 }
 
@@ -248,15 +297,33 @@ void SpectrumController::tmrSpectrumDisplay_Timer() {
     }
 }
 
-// The notch marker stands where the notch acts on the signal shown: an IF notch on the IF
-// taps, an audio notch on the audio output. Elsewhere its frequency would name nothing drawn.
+// The notch marker stands where the notch acts on the signal shown. An IF notch acts on the IF
+// taps at its own frequency. An audio notch acts on the audio at its frequency f, and on the IF
+// it removes what the detector turns into f: 12 kHz + f in USB, 12 kHz - f in LSB, both in AM
+// (the two sidebands). FM and DRM have no such place, nor has the "Post Demod" tap: there the
+// marker would name nothing drawn and is not shown.
 void SpectrumController::showNotchMarker() {
     const ReceiveState& s = m_session.state();
-    const bool onIF = s.NotchType == 1 && (s.SpectrumSource == 0 || s.SpectrumSource == 1);
-    const bool onAudio = s.NotchType == 0 && s.SpectrumSource == 3;
-    const bool show = s.ShowNotch && (onIF || onAudio);
+    constexpr float kIFCentre = kSampleRate / 4.0f;
+    const auto f = static_cast<float>(s.NotchCentre);
+    const bool ifTap = s.SpectrumSource == 0 || s.SpectrumSource == 1;
+    float first = -1.0f, second = -1.0f;
+    if (s.NotchType == 1 && ifTap) {
+        first = f;
+    } else if (s.NotchType == 0 && s.SpectrumSource == 3) {
+        first = f;
+    } else if (s.NotchType == 0 && ifTap) {
+        if (s.CurrentDemodMode == kModeUSB) first = kIFCentre + f;
+        if (s.CurrentDemodMode == kModeLSB) first = kIFCentre - f;
+        if (s.CurrentDemodMode == kModeAM || s.CurrentDemodMode == kModeBC) {
+            first = kIFCentre - f;
+            second = kIFCentre + f;
+        }
+    }
+    const bool show = s.ShowNotch && first >= 0.0f;
     if (show) {
-        m_analyser->setNotchCentre(static_cast<float>(s.NotchCentre));
+        m_analyser->setNotchCentre(first);
+        m_analyser->setSecondNotchCentre(second);
         m_analyser->setNotchWidth(static_cast<float>(s.NotchWidth));
     }
     if (m_analyser->ShowNotch() != show) m_analyser->setShowNotch(show);
@@ -345,7 +412,8 @@ void SpectrumController::optSpectrumSource_Click(std::int32_t index) {
             d->setFOffset(0);
             d->setReverseSpectrum(true);
         }
-        refreshCaptions();
+        // The display window spans the new axis (FStart to FEnd), so the trace fills it.
+        applyDisplayWindow();
         d->SetupDisplay();
     }
     m_values.refresh();
@@ -426,17 +494,11 @@ void SpectrumController::scopeSliderChanged(ScopeSlider slider, std::int32_t pos
         m_values.refresh();
         break;
     }
-    case ScopeSlider::sldSpectrumGain: {
-        if (!c.sldSpectrumGain.Enabled) return;
-        c.sldSpectrumGain.Value =
-            std::clamp(position, c.sldSpectrumGain.Min, c.sldSpectrumGain.Max);
+    case ScopeSlider::sldSpectrumGain:
         // Half way is 0 dB; every step doubles or halves the traces.
-        const double v = c.sldSpectrumGain.Max / 2.0 - c.sldSpectrumGain.Value;
-        const double gain = std::pow(2.0, v);
-        if (m_analyser) m_analyser->setGain(static_cast<float>(gain));
-        c.sldSpectrumGain.ToolTip = "YGain : " + FormatNumber(20.0 * std::log10(gain), "#0 dB");
+        if (!c.sldSpectrumGain.Enabled) return;
+        setTraceGain(position);
         break;
-    }
     }
     Q_EMIT changed();
 }
@@ -464,9 +526,13 @@ void SpectrumController::applyDisplayWindow() {
     SpectrumDisplay* d = m_analyser;
     if (d == nullptr) return;
     if (d->Mode() == 0) {
-        const std::int32_t top = RoundHalfEven32(width.Max);
-        d->setStartBin(std::max(0, C - W / 2));
-        d->setStopBin(std::min(C + static_cast<std::int32_t>(W * 0.5 + 0.5), top));
+        // The entries count 1024ths of the axis from FStart to FEnd (bins at the IF taps).
+        const double k =
+            d->HzPerBin() > 0.0f ? (d->FEnd() - d->FStart()) / d->HzPerBin() / kWindowSteps : 1.0;
+        const auto bins = [k](double steps) { return RoundHalfEven32(steps * k); };
+        const std::int32_t top = bins(width.Max);
+        d->setStartBin(std::max(0, bins(C - W / 2)));
+        d->setStopBin(std::min(bins(C + static_cast<std::int32_t>(W * 0.5 + 0.5)), top));
     } else if (d->Mode() == 1) {
         const std::int32_t lo = RoundHalfEven32(width.Min);
         const std::int32_t hi = RoundHalfEven32(width.Max);

@@ -19,6 +19,7 @@
 #include <string>
 
 namespace orvex {
+class SettingsStore;
 class SpectrumDisplay;
 class WaterfallDisplay;
 } // namespace orvex
@@ -80,18 +81,22 @@ struct SpectrumControlsView {
 class SpectrumController final : public QObject {
     Q_OBJECT
 public:
-    SpectrumController(RadioSession& session, ValuesController& values, const LifeCycle& life);
+    /// `store` holds the display's settings (section "SpectrumAnalyser"); it must outlive the
+    /// controller.
+    SpectrumController(RadioSession& session, ValuesController& values, SettingsStore& store,
+                       const LifeCycle& life);
 
     /// "Form_Load : New clsSpectrumAnalyser": the window's engines (either may be null).
     void attach(SpectrumDisplay* analyser, WaterfallDisplay* waterfall);
     /// "Form_Load : Initialising MouseOverS": the display's entries of the wheel table.
     void defineValues();
     /// "Form_Load : Initialising SpectrumAnalyser": the analyser configured, the controls
-    /// show its settings.
+    /// show its settings, and the display window, trace gain and smoothing of the last run
+    /// come back (keys "SweepWidth", "SweepCentre", "TraceGain", "SpectrumSmooth").
     void setUp();
     /// The axis around the tuned frequency (start-up, after the band in use is shown).
     void centreOnTunedFrequency();
-    /// The engines write their settings into the store.
+    /// The engines write their settings into the store, and this area its own keys.
     void saveSettings();
     /// Lets go of the engines; nothing draws or is drawn on from here.
     void detach();
@@ -139,12 +144,15 @@ Q_SIGNALS:
 
 private:
     void applyRuns();
+    void restoreControls();
+    void setTraceGain(std::int32_t position);
     void applyDisplayWindow();
     void refreshCaptions();
     void showNotchMarker();
 
     RadioSession& m_session;
     ValuesController& m_values;
+    SettingsStore& m_store;
     const LifeCycle& m_life;
     SpectrumDisplay* m_analyser = nullptr;
     WaterfallDisplay* m_waterfall = nullptr;

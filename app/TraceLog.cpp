@@ -13,8 +13,9 @@
 namespace orvex::app {
 
 bool CommandLineHasTrace(const std::vector<std::string>& arguments) {
-    for (const auto& a : arguments)
-        if (a.find("trace") != std::string::npos) return true;
+    // The first is the program's own path (a folder named "tracer" must not turn it on).
+    for (std::size_t i = 1; i < arguments.size(); ++i)
+        if (arguments[i].find("trace") != std::string::npos) return true;
     return false;
 }
 

@@ -13,6 +13,8 @@
 namespace orvex::app {
 
 /// True when any argument contains "trace" (case-sensitive, anywhere in the argument).
+/// `arguments` is the command line as main() receives it: the first, the program's path, is
+/// not one of the arguments and is not looked at.
 bool CommandLineHasTrace(const std::vector<std::string>& arguments);
 
 /// The log file's folder: $XDG_STATE_HOME/OrvexSDR when that is an absolute path, else

@@ -122,6 +122,10 @@ void TuningController::knobChanged(std::int32_t position) {
     showTunedFreq();
 }
 
+std::int32_t TuningController::knobPosition() const {
+    return m_knob ? m_knob->Position() : 0;
+}
+
 double TuningController::maxTunableMHz() const {
     return m_session.maxTunableMHz();
 }
@@ -146,10 +150,11 @@ void TuningController::noteInterval() {
 void TuningController::tmrTune_Timer() {
     if (!ready()) return;
     const auto digits = m_model->lbl7Seg;
-    const std::string rate = m_model->lblTuningRate;
+    const std::string rate = m_model->lblTuningRate, lo = m_model->LOText;
     m_model->tmrTune_Timer();
     noteInterval();
-    if (digits != m_model->lbl7Seg || rate != m_model->lblTuningRate) Q_EMIT changed();
+    if (digits != m_model->lbl7Seg || rate != m_model->lblTuningRate || lo != m_model->LOText)
+        Q_EMIT changed();
 }
 
 std::int32_t TuningController::tmrVFOUpdate_Timer() {

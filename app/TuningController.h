@@ -56,6 +56,8 @@ public:
     void lblScale_Click(std::int32_t k);
     /// The knob moved to `position` (an unbounded count of detents).
     void knobChanged(std::int32_t position);
+    /// The knob's position, which the knob on screen and the shaft encoder both move.
+    std::int32_t knobPosition() const;
     /// Tunes to `mhz` (typed entry). False, with the reason, when it is outside what the
     /// synthesiser can reach; nothing changes then.
     bool tuneTo(double mhz, std::string* why = nullptr);

@@ -59,16 +59,18 @@ std::string TuningModel::rateCaption(std::int32_t digit, double x) {
 void TuningModel::Display7Seg(const std::string& text) {
     if (text == m_lastShown) return;
     m_lastShown = text;
-    for (int i = 0; i < kDigits; ++i)
-        lbl7Seg[static_cast<std::size_t>(i)] =
-            static_cast<std::size_t>(i) < text.size()
-                ? std::string(1, text[static_cast<std::size_t>(i)])
-                : std::string();
+    // From 100 MHz up the text is longer than the nine digits: the digits keep their places
+    // (digit 0 is always the tens of MHz) and the rest shows before them.
+    const std::size_t high = text.size() > kDigits ? text.size() - kDigits : 0;
+    lbl7SegHigh = text.substr(0, high);
+    for (std::size_t i = 0; i < kDigits; ++i)
+        lbl7Seg[i] = high + i < text.size() ? std::string(1, text[high + i]) : std::string();
     LOText = FormatNumber(m_vfo.FreqOut(), "#0.##0 ##0 0 MHz");
 }
 
 void TuningModel::showTunedFreq() {
     Display7Seg(m_vfo.FormattedTunedFreq());
+    LOText = FormatNumber(m_vfo.FreqOut(), "#0.##0 ##0 0 MHz");
 }
 
 void TuningModel::SetTuneRate(std::int32_t digit, double base) {
@@ -169,12 +171,14 @@ void TuningModel::mouseUp(bool leftButton) {
 
 void TuningModel::lblScale_Click(std::int32_t k) {
     std::string s = m_vfo.FormattedTunedFreq();
-    if (s.size() != 9 || k < 0 || k > 2) return;
-    if (k == 0) s.replace(0, 2, "00");
-    if (k == 1) s.replace(2, 3, "000");
-    if (k == 2) s.replace(5, 3, "000");
-    const std::string text =
-        s.substr(0, 2) + "." + s.substr(2, 3) + s.substr(5, 3) + s.substr(8, 1);
+    if (s.size() < 9 || k < 0 || k > 2) return;
+    // Units of 0.1 Hz: the MHz are everything before the last seven digits (two, or three
+    // and more from 100 MHz up).
+    const std::size_t m = s.size() - 7;
+    if (k == 0) s.replace(0, m, std::string(m, '0'));
+    if (k == 1) s.replace(m, 3, "000");
+    if (k == 2) s.replace(m + 3, 3, "000");
+    const std::string text = s.substr(0, m) + "." + s.substr(m);
     m_vfo.setTunedFreq(std::strtod(text.c_str(), nullptr));
     showTunedFreq();
 }

@@ -48,7 +48,10 @@ public:
     TuningModel& operator=(const TuningModel&) = delete;
 
     // ---- what the window shows ------------------------------------------------------------
-    std::array<std::string, kDigits> lbl7Seg;       ///< one character each
+    std::array<std::string, kDigits> lbl7Seg; ///< one character each
+    /// The hundreds of MHz and above, left of digit 0 (empty below 100 MHz): the readout shows
+    /// every digit of the tuned frequency, the nine digits the last nine.
+    std::string lbl7SegHigh;
     std::array<PanelColour, kDigits> digitColour{}; ///< kDigitColour or kDigitSelected
     std::int32_t Highlighted = -1;                  ///< digit framed by shpTuneStep (-1: none yet)
     std::string lblTuningRate;                      ///< "x 1 KHz"
@@ -71,9 +74,11 @@ public:
     std::int32_t tmrVFOUpdateInterval = 1000; ///< ms
 
     // ---- operations ------------------------------------------------------------------------
-    /// Shows a nine-character frequency string (nothing happens when it is the one shown).
+    /// Shows a frequency string in units of 0.1 Hz, nine characters or more (nothing happens
+    /// when it is the one shown): the last nine on the digits, any before them on lbl7SegHigh.
     void Display7Seg(const std::string& text);
-    /// Display7Seg with the DDS controller's FormattedTunedFreq.
+    /// Display7Seg with the DDS controller's FormattedTunedFreq; the LO figure follows the
+    /// synthesiser's output also when the digits stay (a new IF or clock).
     void showTunedFreq();
     /// The pointer moved over digit i.
     void digitHover(std::int32_t i);

@@ -59,6 +59,18 @@ void ValuesController::valueHover(WheelEntry n) {
     if (moved || lit) Q_EMIT changed();
 }
 
+void ValuesController::valueLeave(WheelEntry n) {
+    bool moved = false;
+    if (m_table.target() == n) moved = setTarget(WheelEntry::None);
+    bool rested = false;
+    if (FrameOfValue(n) != PanelFrame::Count) {
+        ValueLabel& l = m_table.label(n);
+        rested = l.Colour != kColourResting;
+        l.Colour = kColourResting;
+    }
+    if (moved || rested) Q_EMIT changed();
+}
+
 void ValuesController::valueWheel(WheelEntry n, const WheelMessage& message) {
     m_table.wheel(n, message);
     Q_EMIT changed();

@@ -59,6 +59,10 @@ public:
 
     /// The pointer over entry n's label (None: it left every label).
     void valueHover(WheelEntry n);
+    /// The pointer left entry n's label: the wheel no longer acts on it (the wheel over a
+    /// neighbouring button, slider or knob never changes the value last pointed at), and the
+    /// label goes back to rest.
+    void valueLeave(WheelEntry n);
     /// A wheel message on entry n (the rule of ValueTable::wheel), a right click (its
     /// default), a typed or spoken value.
     void valueWheel(WheelEntry n, const WheelMessage& message);

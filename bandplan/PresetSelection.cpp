@@ -226,6 +226,13 @@ PresetEditRequest BeginSaveToPreset(const PresetInfo& preset, const ReceiverSnap
     request.record.FreqCurrent = RoundHalfEven32(state.tunedFreqMHz * 1000000.0);
     request.record.TuneImage = state.tuneImage;
     request.record.When = WhenText(now);
+    // The current settings are the filter's edges and the AGC with its times too, as a store
+    // takes them: a recall then brings back what was saved, not the preset's old edges.
+    request.record.FilterHi = state.filterHi;
+    request.record.FilterLo = state.filterLo;
+    request.record.AGCMode = state.agcMode;
+    request.record.AGCAttack = state.agcAttack;
+    request.record.AGCDecay = state.agcDecay;
     request.title = "Save Current Settings to Preset " + std::to_string(preset.Index);
     request.button = "&Save";
     return request;

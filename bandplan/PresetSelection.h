@@ -176,8 +176,9 @@ struct PresetEditRequest {
     std::string button; // EditPresetButton
 };
 
-/// "Save to Preset": the preset with the current mode, filter, tuned frequency, image flag and
-/// time, Active False, title "Save Current Settings to Preset " + Index, button "&Save".
+/// "Save to Preset": the preset with the current mode, filter and its edges, AGC and its times,
+/// tuned frequency, image flag and time, Active False, title "Save Current Settings to Preset "
+/// + Index, button "&Save".
 PresetEditRequest BeginSaveToPreset(const PresetInfo& preset, const ReceiverSnapshot& state,
                                     std::time_t now = std::time(nullptr));
 /// "Edit Preset": the preset with Active True, title "Edit Preset " + Index, button "&Update".

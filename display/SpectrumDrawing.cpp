@@ -197,18 +197,21 @@ void clsSpectrumAnalyser::drawFrequencyTraces(QImage& surface, std::int32_t firs
     if (m_showNotch && m_hzPerBin > 0.0f) {
         // A band as wide as the notch (at least one pixel), merged with what is under it:
         // each pixel ORed with the inverse of the marker colour.
-        const double x = axis.XOfBin(m_notchCentre / m_hzPerBin);
         const double width = std::max(1.0, std::round(m_notchWidth / m_hzPerBin * ppb));
         const double dpr = surface.devicePixelRatio();
         const int w = surface.width();
-        const int x0 = std::clamp(static_cast<int>(std::lround((x - width / 2.0) * dpr)), 0, w);
-        const int x1 = std::clamp(static_cast<int>(std::lround((x + width / 2.0) * dpr)),
-                                  std::min(x0 + 1, w), w);
         const QRgb notPen = ~PanelColourToQColor(kNotch).rgb() & 0x00FFFFFFu;
-        for (int y = 0; y < surface.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(surface.scanLine(y));
-            for (int px = x0; px < x1; ++px)
-                line[px] |= notPen;
+        for (const float centre : {m_notchCentre, m_notchCentre2}) {
+            if (centre < 0.0f) continue;
+            const double x = axis.XOfBin(centre / m_hzPerBin);
+            const int x0 = std::clamp(static_cast<int>(std::lround((x - width / 2.0) * dpr)), 0, w);
+            const int x1 = std::clamp(static_cast<int>(std::lround((x + width / 2.0) * dpr)),
+                                      std::min(x0 + 1, w), w);
+            for (int y = 0; y < surface.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(surface.scanLine(y));
+                for (int px = x0; px < x1; ++px)
+                    line[px] |= notPen;
+            }
         }
     }
 }

@@ -150,6 +150,9 @@ public:
     /// The notch marker: centre and width, Hz, of the notch (the notch controls set them).
     float NotchCentre() const { return m_notchCentre; }
     void setNotchCentre(float Hz) override { m_notchCentre = Hz; }
+    /// A second band of the marker, Hz (below 0: none).
+    float SecondNotchCentre() const { return m_notchCentre2; }
+    void setSecondNotchCentre(float Hz) override { m_notchCentre2 = Hz; }
     float NotchWidth() const { return m_notchWidth; }
     void setNotchWidth(float Hz) override { m_notchWidth = Hz; }
 
@@ -316,6 +319,7 @@ private:
     bool m_showNotch = false;
     bool m_showFilter = false;
     float m_notchCentre = 1000.0f;
+    float m_notchCentre2 = -1.0f;
     float m_notchWidth = 100.0f;
     std::array<ModeSettings, 3> m_modes;
 

@@ -57,6 +57,8 @@ void ReceiveChain::optAGC_Click(std::int32_t Index) {
     m_optAGCBusy = false;
 }
 
+// The delay and ramp each have a label and a slider over the same range: both always show
+// the time in force, and either one sets it (for the selected AGC mode, and for a restart).
 void ReceiveChain::lblAGCAttack_Wheel() {
     auto& s = m_s;
     const float d = s.lblAGCAttack.Value;
@@ -65,6 +67,8 @@ void ReceiveChain::lblAGCAttack_Wheel() {
     s.lblAGCAttack.Caption = FormatNumber(s.AGCDelayTime, s.lblAGCAttack.Format);
     if (s.AGCMode >= 0 && s.AGCMode < static_cast<std::int32_t>(s.AGCModes.size()))
         s.AGCModes[static_cast<std::size_t>(s.AGCMode)].CurrentDelay = RoundHalfEven32(d);
+    s.sldAGCAttack.Value = RoundHalfEven32(d);
+    s.sldAGCAttack.ToolTip = "AGC Decay=" + SingleText(s.AGCDelayTime) + " S";
 }
 
 void ReceiveChain::lblAGCDecay_Wheel() {
@@ -75,16 +79,16 @@ void ReceiveChain::lblAGCDecay_Wheel() {
     s.lblAGCDecay.Caption = FormatNumber(s.AGCSmoothTime, s.lblAGCDecay.Format);
     if (s.AGCMode >= 0 && s.AGCMode < static_cast<std::int32_t>(s.AGCModes.size()))
         s.AGCModes[static_cast<std::size_t>(s.AGCMode)].CurrentRamp = RoundHalfEven32(v);
+    s.sldAGCDecay.Value = RoundHalfEven32(v);
+    s.sldAGCDecay.ToolTip = "AGC Attack=" + IntText(s.AGCSmoothTime) + " mS";
 }
 
 void ReceiveChain::sldAGCAttack_Change(std::int32_t Position) {
     auto& s = m_s;
     if (m_sldAGCBusy) return;
     m_sldAGCBusy = true;
-    s.sldAGCAttack.Value = Position;
-    s.AGCDelayTime = static_cast<float>(Position) / 10.0f;
-    setAGCHistoryLength(s.AGCDelayTime);
-    s.sldAGCAttack.ToolTip = "AGC Decay=" + SingleText(s.AGCDelayTime) + " S";
+    s.lblAGCAttack.Value = static_cast<float>(Position);
+    ApplyLabel(ChainLabel::AGCAttack);
     m_sldAGCBusy = false;
 }
 
@@ -92,10 +96,8 @@ void ReceiveChain::sldAGCDecay_Change(std::int32_t Position) {
     auto& s = m_s;
     if (m_sldAGCBusy) return;
     m_sldAGCBusy = true;
-    s.sldAGCDecay.Value = Position;
-    s.AGCSmoothTime = RoundHalfEven32(Position / 10.0);
-    s.AGCRampLength = RampLength(s.AGCSmoothTime);
-    s.sldAGCDecay.ToolTip = "AGC Attack=" + IntText(s.AGCSmoothTime) + " mS";
+    s.lblAGCDecay.Value = static_cast<float>(Position);
+    ApplyLabel(ChainLabel::AGCDecay);
     m_sldAGCBusy = false;
 }
 

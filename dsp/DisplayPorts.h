@@ -41,6 +41,9 @@ public:
     virtual bool ShowNotch() const = 0;
     /// The notch marker, Hz in the frequency of the bins shown (IF or audio).
     virtual void setNotchCentre(float Hz) = 0;
+    /// A second band of the same marker (an audio notch on both sidebands of AM); below 0:
+    /// none.
+    virtual void setSecondNotchCentre(float Hz) = 0;
     virtual void setNotchWidth(float Hz) = 0;
     virtual bool SmoothSpectrum() const = 0;
     virtual void setSmoothSpectrum(bool on) = 0;

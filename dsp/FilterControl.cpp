@@ -71,25 +71,24 @@ void ReceiveChain::optFilter_Click(std::int32_t Index) {
     // The dynamic filter starts 10 % inside each edge; only the tracking moves it after this.
     m_AFFilter.FLow = RoundHalfEven32(s.FilterLo + 0.1 * s.FilterWidth);
     m_AFFilter.FHigh = RoundHalfEven32(s.FilterHi - 0.1 * s.FilterWidth);
-    s.sldBW[0].Value = s.sldBW[0].Max + s.sldBW[0].Min - s.FilterLo;
-    s.sldBW[1].Value = s.sldBW[1].Max + s.sldBW[1].Min - s.FilterHi;
     s.FiltersChanged = true;
+    UpdateFilterEdgeDisplay();
 }
 
 void ReceiveChain::lblFilterHi_Wheel() {
     auto& s = m_s;
     s.FilterHi = RoundHalfEven32(s.lblFilterHi.Value);
     s.FilterWidth = s.FilterHi - s.FilterLo;
-    ShowValue(s.lblFilterHi);
     s.FiltersChanged = true;
+    UpdateFilterEdgeDisplay();
 }
 
 void ReceiveChain::lblFilterLo_Wheel() {
     auto& s = m_s;
     s.FilterLo = RoundHalfEven32(s.lblFilterLo.Value);
     s.FilterWidth = s.FilterHi - s.FilterLo;
-    ShowValue(s.lblFilterLo);
     s.FiltersChanged = true;
+    UpdateFilterEdgeDisplay();
 }
 
 void ReceiveChain::lblIFHi_Wheel() {
@@ -221,10 +220,15 @@ void ReceiveChain::sldBW_LostFocus(std::int32_t Index) {
     sldBW_MouseMove(Index, 0, 0);
 }
 
+// Every figure of the AF filter follows the edges in force, whatever moved them (a preset, a
+// wheel step, music mode, a restored or recalled edge, a slider): the values beside the
+// sliders, the sliders' positions and tool tips, and the two edge labels.
 void ReceiveChain::UpdateFilterEdgeDisplay() {
     auto& s = m_s;
     if (m_edgeDisplayBusy) return;
     m_edgeDisplayBusy = true;
+    s.sldBW[0].Value = s.sldBW[0].Max + s.sldBW[0].Min - s.FilterLo;
+    s.sldBW[1].Value = s.sldBW[1].Max + s.sldBW[1].Min - s.FilterHi;
     s.lblFLo = FormatNumber(s.FilterLo, "#0");
     s.lblFHi = FormatNumber(s.FilterHi, "#0");
     s.sldBW[0].ToolTip = "Flo : " + FormatNumber(s.FilterLo, "#,##0 Hz");

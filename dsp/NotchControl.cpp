@@ -4,6 +4,7 @@
 #include "core/Format.h"
 #include "core/Numeric.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvex {
@@ -37,6 +38,7 @@ void ReceiveChain::chkNotchType_Click() {
     s.lblNotchC.Min = entering.Min;
     s.NotchType = toIF ? 1 : 0;
     ApplyLabel(ChainLabel::NotchC);
+    showNotchCentre();
 }
 
 void ReceiveChain::optNotch_Click(std::int32_t Index) {
@@ -58,6 +60,7 @@ void ReceiveChain::optNotch_Click(std::int32_t Index) {
         m_NotchFilter.Active = true;
         s.NotchChanged = true;
         s.ShowNotch = true;
+        showNotchCentre();
     }
     if (m_spectrum) m_spectrum->setShowNotch(s.ShowNotch);
     m_optNotchBusy = false;
@@ -80,7 +83,21 @@ void ReceiveChain::lblNotchC_Wheel() {
     recomputeNotchEdges(false);
     if (m_NotchFilter.Active) s.NotchChanged = true;
     s.lblNotchC.Caption = FormatNumber(s.lblNotchC.Value, s.lblNotchC.Format);
+    showNotchCentre();
     m_notchCentreBusy = false;
+}
+
+// The centre slider is the centre label's other face: the same range (an IF notch is an
+// offset from the IF centre, -6000..6000 Hz; an audio notch a frequency, 0..6000 Hz) and the
+// same value. The readout and the tool tip say where the notch filter sits in its own scale.
+void ReceiveChain::showNotchCentre() {
+    auto& s = m_s;
+    s.sldNotch.Min = RoundHalfEven32(s.lblNotchC.Min);
+    s.sldNotch.Max = RoundHalfEven32(s.lblNotchC.Max);
+    s.sldNotch.Value =
+        std::clamp(RoundHalfEven32(s.lblNotchC.Value), s.sldNotch.Min, s.sldNotch.Max);
+    s.lblNotch = FormatNumber(s.NotchCentre, "###0");
+    s.sldNotch.ToolTip = "Notch Centre : " + FormatNumber(s.NotchCentre, "#,###0 Hz");
 }
 
 void ReceiveChain::lblNotchW_Wheel() {
@@ -92,16 +109,13 @@ void ReceiveChain::lblNotchW_Wheel() {
     s.lblNotchW.Caption = FormatNumber(s.lblNotchW.Value, s.lblNotchW.Format);
 }
 
+// The slider sets the centre label's value (an offset from the IF for an IF notch), which puts
+// the notch where the label says.
 void ReceiveChain::sldNotch_Change(std::int32_t Position) {
     auto& s = m_s;
-    s.sldNotch.Value = Position;
-    s.NotchCentre = Position;
+    s.lblNotchC.Value = std::clamp(static_cast<float>(Position), s.lblNotchC.Min, s.lblNotchC.Max);
+    ApplyLabel(ChainLabel::NotchC);
     recomputeNotchEdges(true);
-    if (m_NotchFilter.Active) s.NotchChanged = true;
-    s.lblNotch = FormatNumber(s.NotchCentre, "###0");
-    s.sldNotch.ToolTip = "Notch Centre : " + FormatNumber(s.NotchCentre, "#,###0 Hz");
-    s.lblNotchC.Value = static_cast<float>(s.NotchCentre);
-    s.lblNotchC.Caption = FormatNumber(s.lblNotchC.Value, s.lblNotchC.Format);
 }
 
 void ReceiveChain::sldNotchWidth_Change(std::int32_t Position) {

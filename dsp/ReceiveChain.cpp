@@ -3,6 +3,8 @@
 
 #include "OrvexVector.h"
 #include "VectorOps.h"
+#include "core/Format.h"
+#include "core/Numeric.h"
 
 namespace orvex {
 
@@ -103,12 +105,13 @@ void ReceiveChain::createFilters() {
 
 void ReceiveChain::setDefaults() {
     auto& s = m_s;
-    s.optMode = MakeButtons({{"&AM", "AM Demodulation"},
-                             {"&USB", "Single Sideband - Upper Sideband"},
-                             {"&LSB", "Single Sideband - Lower Sideband"},
-                             {"&DRM", "DRM mode - Select, then launch Dream/DRM.EXE manually"},
-                             {"&FM", "Frequency Demodulation"},
-                             {"&BC", "AM Demodulation "}});
+    s.optMode =
+        MakeButtons({{"&AM", "AM Demodulation"},
+                     {"&USB", "Single Sideband - Upper Sideband"},
+                     {"&LSB", "Single Sideband - Lower Sideband"},
+                     {"&DRM", "DRM mode - Select, then start the DRM decoder (Dream) manually"},
+                     {"&FM", "Frequency Demodulation"},
+                     {"&BC", "AM Demodulation "}});
     s.chkImage = MakeCheck("Image", "Click to try other Image freq. can remove interference");
     s.chkImage.Colour = kColourDarkRed;
 
@@ -222,13 +225,22 @@ void ReceiveChain::CompleteStartup(const std::function<void(StartupStep)>& step)
         lblIFHi_Wheel();
         lblIFLo_Wheel();
     }
+    // The start-up captions of the AF filter buttons 2 and 3.
+    for (std::size_t i : {2u, 3u})
+        if (i < s.optFilter.Buttons.size())
+            s.optFilter.Buttons[i].Caption = FormatNumber(static_cast<double>(i), "0.0 kHz");
     at(StartupStep::Mode);
     optMode_Click(s.CurrentDemodMode);
     at(StartupStep::Filter);
+    // The preset shows its own edges on the labels; the restored edges then take over.
+    const float restoredHi = s.lblFilterHi.Value, restoredLo = s.lblFilterLo.Value;
     optFilter_Click(s.CurrentFilterMode);
     at(StartupStep::AfterFilter);
     ResetAGCHistory();
     at(StartupStep::FilterEdges);
+    s.lblFilterHi.Value = restoredHi;
+    s.lblFilterLo.Value = restoredLo;
+    s.FilterLo = RoundHalfEven32(restoredLo); // applying the high edge shows both
     lblFilterHi_Wheel();
     lblFilterLo_Wheel();
     at(StartupStep::Statistics);

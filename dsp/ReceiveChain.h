@@ -189,6 +189,7 @@ private:
     void applyLevelLaw(float level);
     void applyNBLevel(float level);
     void recomputeNotchEdges(bool lowClamp);
+    void showNotchCentre();
 
     ReceiveState m_s;
 

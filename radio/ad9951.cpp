@@ -14,7 +14,8 @@ namespace orvex {
 namespace {
 
 constexpr double kTwoTo32 = 4294967296.0;
-constexpr const char* kNoPortCaption = "No valid COM port configured - Configure a valid COM port";
+constexpr const char* kNoPortCaption =
+    "No valid serial port configured - Configure a valid serial port";
 
 // Int(x) of the settings arithmetic: towards minus infinity; a value beyond any frequency
 // (infinite or not a number) saves as 0 rather than as a wrapped number.
@@ -240,8 +241,9 @@ bool ad9951::OpenSerialPort(std::string& reason) {
     const std::string device = SerialDevice();
     if (device.empty()) {
         m_lines.ComClose();
-        reason = "COM" + std::to_string(m_comPort) + " names no device: port numbers " +
-                 std::to_string(kFirstComPort) + " to " + std::to_string(kLastComPort) +
+        reason = "Serial port number " + std::to_string(m_comPort) +
+                 " names no device: port numbers " + std::to_string(kFirstComPort) + " to " +
+                 std::to_string(kLastComPort) +
                  " are /dev/ttyS0-3, /dev/ttyUSB0-3 and /dev/ttyACM0-3; other devices are set "
                  "by path (ComDevice)";
         return false;
@@ -263,24 +265,24 @@ bool ad9951::OpenPort() {
     if (m_ifType == 1) {
         const bool open = OpenSerialPort(reason);
         if (!open)
-            ShowMessage("Unable to open COM" + std::to_string(m_comPort) +
-                        " - Set valid COM port in Configuration, then Close and Restart\n" +
-                        reason);
+            ShowMessage(
+                "Unable to open the serial port " +
+                (SerialDevice().empty() ? "number " + std::to_string(m_comPort) : SerialDevice()) +
+                " - Set a valid serial port in Configuration, then Close and Restart\n" + reason);
         m_lines.InitBitTiming();
         return open;
     }
     if (m_ifType == 2) {
         if (OpenParallelPort(reason)) return true;
-        ShowMessage("Unable to open LPT1 - Set valid port in Configuration, then Close and "
-                    "Restart\n" +
-                    reason);
+        ShowMessage(std::string("Unable to open the parallel port ") + kParallelDevice +
+                    " - Set a valid port in Configuration, then Close and Restart\n" + reason);
     }
     return false;
 }
 
 void ad9951::SerialOpen() {
     std::string reason;
-    if (!OpenSerialPort(reason)) ShowMessage("COM Port Interface Error\n" + reason);
+    if (!OpenSerialPort(reason)) ShowMessage("Serial Port Interface Error\n" + reason);
 }
 
 void ad9951::SerialClose() {
@@ -290,7 +292,7 @@ void ad9951::SerialClose() {
 void ad9951::ParallelOpen() {
     std::string reason;
     if (!OpenParallelPort(reason)) {
-        ShowMessage("LPT Port Interface Error\n" + reason);
+        ShowMessage("Parallel Port Interface Error\n" + reason);
         return;
     }
     m_lines.ParallelSendWord(0x8000);

@@ -134,7 +134,7 @@ public:
     /// Closes all ports and writes the keys of section Name() (once; the destructor calls it).
     void Terminate();
 
-    /// Opens the configured serial port; shows "COM Port Interface Error" with the reason when
+    /// Opens the configured serial port; shows "Serial Port Interface Error" with the reason when
     /// it will not open.
     void SerialOpen();
     void SerialClose();

@@ -122,8 +122,12 @@ BandsPanel::BandsPanel(app::BandsController& bands, QWidget* parent)
     subGrid->setSpacing(2);
     for (int s = 0; s < 18; ++s) {
         QPushButton* b = PanelButton(m_subBandsArea, QString("optSubBand%1").arg(s), this);
-        connect(b, &QPushButton::clicked, this,
-                [this, s] { m_bands.optSubBand_MouseDown(s, MouseButton::Left); });
+        // The mouse reaches the controller through the event filter; Space and the accessible
+        // Toggle and Press actions change the button's state, and act as a left click.
+        OnToggled(b, [this, s](bool) {
+            m_bands.optSubBand_MouseDown(s, MouseButton::Left);
+            refreshButtons();
+        });
         subGrid->addWidget(b, s / 6, s % 6);
         m_subBands[static_cast<std::size_t>(s)] = b;
     }
@@ -189,9 +193,12 @@ BandsPanel::BandsPanel(app::BandsController& bands, QWidget* parent)
         QPushButton* b = PanelButton(presetArea, QString("optPreset%1").arg(p), this);
         b->setMinimumWidth(52);
         b->setMinimumHeight(30);
-        // Space on a focused button recalls it, as a left click does.
-        connect(b, &QPushButton::clicked, this,
-                [this, p] { m_bands.optPreset_MouseDown(p, MouseButton::Left, {}); });
+        // Space on a focused button, or its accessible Toggle or Press action, recalls it as
+        // a left click does (the mouse reaches the controller through the event filter).
+        OnToggled(b, [this, p](bool) {
+            m_bands.optPreset_MouseDown(p, MouseButton::Left, {});
+            refreshButtons();
+        });
         presetGrid->addWidget(b, p / 6, p % 6);
         m_presets[static_cast<std::size_t>(p)] = b;
     }

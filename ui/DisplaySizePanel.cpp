@@ -22,7 +22,12 @@ DisplaySizePanel::DisplaySizePanel(app::WindowController& window, app::ValuesCon
         b->setToolTip(tips[i]);
         b->setAccessibleName(QString("Display size ") + captions[i]);
         b->setAutoExclusive(false);
-        connect(b, &QRadioButton::clicked, this, [this, i] { m_window.optDisplaySize_Click(i); });
+        // Clicked, Space, or the accessible Toggle: the size is chosen (and shown again as the
+        // window keeps it, so a button is never left ticked for a size not in force).
+        OnToggled(b, [this, i](bool) {
+            m_window.optDisplaySize_Click(i);
+            refresh();
+        });
         grid->addWidget(b, i / 2, i % 2);
         m_options[static_cast<std::size_t>(i)] = b;
     }

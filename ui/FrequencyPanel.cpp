@@ -3,6 +3,7 @@
 #include "core/MessageSink.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace orvex::ui {
@@ -98,13 +100,17 @@ void FrequencyDisplay::layoutDigits() {
     const QFontMetrics fm(m_font);
     const int dw = fm.horizontalAdvance('8') + 2;
     const int gap = std::max(4, dw / 3);
-    const int total = 9 * dw + 3 * gap;
+    // Room for the hundreds of MHz before the nine digits (blank below 100 MHz).
+    const int total = 10 * dw + 3 * gap;
     int x = std::max(0, (width() - total) / 2);
+    m_highRect = QRect(0, (h - fm.height()) / 2, x + dw, fm.height());
+    x += dw;
     for (int i = 0; i < 9; ++i) {
         x += kGroupGap[i] * gap;
         m_rects[static_cast<std::size_t>(i)] = QRect(x, (h - fm.height()) / 2, dw, fm.height());
         x += dw;
     }
+    Q_EMIT digitsMoved();
 }
 
 QRect FrequencyDisplay::digitRect(int i) const {
@@ -133,6 +139,8 @@ void FrequencyDisplay::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), QColor(0, 0, 0));
     p.setFont(m_font);
     const app::TuningModel& t = m_tuning.model();
+    p.setPen(ToQColor(app::kDigitColour));
+    p.drawText(m_highRect, Qt::AlignRight | Qt::AlignVCenter, Q(t.lbl7SegHigh));
     for (int i = 0; i < 9; ++i) {
         const QRect r = m_rects[static_cast<std::size_t>(i)];
         p.setPen(ToQColor(t.digitColour[static_cast<std::size_t>(i)]));
@@ -221,6 +229,12 @@ void FrequencyDisplay::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+void FrequencyDisplay::leaveEvent(QEvent* event) {
+    // The wheel over the knob or anything else beside the readout never tunes by a digit.
+    m_tuning.readoutHover();
+    QWidget::leaveEvent(event);
+}
+
 void FrequencyDisplay::keyReleaseEvent(QKeyEvent* event) {
     // Auto-repeat sends a release before each repeated press; only the real release counts.
     if (event->isAutoRepeat()) return;
@@ -235,9 +249,11 @@ FrequencyPanel::FrequencyPanel(app::TuningController& tuning, app::ValuesControl
     setObjectName("frFreqCtl");
     m_display = new FrequencyDisplay(tuning, this);
     const char* scaleNames[3] = {"MHz", "kHz", "Hz"};
+    m_scaleRow = new QWidget(this);
+    m_scaleRow->installEventFilter(this);
     for (int k = 0; k < 3; ++k) {
         auto* l = new ClickLabel(
-            scaleNames[k], [this, k] { m_tuning.lblScale_Click(k); }, this);
+            scaleNames[k], [this, k] { m_tuning.lblScale_Click(k); }, m_scaleRow);
         l->setObjectName(QString("lblScale%1").arg(k));
         l->setAlignment(Qt::AlignCenter);
         l->setToolTip(QString("Click to set the %1 digits to zero").arg(scaleNames[k]));
@@ -267,6 +283,7 @@ FrequencyPanel::FrequencyPanel(app::TuningController& tuning, app::ValuesControl
     m_knob->setWrapping(true);
     m_knob->setFixedSize(56, 56);
     connect(m_knob, &QDial::valueChanged, this, &FrequencyPanel::knobMoved);
+    m_knob->installEventFilter(this);
 
     m_entry = new QLineEdit(m_display);
     m_entry->setObjectName("FrequencyEntry");
@@ -299,8 +316,9 @@ FrequencyPanel::FrequencyPanel(app::TuningController& tuning, app::ValuesControl
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(2);
     grid->addWidget(m_display, 0, 0, 1, 3);
-    for (int k = 0; k < 3; ++k)
-        grid->addWidget(m_scale[static_cast<std::size_t>(k)], 1, k);
+    m_scaleRow->setMinimumHeight(m_scale[0]->sizeHint().height());
+    grid->addWidget(m_scaleRow, 1, 0, 1, 3);
+    connect(m_display, &FrequencyDisplay::digitsMoved, this, &FrequencyPanel::placeScale);
     grid->addWidget(m_rate, 2, 0, 1, 3, Qt::AlignCenter);
     auto* knobBox = new QVBoxLayout;
     knobBox->addWidget(m_knob, 0, Qt::AlignHCenter);
@@ -321,7 +339,33 @@ void FrequencyPanel::refresh() {
     SetTextColour(m_rate, t.lblTuningRateColour);
     SetToolTip(m_rate, t.lblTuningRateToolTip);
     SetText(m_dialRate, t.lblTuneDialRate.empty() ? t.lblTuningRate : t.lblTuneDialRate);
+    if (static_cast<int>(t.lbl7SegHigh.size()) != m_highDigits) placeScale();
+    // The shaft encoder moves the same knob: the dial on screen turns with it.
+    if (const int position = m_tuning.knobPosition(); position != m_knobPosition) {
+        const int span = m_knob->maximum() - m_knob->minimum() + 1;
+        const int shown =
+            m_knob->minimum() +
+            ((m_knobLast - m_knob->minimum() + position - m_knobPosition) % span + span) % span;
+        const QSignalBlocker quiet(m_knob);
+        m_knob->setValue(shown);
+        m_knobLast = shown;
+        m_knobPosition = position;
+    }
     m_display->refresh();
+}
+
+// Each zeroing label spans the digits it zeroes, whatever the size of the readout.
+void FrequencyPanel::placeScale() {
+    constexpr int kFirst[3] = {0, 2, 5}, kLast[3] = {1, 4, 8};
+    // From 100 MHz up the MHz label spans the hundreds left of digit 0 too.
+    m_highDigits = m_tuning.started() ? static_cast<int>(m_tuning.model().lbl7SegHigh.size()) : 0;
+    for (int k = 0; k < 3; ++k) {
+        QRect digits = m_display->digitRect(kFirst[k]).united(m_display->digitRect(kLast[k]));
+        if (k == 0) digits.setLeft(digits.left() - m_highDigits * digits.width() / 2);
+        const QPoint left = m_scaleRow->mapFrom(this, m_display->mapTo(this, digits.topLeft()));
+        m_scale[static_cast<std::size_t>(k)]->setGeometry(left.x(), 0, digits.width(),
+                                                          m_scaleRow->height());
+    }
 }
 
 void FrequencyPanel::knobMoved(int value) {
@@ -332,8 +376,9 @@ void FrequencyPanel::knobMoved(int value) {
     if (d < -span / 2) d += span;
     m_knobLast = value;
     if (d == 0) return;
-    m_knobCount += d > 0 ? 1 : -1;
-    m_tuning.knobChanged(m_knobCount);
+    // One step from where the knob is, which the shaft encoder may have moved since.
+    m_knobPosition = m_tuning.knobPosition() + (d > 0 ? 1 : -1);
+    m_tuning.knobChanged(m_knobPosition);
 }
 
 void FrequencyPanel::openEntry(const QString& text) {
@@ -362,6 +407,40 @@ void FrequencyPanel::submitEntry() {
 }
 
 bool FrequencyPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_scaleRow && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        placeScale();
+    if (watched == m_knob && !m_knobDragging) {
+        // A click on the tuning dial steps the dial-rate presets (1 kHz down to 1 Hz); only a
+        // drag turns it.
+        const auto type = event->type();
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+            mouse->button() == Qt::LeftButton) {
+            m_knobPressAt = mouse->position().toPoint();
+            m_knobPressed = true;
+            return true;
+        }
+        if (type == QEvent::MouseMove && m_knobPressed &&
+            (mouse->position().toPoint() - m_knobPressAt).manhattanLength() >=
+                QApplication::startDragDistance()) {
+            m_knobDragging = true;
+            QMouseEvent press(QEvent::MouseButtonPress, m_knobPressAt,
+                              m_knob->mapToGlobal(m_knobPressAt), Qt::LeftButton, Qt::LeftButton,
+                              mouse->modifiers());
+            QApplication::sendEvent(m_knob, &press);
+            return false;
+        }
+        if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+            m_knobPressed) {
+            m_knobPressed = false;
+            m_tuning.picTuneDial_Click();
+            return true;
+        }
+    }
+    if (watched == m_knob && m_knobDragging && event->type() == QEvent::MouseButtonRelease) {
+        m_knobDragging = false;
+        m_knobPressed = false;
+    }
     if (watched == m_entry && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         m_entry->hide();

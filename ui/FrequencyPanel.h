@@ -32,6 +32,8 @@ Q_SIGNALS:
     void entryRequested(const QString& text);
     /// Right button on digit i: the "VFO Control" menu.
     void menuRequested(int digit, const QPoint& globalPos);
+    /// The digits took new places (a new size).
+    void digitsMoved();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,12 +44,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     int digitAt(const QPoint& p) const;
     void layoutDigits();
     app::TuningController& m_tuning;
     std::array<QRect, 9> m_rects;
+    QRect m_highRect; // the hundreds of MHz, left of digit 0
     QFont m_font;
     QString m_spoken;
 };
@@ -71,19 +75,27 @@ public:
 private:
     void submitEntry();
     void knobMoved(int value);
+    void placeScale();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     app::TuningController& m_tuning;
-    FrequencyDisplay* m_display;
+    FrequencyDisplay* m_display = nullptr;
+    QWidget* m_scaleRow = nullptr; // "MHz", "kHz" and "Hz", each under its digits
     std::array<QLabel*, 3> m_scale{};
-    QLabel* m_rate;
-    QLabel* m_dialRate;
-    QDial* m_knob;
-    QLineEdit* m_entry;
-    QMenu* m_menu;
+    int m_highDigits = 0; // the digits left of digit 0 that the MHz label spans
+    QLabel* m_rate = nullptr;
+    QLabel* m_dialRate = nullptr;
+    QDial* m_knob = nullptr;
+    QLineEdit* m_entry = nullptr;
+    QMenu* m_menu = nullptr;
     int m_menuDigit = 0;
-    int m_knobLast = 0;
-    int m_knobCount = 0;
+    int m_knobLast = 0;     // the dial's value after the last move
+    int m_knobPosition = 0; // the knob's position the dial shows
+    // A press on the knob: a click (released where it was pressed) steps the knob's rate
+    // presets; a drag turns it.
+    QPoint m_knobPressAt;
+    bool m_knobPressed = false;
+    bool m_knobDragging = false;
 };
 
 /// A typed frequency: "7050" (kHz when 1000 or more, else MHz), "7.05", "7050 kHz",

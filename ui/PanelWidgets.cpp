@@ -160,6 +160,11 @@ void ValueLabelWidget::enterEvent(QEnterEvent* event) {
     QLabel::enterEvent(event);
 }
 
+void ValueLabelWidget::leaveEvent(QEvent* event) {
+    m_values.valueLeave(m_entry);
+    QLabel::leaveEvent(event);
+}
+
 void ValueLabelWidget::mouseMoveEvent(QMouseEvent* event) {
     if (m_values.target() != m_entry) m_values.valueHover(m_entry);
     event->accept();
@@ -224,7 +229,10 @@ OptionButtons::OptionButtons(const ButtonGroup& group, const QString& objectPref
         if (orientation == Qt::Horizontal)
             b->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
         const int index = static_cast<int>(i);
-        connect(b, &QPushButton::clicked, this, [onClick, index] { onClick(index); });
+        OnToggled(b, [this, onClick, index](bool) {
+            onClick(index);
+            showSelected();
+        });
         box->addWidget(b);
         m_buttons.push_back(b);
     }
@@ -232,7 +240,13 @@ OptionButtons::OptionButtons(const ButtonGroup& group, const QString& objectPref
     refresh(group);
 }
 
+void OptionButtons::showSelected() {
+    for (std::size_t i = 0; i < m_buttons.size(); ++i)
+        SetChecked(m_buttons[i], m_selected == static_cast<std::int32_t>(i));
+}
+
 void OptionButtons::refresh(const ButtonGroup& group) {
+    m_selected = group.Selected;
     for (std::size_t i = 0; i < m_buttons.size() && i < group.Buttons.size(); ++i) {
         QAbstractButton* b = m_buttons[i];
         const PanelButton& s = group.Buttons[i];
@@ -312,11 +326,16 @@ void PanelSlider::focusOutEvent(QFocusEvent* event) {
     QSlider::focusOutEvent(event);
 }
 
+void OnToggled(QAbstractButton* button, std::function<void(bool)> act) {
+    QObject::connect(button, &QAbstractButton::toggled, button,
+                     [act = std::move(act)](bool checked) { act(checked); });
+}
+
 QCheckBox* MakeCheck(QWidget* parent, const QString& objectName,
                      std::function<void(bool)> onClick) {
     auto* box = new QCheckBox(parent);
     box->setObjectName(objectName);
-    QObject::connect(box, &QCheckBox::clicked, box, [onClick](bool ticked) { onClick(ticked); });
+    OnToggled(box, std::move(onClick));
     return box;
 }
 

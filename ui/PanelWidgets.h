@@ -74,6 +74,7 @@ public:
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -92,8 +93,17 @@ struct Slider;
 
 namespace orvex::ui {
 
+/// Runs `act(checked)` on every change of a checkable button's state that the user makes: a
+/// click, Space from the keyboard, and the accessible Toggle and Press actions that screen
+/// readers and voice control use all change it, so all of them act alike. Changes the panel
+/// makes to mirror the receiver (SetChecked) block the signal and act on nothing.
+void OnToggled(QAbstractButton* button, std::function<void(bool checked)> act);
+
 /// A row (or column) of option buttons mirroring one of the chain's button groups: captions,
-/// tool tips, colours and the selected one come from the group; a click calls `onClick(i)`.
+/// tool tips, colours and the selected one come from the group; choosing one (clicked,
+/// toggled from the keyboard or through its accessible action) calls `onClick(i)`, and the
+/// buttons then show the selection in force again, so a button the receiver ignored never
+/// stays lit.
 class OptionButtons final : public QWidget {
     Q_OBJECT
 public:
@@ -105,7 +115,9 @@ public:
     int count() const { return static_cast<int>(m_buttons.size()); }
 
 private:
+    void showSelected();
     std::vector<QAbstractButton*> m_buttons;
+    std::int32_t m_selected = -1;
 };
 
 /// A check box mirroring one of the chain's: caption, tool tip, value, colour, enabled.
@@ -134,7 +146,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 };
 
-/// A check box whose click calls `onClick(ticked)`; its state is then mirrored from the chain.
+/// A check box whose change by the user (OnToggled) calls `onClick(ticked)`; its state is then
+/// mirrored from the receiver.
 QCheckBox* MakeCheck(QWidget* parent, const QString& objectName, std::function<void(bool)> onClick);
 
 } // namespace orvex::ui

@@ -19,7 +19,7 @@ RecordPanel::RecordPanel(app::RecordController& record, QWidget* parent)
     m_record->setCheckable(true);
     m_record->setAccessibleName("Record");
     m_record->setMinimumWidth(56);
-    connect(m_record, &QPushButton::clicked, this, [this](bool on) {
+    OnToggled(m_record, [this](bool on) {
         m_recordCtl.setRecording(on);
         refresh(); // a refused start leaves the button up
     });
@@ -27,7 +27,10 @@ RecordPanel::RecordPanel(app::RecordController& record, QWidget* parent)
     m_if->setObjectName("chkRecordIF");
     m_if->setAccessibleName("Record the IF input too");
     m_if->setToolTip("Also record the IF input (the receiver's 12 kHz IF as captured)");
-    connect(m_if, &QCheckBox::clicked, this, [this](bool on) { m_recordCtl.setRecordIF(on); });
+    OnToggled(m_if, [this](bool on) {
+        m_recordCtl.setRecordIF(on);
+        refresh();
+    });
     m_time = new QLabel(this);
     m_time->setObjectName("lblRecordTime");
     m_time->setAccessibleName("Time recorded");

@@ -28,6 +28,17 @@ StatsPanel::StatsPanel(app::StatsController& stats, app::ValuesController& value
         grid->addWidget(new QLabel(captions[i], this), i + 1, 0);
         grid->addWidget(v, i + 1, 1);
     }
+    // lblStatsVal 9 to 11: rows for per-thread figures. The chain runs on one thread, the
+    // window's, so they hold a dash.
+    for (int t = 1; t <= 3; ++t) {
+        auto* v = new QLabel("-", this);
+        v->setObjectName(QString("lblStatsVal%1").arg(8 + t));
+        v->setAccessibleName(QString("Thread %1").arg(t));
+        v->setAccessibleDescription("not used: the receiver runs on one thread");
+        v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(new QLabel(QString("Thread%1").arg(t), this), 6 + t, 0);
+        grid->addWidget(v, 6 + t, 1);
+    }
     connect(&stats, &app::StatsController::changed, this, &StatsPanel::refresh);
     connect(&values, &app::ValuesController::changed, this, &StatsPanel::refreshColour);
     refresh();

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -105,8 +106,8 @@ frmConfig::frmConfig(app::ConfigController& config, QWidget* parent)
     m_optIF[1]->setToolTip("Serial Port DDS Control");
     m_optIF[0] = Named(new QRadioButton("Par", lines), "optIF0", "Parallel port");
     m_optIF[0]->setToolTip("Parallel Port DDS Control");
-    m_comPortLabel = Named(new QLabel("Com Port", lines), "lblDevices4", "Com Port");
-    m_comPort = DeviceList(lines, "cboComPort", "Select Serial Com Port");
+    m_comPortLabel = Named(new QLabel("Serial Port", lines), "lblDevices4", "Serial port");
+    m_comPort = DeviceList(lines, "cboComPort", "Select the serial port (or type its path)");
     m_comPort->setEditable(true); // any device path may be typed
     m_comPort->setInsertPolicy(QComboBox::NoInsert);
     m_parallel = Named(new QLabel(lines), "lblParallelPort", "Parallel port");
@@ -172,8 +173,8 @@ frmConfig::frmConfig(app::ConfigController& config, QWidget* parent)
 
     // ---- option flags -------------------------------------------------------------------
     auto* flags = new QGroupBox("Options", this);
-    m_useSPL = Named(new QCheckBox("Use Intel SPL ?", flags), "chkUseSPL", "Use optimised library");
-    m_useSPL->setToolTip("Click to use Intel SPL");
+    m_useSPL = Named(new QCheckBox("Use FFTW/VOLK ?", flags), "chkUseSPL", "Use optimised library");
+    m_useSPL->setToolTip("Click to use the optimised vector back end (FFTW and VOLK)");
     m_wheelOverScope = Named(new QCheckBox("ScrollWheel Tune over 'scope?", flags),
                              "chkScrollWheelEnableOverScope", "Scroll wheel tunes over spectrum");
     m_wheelOverScope->setToolTip("Click to enable Tuning by ScrollWheel over the Spectrum Display");
@@ -265,20 +266,22 @@ frmConfig::frmConfig(app::ConfigController& config, QWidget* parent)
     box->addLayout(buttons);
 
     // ---- handlers -----------------------------------------------------------------------
+    // A box acts on every change the user makes (a click, Space, or the accessible Toggle and
+    // Press actions), not on the changes showControls() makes.
     auto handler = [this](auto run) {
-        return [this, run] {
+        return [this, run](bool checked) {
+            if (m_showing) return;
             readControls();
-            run();
+            run(checked);
             showControls();
         };
     };
     for (int i = 0; i < 2; ++i)
-        connect(m_optIF[i], &QRadioButton::clicked, this,
-                handler([this, i] { m_form.optIF_Click(i); }));
-    connect(m_encoder, &QCheckBox::clicked, this,
-            handler([this] { m_form.chkEnableEncoder_Click(); }));
-    connect(m_caption, &QCheckBox::clicked, this,
-            handler([this] { m_form.chkfrmMainCaption_Click(); }));
+        OnToggled(m_optIF[i], handler([this, i](bool checked) {
+                      if (checked) m_form.optIF_Click(i);
+                  }));
+    OnToggled(m_encoder, handler([this](bool) { m_form.chkEnableEncoder_Click(); }));
+    OnToggled(m_caption, handler([this](bool) { m_form.chkfrmMainCaption_Click(); }));
     connect(m_capture, &QComboBox::activated, this, &frmConfig::cboCapDevices_Activated);
     connect(browse, &QPushButton::clicked, this, &frmConfig::chooseScene);
     connect(builtIn, &QPushButton::clicked, m_scene, &QLineEdit::clear);
@@ -319,6 +322,7 @@ void frmConfig::readControls() {
 }
 
 void frmConfig::showControls() {
+    const QScopedValueRollback<bool> showing(m_showing, true);
     const app::ConfigForm& f = m_form;
     setWindowTitle(Q(f.Caption));
     if (m_clock->text() != Q(f.txtDDSClkin)) m_clock->setText(Q(f.txtDDSClkin));

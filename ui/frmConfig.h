@@ -88,6 +88,7 @@ private:
     QCheckBox* m_autoRefresh = nullptr;
     QCheckBox* m_caption = nullptr;
     bool m_closed = false;
+    bool m_showing = false; // showControls() is setting the controls: their signals act on nothing
 };
 
 } // namespace orvex::ui

@@ -83,6 +83,7 @@ TEST(CoreStartup, WithoutTraceNoLogFileAndTheWordIsCaseSensitive) {
     EXPECT_TRUE(app::CommandLineHasTrace({"orvexsdr", "-x", "/trace", "y"}));
     EXPECT_TRUE(app::CommandLineHasTrace({"orvexsdr", "retraced"}));
     EXPECT_FALSE(app::CommandLineHasTrace({"orvexsdr", "TRACE", "Trace"}));
+    EXPECT_FALSE(app::CommandLineHasTrace({"/home/tracey/bin/orvexsdr", "--on"})); // the path
     CoreRig rig({"orvexsdr", "TRACE"});
     ASSERT_TRUE(rig.start());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(LogPath(rig))));

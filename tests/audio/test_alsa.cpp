@@ -153,8 +153,7 @@ TEST(AlsaBackend, MissingDevicesGiveTheMessageAndTheReason) {
     OrvexDX8 card(backend);
     card.setCurrentCaptureDevice(999);
     EXPECT_FALSE(card.PrepareDevices());
-    EXPECT_TRUE(
-        messages.contains("Unable to start DirectSound. Check proper sound card installation"));
+    EXPECT_TRUE(messages.contains(kSoundCardOpenMessage));
     EXPECT_NE(card.LastErrText().find("capture device 999 does not exist"), std::string::npos);
 }
 
@@ -218,9 +217,11 @@ TEST(RealTimePacer, KeepsTheClockAtTheWallClock) {
     RealTimePacer pacer(clock, 48000, 2);
     const auto t0 = std::chrono::steady_clock::now();
     pacer.start();
-    while (std::chrono::steady_clock::now() - t0 < std::chrono::milliseconds(150)) QCoreApplication::processEvents();
+    while (std::chrono::steady_clock::now() - t0 < std::chrono::milliseconds(150))
+        QCoreApplication::processEvents();
     pacer.stop();
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GT(clock.now(), 0);
     EXPECT_LE(clock.now(), static_cast<std::int64_t>(elapsed * 48000) + 1);
     const auto frozen = clock.now();

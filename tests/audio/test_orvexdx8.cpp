@@ -297,8 +297,7 @@ TEST(SoundCard, DevicesThatCannotOpenGiveTheMessage) {
     EXPECT_NE(rig.card->LastErr(), 0);
     EXPECT_NE(rig.card->LastErrText().find("capture device 3 does not exist"), std::string::npos);
     ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.messages()[0].text,
-              "Unable to start DirectSound. Check proper sound card installation");
+    EXPECT_EQ(messages.messages()[0].text, kSoundCardOpenMessage);
     rig.card->setCurrentCaptureDevice(1);
     rig.card->StartSound(); // tries again
     EXPECT_TRUE(rig.card->Prepared);

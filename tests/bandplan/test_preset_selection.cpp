@@ -270,7 +270,17 @@ TEST(PresetEditor, SaveAndEditRecords) {
     ReceiverSnapshot s;
     s.tunedFreqMHz = 3.6995;
     s.demodMode = 2;
+    s.filterHi = 2700;
+    s.filterLo = 350;
+    s.agcMode = 3;
+    s.agcAttack = 40.0f;
+    s.agcDecay = 150.0f;
     PresetEditRequest save = BeginSaveToPreset(preset, s, 0);
+    EXPECT_EQ(save.record.FilterHi, 2700); // the current settings, edges and AGC included
+    EXPECT_EQ(save.record.FilterLo, 350);
+    EXPECT_EQ(save.record.AGCMode, 3);
+    EXPECT_EQ(save.record.AGCAttack, 40.0f);
+    EXPECT_EQ(save.record.AGCDecay, 150.0f);
     EXPECT_EQ(save.title, "Save Current Settings to Preset 4");
     EXPECT_EQ(save.button, "&Save");
     EXPECT_FALSE(save.record.Active);

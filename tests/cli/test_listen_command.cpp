@@ -1,6 +1,7 @@
 // orvexsdr-cli listen run as a user runs it: files and ALSA devices in and out, the status
 // lines, Ctrl-C, and bad input.
 #include "CliHarness.h"
+#include "audio/OrvexDX8.h"
 #include "audio/WavFile.h"
 #include "dsp/SignalMeasure.h"
 
@@ -137,9 +138,7 @@ TEST_F(ListenCommand, MissingSoundDeviceGivesTheMessageAndTheReason) {
     audio::WriteWavFile(path("if.wav"), 48000, 1, UsbIf(48000));
     const auto r = run("--capture-device hw:99,0 --no-playback --seconds 1");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("Unable to start DirectSound. Check proper sound card installation"),
-              std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find(kSoundCardOpenMessage), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("hw:99,0"), std::string::npos) << r.err;
 }
 

@@ -154,7 +154,7 @@ TEST(ad9951, TheParallelPortSendsNothingToAnAD9951) {
     EXPECT_FALSE(r.decoder.FrequencyWord().has_value());
     // InitAD9951 still tries the serial lines, and with no port says so in the caption.
     ASSERT_FALSE(captions.empty());
-    EXPECT_EQ(captions.front(), "No valid COM port configured - Configure a valid COM port");
+    EXPECT_EQ(captions.front(), "No valid serial port configured - Configure a valid serial port");
     EXPECT_EQ(r.vfo->Caption(), captions.front());
 }
 
@@ -382,27 +382,27 @@ TEST(ad9951, PortFaultsGiveTheMessagesAndTheReason) {
     r.vfo->init();
     ASSERT_EQ(r.messages.messages().size(), 1u);
     const std::string& text = r.messages.messages()[0].text;
-    EXPECT_EQ(text.rfind("Unable to open COM1 - Set valid COM port in Configuration, then Close "
-                         "and Restart\n",
+    EXPECT_EQ(text.rfind("Unable to open the serial port /dev/ttyS0 - Set a valid serial port in "
+                         "Configuration, then Close and Restart\n",
                          0),
               0u);
     EXPECT_NE(text.find("dialout"), std::string::npos);
     EXPECT_FALSE(r.vfo->Lines().HasSerialPort());
     // Sending with no port: the caption, nothing on the lines.
-    EXPECT_EQ(r.vfo->Caption(), "No valid COM port configured - Configure a valid COM port");
+    EXPECT_EQ(r.vfo->Caption(), "No valid serial port configured - Configure a valid serial port");
     EXPECT_TRUE(r.ports.events().empty());
 
     r.messages.clear();
     r.ports.failNextOpen({PortFault::Busy, "cannot use /dev/ttyS0: Device or resource busy"});
     r.vfo->SerialOpen();
     ASSERT_EQ(r.messages.messages().size(), 1u);
-    EXPECT_EQ(r.messages.messages()[0].text.rfind("COM Port Interface Error\n", 0), 0u);
+    EXPECT_EQ(r.messages.messages()[0].text.rfind("Serial Port Interface Error\n", 0), 0u);
     EXPECT_TRUE(r.messages.contains("busy"));
 
     r.messages.clear();
     r.vfo->setComPort(40);
     r.vfo->SerialOpen();
-    EXPECT_TRUE(r.messages.contains("COM40 names no device"));
+    EXPECT_TRUE(r.messages.contains("Serial port number 40 names no device"));
 
     r.messages.clear();
     r.ports.failNextOpen({PortFault::NotFound, "cannot use /dev/parport0: No such file"});

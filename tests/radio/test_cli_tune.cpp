@@ -78,8 +78,10 @@ TEST(CliTune, TheSavedInterfaceIsUsedWithoutPort) {
         TempIni("orvex_tune_dev.ini", "[VFO1]\nIFType=1\nComDevice=/dev/orvex-no-such-tty\n");
     r = Tune("--freq 7 --settings " + device);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("Unable to open COM1 - Set valid COM port in Configuration"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find(
+            "Unable to open the serial port /dev/orvex-no-such-tty - Set a valid serial port"),
+        std::string::npos);
     EXPECT_NE(r.out.find("/dev/orvex-no-such-tty: No such file or directory"), std::string::npos);
     EXPECT_EQ(r.out.find("sent:"), std::string::npos);
     std::filesystem::remove(parallel);
@@ -92,7 +94,7 @@ TEST(CliTune, PortFaultsAndBadInput) {
     EXPECT_NE(r.out.find("not a serial device"), std::string::npos);
     r = Tune("--freq 7 --port 13");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("COM13 names no device"), std::string::npos);
+    EXPECT_NE(r.out.find("Serial port number 13 names no device"), std::string::npos);
     for (const char* bad :
          {"", "--freq", "--freq x", "--freq -1", "--freq 7 --dds 9999", "--freq 7 --clk 1",
           "--freq 7 --port 1x", "--freq 7 --bogus", "--freq 7 --settings /nonexistent/orvex.ini"}) {

@@ -233,9 +233,12 @@ TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
     EXPECT_EQ(rig.preset(5).FreqCurrent, 0);
     EXPECT_EQ(panel.preset(5)->text(), "P6");
 
-    // "Save to Preset" takes the receiver's frequency; the typed one is read to its first
-    // non-number ("7 0 5 1 000Hz" is 7051000), and one beyond any frequency is refused.
+    // "Save to Preset" takes the receiver's frequency, filter edges and AGC; the typed
+    // frequency is read to its first non-number ("7 0 5 1 000Hz" is 7051000), and one beyond
+    // any frequency is refused.
     ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
+    rig.core->values().valueSet(app::WheelEntry::FilterHi, 2700);
+    const std::int32_t agc = rig.rx().AGCMode;
     QTest::mouseClick(panel.preset(6), Qt::RightButton);
     panel.userPresets()->hide();
     OnEditor([&](ui::frmEditUserPreset& d) {
@@ -250,6 +253,8 @@ TEST(BandsPanel, TheEditorShowsSplitsAndStoresOrLeavesThePreset) {
     EXPECT_EQ(shown[1], "7100000");
     EXPECT_TRUE(rig.messages.contains("beyond the frequencies a preset can hold"));
     EXPECT_EQ(rig.preset(6).FreqCurrent, 7051000);
+    EXPECT_EQ(rig.preset(6).FilterHi, 2700);
+    EXPECT_EQ(rig.preset(6).AGCMode, agc);
     EXPECT_EQ(panel.preset(6)->text(), "7051");
     EXPECT_NEAR(*rig.receiver().TunedHz(), 7051000, 0.5);
     EXPECT_EQ(rig.rx().CurrentDemodMode, kModeLSB);

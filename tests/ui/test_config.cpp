@@ -6,17 +6,23 @@
 #include "../sim/SimTestSupport.h"
 #include "audio/OrvexDX8.h"
 #include "audio/WavFile.h"
+#include "core/Format.h"
 #include "radio/LineDecoder.h"
 #include "radio/LinuxPorts.h"
 #include "radio/RecordingPorts.h"
 #include "ui/ConfigPanel.h"
 #include "ui/DisplaySizePanel.h"
+#include "ui/FrequencyPanel.h"
 #include "ui/frmCalibrate.h"
 #include "ui/frmConfig.h"
 #include "ui/frmMain.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDial>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -141,12 +147,12 @@ TEST(ConfigDialog, IFAndClockAreCheckedAndTheMainWindowShowsWhatIsApplied) {
         Click(Find<QPushButton>(&d, "cmdApply"));
         EXPECT_TRUE(rig.messages.contains("IF Frequency must be greater than 0.4 MHZ"));
         EXPECT_DOUBLE_EQ(vfo.IFFreq(), -0.455);
-        // A low IF is taken; the clock is refused after it, and OK keeps the dialog open.
+        // A wrong clock refuses the whole Apply, the good IF with it; OK keeps the dialog open.
         Type(ifText, "12000");
         Type(clock, "1000000");
         Click(Find<QPushButton>(&d, "cmdOK"));
         EXPECT_TRUE(rig.messages.contains("CLKIN must be greater than 1.0000 MHZ"));
-        EXPECT_DOUBLE_EQ(vfo.IFFreq(), -0.012);
+        EXPECT_DOUBLE_EQ(vfo.IFFreq(), -0.455);
         EXPECT_DOUBLE_EQ(vfo.ClkIn(), 360.096);
         EXPECT_TRUE(d.isVisible());
         Type(ifText, "455000");
@@ -163,6 +169,73 @@ TEST(ConfigDialog, IFAndClockAreCheckedAndTheMainWindowShowsWhatIsApplied) {
     EXPECT_DOUBLE_EQ(vfo.ClkIn(), 360.096);
     EXPECT_EQ(rig.label("lblIFFreq"), "(0.455 000)");
     EXPECT_EQ(rig.label("lblCLKINFreq"), "360.096 000");
+}
+
+TEST(ConfigDialog, ApplyChecksEveryFieldFirstAndTheLOFollowsAtOnce) {
+    ConfigRig rig;
+    ASSERT_TRUE(rig.startWindow());
+    ad9951& vfo = rig.core->session().vfo();
+    const std::string lo = rig.label("lblStatsVal3");
+    rig.config([&](ui::frmConfig& d) {
+        // Ticked through its accessible action, the encoder box acts as a click does.
+        QAccessible::queryAccessibleInterface(Find<QCheckBox>(&d, "chkEnableEncoder"))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::toggleAction());
+        EXPECT_TRUE(Find<QCheckBox>(&d, "chkShaftAutoRate")->isEnabled());
+        Type(Find<QLineEdit>(&d, "txtIFFrequency"), "455000");
+        Click(Find<QCheckBox>(&d, "chkRigctl"));
+        Type(Find<QLineEdit>(&d, "txtRigctlPort"), "99999");
+        Click(Find<QPushButton>(&d, "cmdApply"));
+        EXPECT_TRUE(rig.messages.contains("The rigctl port must be a whole number"));
+        EXPECT_FALSE(rig.core->tuning().enableShaftEncoder());
+        EXPECT_DOUBLE_EQ(vfo.IFFreq(), 45.0);
+        EXPECT_EQ(rig.label("lblStatsVal3"), lo);
+        Click(Find<QCheckBox>(&d, "chkRigctl"));
+        Click(Find<QPushButton>(&d, "cmdApply"));
+        EXPECT_TRUE(rig.core->tuning().enableShaftEncoder());
+        EXPECT_DOUBLE_EQ(vfo.IFFreq(), 0.455);
+        // The statistics' LO is the synthesiser's new output at once.
+        EXPECT_NE(rig.label("lblStatsVal3"), lo);
+        EXPECT_EQ(rig.label("lblStatsVal3"), FormatNumber(vfo.FreqOut(), "#0.##0 ##0 0 MHz"));
+    });
+    // Every row of the statistics shows whole inside its frame, the thread rows included.
+    QWidget* stats = Find<QWidget>(rig.window.get(), "frStats");
+    for (const int row : {0, 1, 2, 3, 4, 5, 9, 10, 11}) {
+        auto* v = Find<QLabel>(stats, QString("lblStatsVal%1").arg(row).toUtf8());
+        EXPECT_TRUE(v->isVisible()) << row;
+        EXPECT_TRUE(stats->rect().contains(QRect(v->mapTo(stats, QPoint()), v->size()))) << row;
+    }
+}
+
+// The shaft encoder on the port's CTS and DSR lines and the knob on screen turn one knob: the
+// dial follows the encoder, and its next turn goes on from there the way it is turned.
+TEST(ConfigDialog, TheKnobOnScreenAndTheEncoderShareOnePosition) {
+    ConfigRig rig;
+    rig.store.save("frmMain", "CurrentCaptureDevice", "2"); // the IF recording: real ports
+    ASSERT_TRUE(rig.startWindow());
+    ad9951& vfo = rig.core->session().vfo();
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
+    rig.core->tuning().setEnableShaftEncoder(true);
+    const auto lines = [&](int s) { // bit 0 set: CTS off, bit 1 set: DSR off
+        rig.hardware.setModemStatus({(s & 1) == 0, (s & 2) == 0});
+        rig.core->tuning().tmrShaft_Timer();
+    };
+    lines(0); // the first poll takes the lines as they are
+    QDial* dial = rig.window->frequency()->knob();
+    const int span = dial->maximum() - dial->minimum() + 1;
+    const int before = dial->value();
+    for (const int s : {2, 3, 1, 0}) // four steps up, 100 Hz each
+        lines(s);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1004, 1e-9);
+    EXPECT_EQ((dial->value() - before + span) % span, 4);
+    dial->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1005, 1e-9);
+    for (const int s : {1, 3}) // two down
+        lines(s);
+    dial->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1002, 1e-9);
+    dial->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_NEAR(vfo.TunedFreq(), 7.1003, 1e-9);
 }
 
 TEST(ConfigDialog, PortsChipsAndTheWordsSentOnTheNewLines) {
@@ -191,7 +264,7 @@ TEST(ConfigDialog, PortsChipsAndTheWordsSentOnTheNewLines) {
         Click(Find<QPushButton>(&d, "cmdApply"));
         ASSERT_FALSE(rig.messages.messages().empty());
         const std::string& text = rig.messages.messages().back().text;
-        EXPECT_NE(text.find("COM Port Interface Error"), std::string::npos) << text;
+        EXPECT_NE(text.find("Serial Port Interface Error"), std::string::npos) << text;
         EXPECT_NE(text.find(byId), std::string::npos) << text;
         EXPECT_NE(text.find("'dialout' group"), std::string::npos) << text;
         EXPECT_EQ(vfo.ComDevice(), byId);

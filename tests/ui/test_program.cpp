@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <arpa/inet.h>
@@ -39,30 +40,72 @@ bool WaitForStartUp(QProcess& p, const QString& log) {
     return false;
 }
 
-class ProgramSignals : public ::testing::TestWithParam<int> {};
-
-TEST_P(ProgramSignals, ShutDownLikeCloseSavingSettingsAndBandPlans) {
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("bandplans"));
-    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Broadcast.bpl",
-                dir.filePath("bandplans/Broadcast.bpl"));
-    const QString plan = dir.filePath("bandplans/Broadcast.bpl");
-    const ino_t before = Inode(plan);
+// Starts orvexsdr on the settings file and band plans in `dir` (offscreen, traced), waits until
+// it is up and ends it with `signal`; false (with the reason) when it did not end normally.
+::testing::AssertionResult RunUntilSignal(const QTemporaryDir& dir, int signal) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_STATE_HOME", dir.filePath("state"));
     env.insert("XDG_CACHE_HOME", dir.filePath("cache"));
     p.setProcessEnvironment(env);
+    const QString log = dir.filePath("state/OrvexSDR/OrvexSDR_Brisko.log");
+    QFile::remove(log); // the start-up is this run's
     p.start(ORVEXSDR_PATH, {"trace", "--settings", dir.filePath("settings.ini"), "--bandplans",
                             dir.filePath("bandplans")});
-    ASSERT_TRUE(p.waitForStarted());
-    ASSERT_TRUE(WaitForStartUp(p, dir.filePath("state/OrvexSDR/OrvexSDR_Brisko.log")))
-        << p.readAllStandardError().toStdString();
-    ::kill(static_cast<pid_t>(p.processId()), GetParam());
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    if (!p.waitForStarted()) return ::testing::AssertionFailure() << "did not start";
+    if (!WaitForStartUp(p, log))
+        return ::testing::AssertionFailure() << p.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(p.processId()), signal);
+    if (!p.waitForFinished(30000)) return ::testing::AssertionFailure() << "did not end";
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return ::testing::AssertionFailure() << p.readAllStandardError().toStdString();
+    return ::testing::AssertionSuccess();
+}
+
+void CopyBandPlan(const QTemporaryDir& dir) {
+    QDir().mkpath(dir.filePath("bandplans"));
+    QFile::copy(ORVEX_SOURCE_DIR "/data/bandplans/Broadcast.bpl",
+                dir.filePath("bandplans/Broadcast.bpl"));
+}
+
+// The spectrum display's settings reach the settings file however the program ends, and what
+// the listener left comes back at the next start (and is written again at its end).
+TEST(ProgramSettings, TheSpectrumDisplaySurvivesRestartsEndedBySignals) {
+    QTemporaryDir dir;
+    CopyBandPlan(dir);
+    const QString ini = dir.filePath("settings.ini");
+    ASSERT_TRUE(RunUntilSignal(dir, SIGTERM)); // a first start, on no settings at all
+    {
+        QSettings first(ini, QSettings::IniFormat);
+        for (const char* key :
+             {"Mode", "WaterfallOn", "SweepWidth", "SweepCentre", "TraceGain", "SpectrumSmooth"})
+            EXPECT_TRUE(first.contains(QString("SpectrumAnalyser/") + key)) << key;
+        // What a listener leaves: the oscilloscope, no waterfall, a narrow sweep, +12 dB.
+        first.setValue("SpectrumAnalyser/Mode", "1");
+        first.setValue("SpectrumAnalyser/WaterfallOn", "False");
+        first.setValue("SpectrumAnalyser/SweepWidth", "300");
+        first.setValue("SpectrumAnalyser/TraceGain", "4");
+        first.setValue("SpectrumAnalyser.Mode.1/FastMode", "False");
+    }
+    ASSERT_TRUE(RunUntilSignal(dir, SIGINT));
+    QSettings second(ini, QSettings::IniFormat);
+    EXPECT_EQ(second.value("SpectrumAnalyser/Mode").toString(), "1");
+    EXPECT_EQ(second.value("SpectrumAnalyser/WaterfallOn").toString(), "False");
+    EXPECT_EQ(second.value("SpectrumAnalyser/SweepWidth").toString(), "300");
+    EXPECT_EQ(second.value("SpectrumAnalyser/TraceGain").toString(), "4");
+    // The oscilloscope came back and ran: it shows every sample, without averaging.
+    EXPECT_EQ(second.value("SpectrumAnalyser.Mode.1/FastMode").toString(), "True");
+}
+
+class ProgramSignals : public ::testing::TestWithParam<int> {};
+
+TEST_P(ProgramSignals, ShutDownLikeCloseSavingSettingsAndBandPlans) {
+    QTemporaryDir dir;
+    CopyBandPlan(dir);
+    const QString plan = dir.filePath("bandplans/Broadcast.bpl");
+    const ino_t before = Inode(plan);
+    ASSERT_TRUE(RunUntilSignal(dir, GetParam()));
     QFile settings(dir.filePath("settings.ini"));
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     const QByteArray text = settings.readAll();

@@ -137,18 +137,47 @@ TEST(SpectrumPanel, AfOutShowsAudioFrequencyRisingToTheRightAndDoesNotTune) {
     EXPECT_LT(labels.front().Value, 200.0); // 0 Hz at the left edge
     for (std::size_t i = 0; i < labels.size(); ++i) {
         EXPECT_NE(labels[i].Text.find('.'), std::string::npos) << labels[i].Text; // kHz, x.x
-        EXPECT_LE(labels[i].Value, 24000.0);
+        EXPECT_LE(labels[i].Value, 6030.0);
         if (i > 0) {
             EXPECT_GT(labels[i].Value, labels[i - 1].Value);
         }
     }
+    EXPECT_GT(labels.back().Value, 5500.0); // the audio band fills the display
     const QPoint middle(rig.view()->width() / 2, 30);
     QTest::mouseMove(rig.view(), middle);
     EXPECT_TRUE(rig.view()->readout()->isVisible());
     EXPECT_EQ(rig.readout().find_first_not_of("0123456789"), std::string::npos) << rig.readout();
-    EXPECT_NEAR(ReadoutHz(rig.readout()), 12000.0, 30.0);
+    EXPECT_NEAR(ReadoutHz(rig.readout()), 3000.0, 30.0);
     QTest::mouseClick(rig.view(), Qt::LeftButton, {}, middle);
     EXPECT_NEAR(rig.tunedHz(), 5501300.0, 1.0);
+}
+
+TEST(SpectrumPanel, TheNotchMarkerStandsWhereAnAudioNotchActs) {
+    ScopeRig rig;
+    ASSERT_TRUE(rig.ok);
+    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
+    rig.core->controls().setCheck(ChainCheck::NotchOn, true); // at audio, 1000 Hz
+    clsSpectrumAnalyser& a = rig.analyser();
+    const auto drawnAt = [&](float hz) { return a.Axis().FrequencyOfBin(hz / a.HzPerBin()); };
+    // On the IF: where the signal lies that the detector makes 1 kHz of.
+    rig.core->controls().optMode_Click(kModeUSB);
+    rig.run(2);
+    ASSERT_TRUE(a.ShowNotch());
+    EXPECT_NEAR(drawnAt(a.NotchCentre()), 7101000.0, 25.0);
+    EXPECT_LT(a.SecondNotchCentre(), 0.0f);
+    rig.core->controls().optMode_Click(kModeAM); // both sidebands
+    rig.run(1);
+    EXPECT_NEAR(drawnAt(std::min(a.NotchCentre(), a.SecondNotchCentre())) +
+                    drawnAt(std::max(a.NotchCentre(), a.SecondNotchCentre())),
+                2 * 7100000.0, 50.0);
+    EXPECT_NEAR(std::fabs(drawnAt(a.NotchCentre()) - drawnAt(a.SecondNotchCentre())), 2000.0, 50.0);
+    rig.core->controls().optMode_Click(kModeFM); // no one place: no marker
+    rig.run(1);
+    EXPECT_FALSE(a.ShowNotch());
+    rig.click("optSpectrumSource3"); // the audio itself
+    rig.run(1);
+    ASSERT_TRUE(a.ShowNotch());
+    EXPECT_NEAR(drawnAt(a.NotchCentre()), 1000.0, 1.0);
 }
 
 TEST(SpectrumPanel, TheReadoutFollowsThePointerAndNamesWhatIsDrawnThere) {

@@ -63,6 +63,12 @@ TEST(Agc, ModeTimesGiveHistoryAndRampLengths) {
     h.chain.sldAGCDecay_Change(150);
     EXPECT_EQ(h.s().AGCRampLength, 720);
     EXPECT_EQ(h.s().sldAGCDecay.ToolTip, "AGC Attack=15 mS");
+    // The labels show what the sliders set, and the mode keeps it.
+    EXPECT_EQ(h.s().lblAGCAttack.Caption, "4.0");
+    EXPECT_EQ(h.s().lblAGCDecay.Caption, "15.0");
+    EXPECT_EQ(h.s().AGCModes[3].CurrentDelay, 40);
+    h.chain.SetLabel(ChainLabel::AGCAttack, 60);
+    EXPECT_EQ(h.s().sldAGCAttack.Value, 60);
 
     h.chain.SetCheck(ChainCheck::AGC, true);
     EXPECT_TRUE(h.s().AGCON);

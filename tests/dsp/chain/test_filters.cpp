@@ -106,6 +106,10 @@ TEST(Filters, MusicModeAndEdgeLabels) {
     Harness h;
     h.chain.optFilter_Click(3);
     EXPECT_EQ(h.s().FilterLo, 300);
+    // Every figure of the edges follows the preset, not only a dragged slider.
+    EXPECT_EQ(h.s().lblFLo, "300");
+    EXPECT_EQ(h.s().lblFilterHi.Value, 3000.0f);
+    EXPECT_EQ(h.s().sldBW[1].ToolTip, "Fhi : 3,000 Hz");
     h.chain.SetCheck(ChainCheck::Music, true);
     EXPECT_EQ(h.s().FilterLo, 50);
     EXPECT_TRUE(h.s().MusicOn);
@@ -118,6 +122,7 @@ TEST(Filters, MusicModeAndEdgeLabels) {
     // Edge labels move the edges; right button resets them to the preset's defaults.
     h.chain.SetLabel(ChainLabel::FilterHi, 2712.4f);
     EXPECT_EQ(h.s().FilterHi, 2712);
+    EXPECT_EQ(h.s().sldBW[1].Value, h.s().sldBW[1].Max + h.s().sldBW[1].Min - 2712);
     EXPECT_TRUE(h.s().FiltersChanged);
     h.chain.ResetLabel(ChainLabel::FilterHi);
     EXPECT_EQ(h.s().FilterHi, 3000);

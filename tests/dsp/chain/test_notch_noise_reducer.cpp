@@ -123,6 +123,13 @@ TEST(Notch, LabelsAndSwitches) {
     EXPECT_EQ(h.s().NotchCentre, 13000); // IF record's remembered centre 1000 + 12000
     h.chain.SetLabel(ChainLabel::NotchC, -2500);
     EXPECT_EQ(h.s().NotchCentre, 9500);
+    // The slider is the label's other face: an offset from the IF, negative too.
+    EXPECT_EQ(h.s().sldNotch.Min, -6000);
+    EXPECT_EQ(h.s().sldNotch.Value, -2500);
+    h.chain.sldNotch_Change(-3000);
+    EXPECT_EQ(h.s().lblNotchC.Value, -3000.0f);
+    EXPECT_EQ(h.s().NotchCentre, 9000);
+    h.chain.SetLabel(ChainLabel::NotchC, -2500);
     h.chain.SetCheck(ChainCheck::NotchType, false);
     EXPECT_EQ(h.s().lblNotchC.Min, 0.0f);
     EXPECT_EQ(h.s().NotchCentre, 1500);
