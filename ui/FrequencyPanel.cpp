@@ -321,6 +321,7 @@ void FrequencyPanel::refresh() {
     SetTextColour(m_rate, t.lblTuningRateColour);
     SetToolTip(m_rate, t.lblTuningRateToolTip);
     SetText(m_dialRate, t.lblTuneDialRate.empty() ? t.lblTuningRate : t.lblTuneDialRate);
+    followKnob();
     m_display->refresh();
 }
 
@@ -332,8 +333,23 @@ void FrequencyPanel::knobMoved(int value) {
     if (d < -span / 2) d += span;
     m_knobLast = value;
     if (d == 0) return;
-    m_knobCount += d > 0 ? 1 : -1;
-    m_tuning.knobChanged(m_knobCount);
+    // One position on from where the knob is: the shaft encoder moves the same knob.
+    m_knobShown = m_tuning.model().knobPosition() + (d > 0 ? 1 : -1);
+    m_tuning.knobChanged(m_knobShown);
+}
+
+// The dial turns with the knob's encoder steps, one notch of the dial a step.
+void FrequencyPanel::followKnob() {
+    const int position = m_tuning.model().knobPosition();
+    if (position == m_knobShown) return;
+    const int span = m_knob->maximum() - m_knob->minimum() + 1;
+    const int moved = (position - m_knobShown) % span;
+    const int value =
+        m_knob->minimum() + ((m_knob->value() - m_knob->minimum() + moved) % span + span) % span;
+    m_knobShown = position;
+    m_knobLast = value;
+    const QSignalBlocker quiet(m_knob);
+    m_knob->setValue(value);
 }
 
 void FrequencyPanel::openEntry(const QString& text) {

@@ -71,6 +71,7 @@ public:
 private:
     void submitEntry();
     void knobMoved(int value);
+    void followKnob();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     app::TuningController& m_tuning;
@@ -83,7 +84,7 @@ private:
     QMenu* m_menu;
     int m_menuDigit = 0;
     int m_knobLast = 0;
-    int m_knobCount = 0;
+    int m_knobShown = 0; ///< the knob position the dial shows
 };
 
 /// A typed frequency: "7050" (kHz when 1000 or more, else MHz), "7.05", "7050 kHz",
