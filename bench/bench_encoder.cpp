@@ -1,0 +1,243 @@
+// The shaft encoder from the knob's contacts to the synthesiser: the simulated receiver's knob
+// turned by its simulated hand, through the watcher thread, the queue, the event on this
+// thread, the decoder and the knob, to the tuning word on the control lines (real bit timing,
+// the waits running the event loop as in the program).
+//
+// Reports, for the kernel-wait watcher and for the 1 ms polling fallback:
+//  - the largest transition rate decoded with no lost step (steps one way, each rate tried
+//    twice), with the knob tuning at every step and with automatic rate (decoding only);
+//  - the delay from a line change to the tuning word leaving (its first line change) and to
+//    the chip holding it, median and 99th percentile;
+//  - the watcher thread's CPU while the knob rests and while it turns at 1000 a second.
+// Usage: bench_encoder [--quick]
+#include "app/EncoderInput.h"
+#include "core/MessageSink.h"
+#include "core/Profiler.h"
+#include "core/SettingsStore.h"
+#include "core/YieldHook.h"
+#include "radio/LineDecoder.h"
+#include "radio/RecordingPorts.h"
+#include "radio/ad9951.h"
+#include "sim/SimulatedReceiver.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+using namespace orvex;
+
+namespace {
+
+// Times of the tuning words on the lines: the first line change of each frame and the change
+// that completed its frequency word (as the chip latched it).
+class WordTimes final : public LineEventSink {
+public:
+    WordTimes() : m_decoder(DdsChip::AD9951) {
+        m_decoder.setKeepTransfers(false);
+        m_decoder.setListener([this](const ChipTransfer& t) {
+            if (t.kind != ChipTransfer::Kind::AD9951Write || t.address != 4) return;
+            starts.push_back(m_start);
+            ends.push_back(t.timeNs);
+        });
+    }
+    void lineChanged(const LineEvent& e) override {
+        if (e.line == LineId::DTR && e.value == 1) m_start = e.timeNs; // a frame begins
+        m_decoder.lineChanged(e);
+    }
+    void clear() {
+        starts.clear();
+        ends.clear();
+    }
+    std::vector<std::int64_t> starts, ends;
+
+private:
+    LineDecoder m_decoder;
+    std::int64_t m_start = 0;
+};
+
+sim::Scene BenchScene() {
+    sim::SceneLoadResult r =
+        sim::ParseScene("noise -200\nstation 7.003 MHz carrier level=-10\n", "bench.scene");
+    return std::move(*r.scene);
+}
+
+// The program's wiring: the DDS controller on the simulated receiver's port (through a tap
+// that times the words), the encoder following that port.
+struct Rig {
+    explicit Rig(bool polling) : box(BenchScene()), tap(&box.Ports(), &words) {
+        tap.setKeepEvents(false);
+        box.Encoder().Lines().setWaitSupported(!polling);
+        vfo = std::make_unique<ad9951>(store, tap);
+        vfo->init();
+        vfo->setTunedFreq(7.1);
+        vfo->setTuneStep(0.0001);
+        words.clear();
+        input = std::make_unique<app::EncoderInput>(*vfo);
+    }
+    ~Rig() {
+        box.Encoder().stop();
+        input.reset();
+        vfo.reset();
+    }
+    bool enable(bool autoRate) {
+        input->setAutoRate(autoRate);
+        input->setEnabled(true);
+        return pumpUntil([&] { return input->decoder().Decoding(); }, 5.0);
+    }
+    std::uint64_t seen() const {
+        const ShaftEncoder& d = input->decoder();
+        return d.StepsUp() + d.StepsDown() + d.UncountedChanges();
+    }
+    static bool pumpUntil(const std::function<bool()>& done, double seconds) {
+        const std::int64_t end = Profiler::Now() + static_cast<std::int64_t>(seconds * 1e9);
+        while (!done()) {
+            if (Profiler::Now() > end) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
+                                            5);
+        }
+        return true;
+    }
+    /// `n` transitions up at `rate`; true when every one was decoded as a step.
+    bool turn(double rate, std::int64_t n, double jitter = 0.0) {
+        sim::SimulatedEncoder::Turn t;
+        t.segments.push_back({rate, n});
+        t.jitter = jitter;
+        const std::uint64_t target = seen() + static_cast<std::uint64_t>(n);
+        const std::uint64_t stepsBefore = input->decoder().StepsUp();
+        box.Encoder().turn(t);
+        pumpUntil([&] { return !box.Encoder().turning() && seen() >= target; },
+                  static_cast<double>(n) / rate + 10.0);
+        return input->decoder().StepsUp() - stepsBefore == static_cast<std::uint64_t>(n);
+    }
+
+    MemorySettingsStore store;
+    RecordingMessageSink messages;
+    ScopedMessageSink scope{messages};
+    sim::SimulatedReceiver box;
+    WordTimes words;
+    RecordingPorts tap;
+    std::unique_ptr<ad9951> vfo;
+    std::unique_ptr<app::EncoderInput> input;
+};
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+// The largest rate at which every transition was a step, twice in a row.
+double LargestCleanRate(bool polling, bool autoRate, const std::vector<double>& rates,
+                        std::int64_t transitions) {
+    double best = 0.0;
+    for (const double rate : rates) {
+        bool clean = true;
+        for (int trial = 0; trial < 2 && clean; ++trial) {
+            Rig rig(polling);
+            clean = rig.enable(autoRate) && rig.turn(rate, transitions);
+        }
+        if (!clean) break;
+        best = rate;
+    }
+    return best;
+}
+
+struct Delays {
+    double wordMedian = 0, word99 = 0, latchMedian = 0, latch99 = 0;
+    std::size_t words = 0, transitions = 0;
+};
+
+Delays LineToWord(bool polling, double rate, std::int64_t n) {
+    Rig rig(polling);
+    Delays d;
+    if (!rig.enable(false)) return d;
+    rig.box.Encoder().setKeepTimes(true);
+    rig.turn(rate, n, 0.2);
+    const auto changes = rig.box.Encoder().takeTimes();
+    d.transitions = changes.size();
+    d.words = rig.words.starts.size();
+    if (d.words != changes.size()) return d; // a step lost: no pairing
+    std::vector<double> toWord, toLatch;
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        toWord.push_back(static_cast<double>(rig.words.starts[k] - changes[k]) / 1000.0);
+        toLatch.push_back(static_cast<double>(rig.words.ends[k] - changes[k]) / 1000.0);
+    }
+    d.wordMedian = Percentile(toWord, 0.5);
+    d.word99 = Percentile(toWord, 0.99);
+    d.latchMedian = Percentile(toLatch, 0.5);
+    d.latch99 = Percentile(toLatch, 0.99);
+    return d;
+}
+
+// The watcher's CPU, per cent of one core, over `seconds` at rest and turning at `rate`.
+std::pair<double, double> WatcherCpu(bool polling, double seconds, double rate) {
+    Rig rig(polling);
+    if (!rig.enable(false)) return {-1, -1};
+    const ModemLineWatcher* w = rig.input->watcher();
+    std::int64_t c0 = w->cpuTimeNs(), t0 = Profiler::Now();
+    Rig::pumpUntil([] { return false; }, seconds);
+    const double idle = 100.0 * static_cast<double>(w->cpuTimeNs() - c0) /
+                        static_cast<double>(Profiler::Now() - t0);
+    c0 = w->cpuTimeNs();
+    t0 = Profiler::Now();
+    rig.turn(rate, static_cast<std::int64_t>(rate * seconds));
+    const double turning = 100.0 * static_cast<double>(w->cpuTimeNs() - c0) /
+                           static_cast<double>(Profiler::Now() - t0);
+    return {idle, turning};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    QCoreApplication app(argc, argv);
+    ScopedYieldHook yield([] { QCoreApplication::processEvents(); });
+    const std::int64_t n = quick ? 300 : 1000;
+    const double cpuSeconds = quick ? 1.0 : 5.0;
+    const std::vector<double> rates{250,  500,  1000, 1500,  2000, 3000,
+                                    4000, 6000, 8000, 12000, 16000};
+
+    std::printf("Shaft encoder, simulated knob through the watcher to the tuning word\n");
+    {
+        Rig probe(false);
+        probe.enable(false);
+        std::printf("watcher priority: %s\n\n", probe.input->watcher()->realTimePriority()
+                                                    ? "real-time (SCHED_FIFO 10)"
+                                                    : "normal (no real-time priority allowed)");
+    }
+    std::printf("%-28s %14s %14s\n", "", "kernel wait", "1 ms polling");
+    const double knobWait = LargestCleanRate(false, false, rates, n);
+    const double knobPoll = LargestCleanRate(true, false, rates, n);
+    std::printf("%-28s %12.0f/s %12.0f/s\n", "no lost step, knob tuning", knobWait, knobPoll);
+    const double autoWait = LargestCleanRate(false, true, rates, n);
+    const double autoPoll = LargestCleanRate(true, true, rates, n);
+    std::printf("%-28s %12.0f/s %12.0f/s\n", "no lost step, automatic rate", autoWait, autoPoll);
+
+    for (const double rate : {200.0, 1000.0}) {
+        const Delays w = LineToWord(false, rate, n);
+        const Delays p = LineToWord(true, rate, n);
+        std::printf("line change to word leaving, %4.0f/s: median %6.0f us, 99%% %6.0f us   "
+                    "median %6.0f us, 99%% %6.0f us\n",
+                    rate, w.wordMedian, w.word99, p.wordMedian, p.word99);
+        std::printf("line change to chip latched,  %4.0f/s: median %6.0f us, 99%% %6.0f us   "
+                    "median %6.0f us, 99%% %6.0f us\n",
+                    rate, w.latchMedian, w.latch99, p.latchMedian, p.latch99);
+        if (w.words != w.transitions || p.words != p.transitions)
+            std::printf("  (words %zu/%zu and %zu/%zu: a step was lost, delays not paired)\n",
+                        w.words, w.transitions, p.words, p.transitions);
+    }
+    const auto cpuWait = WatcherCpu(false, cpuSeconds, 1000);
+    const auto cpuPoll = WatcherCpu(true, cpuSeconds, 1000);
+    std::printf("%-28s %11.4f %% %11.4f %%\n", "watcher CPU, knob at rest", cpuWait.first,
+                cpuPoll.first);
+    std::printf("%-28s %11.4f %% %11.4f %%\n", "watcher CPU, 1000/s", cpuWait.second,
+                cpuPoll.second);
+    std::printf("(per cent of one core; polling / wait at rest: %.0f x)\n",
+                cpuWait.first > 0 ? cpuPoll.first / cpuWait.first : 0.0);
+    return 0;
+}
