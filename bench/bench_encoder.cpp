@@ -26,6 +26,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace orvex;
@@ -131,20 +132,38 @@ double Percentile(std::vector<double> v, double p) {
     return v[std::min(i, v.size() - 1)];
 }
 
-// The largest rate at which every transition was a step, twice in a row.
-double LargestCleanRate(bool polling, bool autoRate, const std::vector<double>& rates,
-                        std::int64_t transitions) {
-    double best = 0.0;
+// The largest rates at which every transition was a step: in each of three trials, and in at
+// least one (what the path can do when the machine lets the watcher run).
+struct CleanRates {
+    double always = 0.0, once = 0.0;
+};
+CleanRates LargestCleanRate(bool polling, bool autoRate, const std::vector<double>& rates,
+                            std::int64_t transitions) {
+    CleanRates r;
+    bool everyTrialSoFar = true;
     for (const double rate : rates) {
-        bool clean = true;
-        for (int trial = 0; trial < 2 && clean; ++trial) {
+        int clean = 0;
+        for (int trial = 0; trial < 3; ++trial) {
             Rig rig(polling);
-            clean = rig.enable(autoRate) && rig.turn(rate, transitions);
+            clean += rig.enable(autoRate) && rig.turn(rate, transitions) ? 1 : 0;
         }
-        if (!clean) break;
-        best = rate;
+        everyTrialSoFar = everyTrialSoFar && clean == 3;
+        if (everyTrialSoFar) r.always = rate;
+        if (clean == 0) break;
+        r.once = rate;
     }
-    return best;
+    return r;
+}
+
+std::string LoadAverage() {
+    std::FILE* f = std::fopen("/proc/loadavg", "r");
+    char text[64] = "?";
+    if (f) {
+        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+        std::fclose(f);
+    }
+    std::string s = text;
+    return s.substr(0, s.find(' ', s.find(' ') + 1));
 }
 
 struct Delays {
@@ -210,13 +229,18 @@ int main(int argc, char** argv) {
                                                     ? "real-time (SCHED_FIFO 10)"
                                                     : "normal (no real-time priority allowed)");
     }
-    std::printf("%-28s %14s %14s\n", "", "kernel wait", "1 ms polling");
-    const double knobWait = LargestCleanRate(false, false, rates, n);
-    const double knobPoll = LargestCleanRate(true, false, rates, n);
-    std::printf("%-28s %12.0f/s %12.0f/s\n", "no lost step, knob tuning", knobWait, knobPoll);
-    const double autoWait = LargestCleanRate(false, true, rates, n);
-    const double autoPoll = LargestCleanRate(true, true, rates, n);
-    std::printf("%-28s %12.0f/s %12.0f/s\n", "no lost step, automatic rate", autoWait, autoPoll);
+    std::printf("load average at the start: %s (2 cores here: above 2, other work competes)\n",
+                LoadAverage().c_str());
+    std::printf("%-40s %16s %16s\n", "no lost step (3 of 3 trials / 1 of 3)", "kernel wait",
+                "1 ms polling");
+    for (const bool autoRate : {false, true}) {
+        const CleanRates w = LargestCleanRate(false, autoRate, rates, n);
+        const CleanRates p = LargestCleanRate(true, autoRate, rates, n);
+        std::printf("%-40s %7.0f / %6.0f %7.0f / %6.0f\n",
+                    autoRate ? "  automatic rate (decoding only), /s"
+                             : "  knob tuning every step, /s",
+                    w.always, w.once, p.always, p.once);
+    }
 
     for (const double rate : {200.0, 1000.0}) {
         const Delays w = LineToWord(false, rate, n);

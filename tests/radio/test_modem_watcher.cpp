@@ -94,6 +94,22 @@ private:
     std::string m_device = "kernel wait";
 };
 
+// A pseudo-terminal: a tty with no modem lines.
+struct Pty {
+    Pty() {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
+        name = ::ptsname(master);
+        slave = ::open(name.c_str(), O_RDWR | O_NOCTTY);
+    }
+    ~Pty() {
+        if (slave >= 0) ::close(slave);
+        if (master >= 0) ::close(master);
+    }
+    int master = -1, slave = -1;
+    std::string name;
+};
+
 } // namespace
 
 TEST(SpscQueue, KeepsTheOrderBetweenTwoThreadsAndRefusesWhenFull) {
@@ -251,14 +267,10 @@ TEST(ModemLineWatcher, StopEndsAWaitBlockedInTheKernel) {
 // A pseudo-terminal has no modem lines: the real port's source is refused the wait with the
 // driver's reason, and its lines cannot be read.
 TEST(LinuxModemLines, APseudoTerminalRefusesTheWaitAndTheRead) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string name = ::ptsname(master);
-    const int slave = ::open(name.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave, 0);
-    LinuxModemLines pty(slave, name);
+    Pty tty;
+    ASSERT_GE(tty.slave, 0);
+    const std::string& name = tty.name;
+    LinuxModemLines pty(tty.slave, name);
     EXPECT_EQ(pty.waitForChange(1'000'000), ModemLineSource::Wait::Refused);
     EXPECT_NE(pty.error().find("TIOCMIWAIT"), std::string::npos) << pty.error();
     ModemSnapshot s;
@@ -271,20 +283,14 @@ TEST(LinuxModemLines, APseudoTerminalRefusesTheWaitAndTheRead) {
     ASSERT_TRUE(c.waitFor(w, [&] { return c.hasNote(Note::Failed); }));
     EXPECT_NE(w.noteText(Note::Failed).find(name), std::string::npos);
     w.stop();
-    ::close(slave);
-    ::close(master);
 }
 
 // The pty's own refusal of TIOCMIWAIT sends the watcher to polling, with its log line; CTS
 // and DSR (which a pty does not carry) come from memory. Closing ends the polling thread.
 TEST(LinuxModemLines, TheDriversRefusalSendsTheWatcherToPollingUntilThePortCloses) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string name = ::ptsname(master);
-    const int slave = ::open(name.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave, 0);
+    Pty tty;
+    ASSERT_GE(tty.slave, 0);
+    const std::string& name = tty.name;
 
     class PtyWithLines final : public ModemLineSource {
     public:
@@ -295,7 +301,7 @@ TEST(LinuxModemLines, TheDriversRefusalSendsTheWatcherToPollingUntilThePortClose
         std::string error() const override { return wait.error(); }
         LinuxModemLines wait;
         SoftModemLines levels;
-    } port(slave, name);
+    } port(tty.slave, name);
 
     Consumer c;
     auto w = std::make_unique<ModemLineWatcher>(port);
@@ -306,6 +312,4 @@ TEST(LinuxModemLines, TheDriversRefusalSendsTheWatcherToPollingUntilThePortClose
     port.levels.toggle(false);
     ASSERT_TRUE(c.waitFor(*w, [&] { return c.changes() == 1; }));
     w.reset(); // the port closes: the thread ends first
-    ::close(slave);
-    ::close(master);
 }
