@@ -38,10 +38,13 @@ void EncoderInput::follow(SerialLines* port) {
     ModemLineSource* lines = enabled() && port ? port->modemLines() : nullptr;
     if (m_watcher && lines == m_lines && m_watcher->mode() != ModemLineWatcher::Mode::Ended) return;
     if (m_wake) {
-        // Off before the watcher's descriptor closes; deleted later, since this may run
-        // inside its own event (a port closed while a drain tuned).
+        // Off before the watcher's descriptor closes. Inside a drain (a port closed while a
+        // step tuned) this runs within the notifier's own event: it goes once that is over.
         m_wake->setEnabled(false);
-        m_wake.release()->deleteLater();
+        if (m_draining)
+            m_wake.release()->deleteLater();
+        else
+            m_wake.reset();
     }
     m_watcher.reset();
     m_retry.stop();

@@ -59,6 +59,7 @@ ModemLineWatcher::ModemLineWatcher(ModemLineSource& source)
         run();
     });
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    m_haveCpuClock = pthread_getcpuclockid(m_thread.native_handle(), &m_cpuClock) == 0;
 }
 
 ModemLineWatcher::~ModemLineWatcher() {
@@ -99,13 +100,10 @@ const std::string& ModemLineWatcher::noteText(ModemChange::Note note) const {
 }
 
 std::int64_t ModemLineWatcher::cpuTimeNs() const {
-    if (mode() != Mode::Ended && m_thread.joinable()) {
-        clockid_t clock;
-        if (pthread_getcpuclockid(const_cast<std::thread&>(m_thread).native_handle(), &clock) ==
-            0) {
-            const std::int64_t ns = ThreadCpuNs(clock);
-            if (ns >= 0) return ns;
-        }
+    // The thread's own clock while it runs; the figure it left when it has ended.
+    if (m_haveCpuClock && mode() != Mode::Ended) {
+        const std::int64_t ns = ThreadCpuNs(m_cpuClock);
+        if (ns >= 0) return ns;
     }
     return m_finalCpuNs.load(std::memory_order_acquire);
 }

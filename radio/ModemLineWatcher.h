@@ -43,6 +43,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <time.h>
 
 namespace orvex {
 
@@ -136,6 +137,8 @@ private:
     std::atomic<std::uint64_t> m_overflows{0};
     std::atomic<std::int64_t> m_finalCpuNs{0};
     std::atomic<bool> m_realTime{false};
+    clockid_t m_cpuClock{};
+    bool m_haveCpuClock = false;
     std::mutex m_exitMutex;
     std::condition_variable m_exitCv;
     bool m_exited = false;
