@@ -49,7 +49,7 @@ void EncoderInput::follow(SerialLines* port) {
     m_watcher.reset();
     m_retry.stop();
     m_lines = lines;
-    m_decoder.Restart();
+    m_decoder.restart();
     if (!lines) return;
     m_watcher = std::make_unique<ModemLineWatcher>(*lines);
     if (m_watcher->wakeFd() < 0) {
@@ -77,7 +77,7 @@ void EncoderInput::drain() {
         return;
     }
     m_draining = true;
-    const std::uint64_t before = m_decoder.StepsUp() + m_decoder.StepsDown();
+    const std::uint64_t before = m_decoder.stepsUp() + m_decoder.stepsDown();
     for (bool more = true; more && m_watcher;) {
         m_watcher->rearm();
         more = false;
@@ -88,12 +88,12 @@ void EncoderInput::drain() {
             if (change.kind == ModemChange::Kind::Note)
                 Q_EMIT message(QString::fromStdString(m_watcher->noteText(change.note)));
             else
-                m_decoder.OnModemChange(change);
+                m_decoder.modemChanged(change);
         }
     }
     m_draining = false;
     if (m_wake) m_wake->setEnabled(true);
-    if (m_decoder.StepsUp() + m_decoder.StepsDown() != before) Q_EMIT stepped();
+    if (m_decoder.stepsUp() + m_decoder.stepsDown() != before) Q_EMIT stepped();
 }
 
 bool EncoderInput::tmrShaft_Timer() {

@@ -71,7 +71,7 @@ sim::Scene BenchScene() {
 struct Rig {
     explicit Rig(bool polling) : box(BenchScene()), tap(&box.Ports(), &words) {
         tap.setKeepEvents(false);
-        box.Encoder().Lines().setWaitSupported(!polling);
+        box.Encoder().lines().setWaitSupported(!polling);
         vfo = std::make_unique<ad9951>(store, tap);
         vfo->init();
         vfo->setTunedFreq(7.1);
@@ -87,11 +87,11 @@ struct Rig {
     bool enable(bool autoRate) {
         input->setAutoRate(autoRate);
         input->setEnabled(true);
-        return pumpUntil([&] { return input->decoder().Decoding(); }, 5.0);
+        return pumpUntil([&] { return input->decoder().decoding(); }, 5.0);
     }
     std::uint64_t seen() const {
         const ShaftEncoder& d = input->decoder();
-        return d.StepsUp() + d.StepsDown() + d.UncountedChanges();
+        return d.stepsUp() + d.stepsDown() + d.uncountedChanges();
     }
     static bool pumpUntil(const std::function<bool()>& done, double seconds) {
         const std::int64_t end = Profiler::Now() + static_cast<std::int64_t>(seconds * 1e9);
@@ -108,11 +108,11 @@ struct Rig {
         t.segments.push_back({rate, n});
         t.jitter = jitter;
         const std::uint64_t target = seen() + static_cast<std::uint64_t>(n);
-        const std::uint64_t stepsBefore = input->decoder().StepsUp();
+        const std::uint64_t stepsBefore = input->decoder().stepsUp();
         box.Encoder().turn(t);
         pumpUntil([&] { return !box.Encoder().turning() && seen() >= target; },
                   static_cast<double>(n) / rate + 10.0);
-        return input->decoder().StepsUp() - stepsBefore == static_cast<std::uint64_t>(n);
+        return input->decoder().stepsUp() - stepsBefore == static_cast<std::uint64_t>(n);
     }
 
     MemorySettingsStore store;

@@ -113,9 +113,9 @@ int RunEncoder(const Args& args) {
         const double step = autoRate || encoder.knob().TuneRateLocked ? vfo.TuneStep() : 0.0001;
         std::printf("%8.3f s  up %llu  down %llu  without a direction %llu  step %g Hz  %.7f MHz\n",
                     static_cast<double>(Profiler::Now() - t0) / 1e9,
-                    static_cast<unsigned long long>(d.StepsUp()),
-                    static_cast<unsigned long long>(d.StepsDown()),
-                    static_cast<unsigned long long>(d.UncountedChanges()),
+                    static_cast<unsigned long long>(d.stepsUp()),
+                    static_cast<unsigned long long>(d.stepsDown()),
+                    static_cast<unsigned long long>(d.uncountedChanges()),
                     std::round(step * 1e7) / 10.0, vfo.TunedFreq());
         std::fflush(stdout);
     };
@@ -150,9 +150,9 @@ int RunEncoder(const Args& args) {
                  "orvexsdr-cli encoder: %s: lines %s; %llu steps up, %llu down, %llu changes "
                  "without a direction; the watcher used %.1f ms of CPU%s; tuned to %.7f MHz\n",
                  vfo.SerialDevice().c_str(), how.c_str(),
-                 static_cast<unsigned long long>(d.StepsUp()),
-                 static_cast<unsigned long long>(d.StepsDown()),
-                 static_cast<unsigned long long>(d.UncountedChanges()),
+                 static_cast<unsigned long long>(d.stepsUp()),
+                 static_cast<unsigned long long>(d.stepsDown()),
+                 static_cast<unsigned long long>(d.uncountedChanges()),
                  w ? static_cast<double>(w->cpuTimeNs()) / 1e6 : 0.0,
                  w && w->realTimePriority() ? " at real-time priority" : "", vfo.TunedFreq());
     return failed ? 2 : 0;

@@ -301,9 +301,9 @@ std::string TuningStatus(app::RadioSession& session) {
         const ShaftEncoder& d = encoder.decoder();
         std::snprintf(
             text + n, sizeof text - static_cast<std::size_t>(n),
-            "  encoder +%llu -%llu ?%llu step %g Hz", static_cast<unsigned long long>(d.StepsUp()),
-            static_cast<unsigned long long>(d.StepsDown()),
-            static_cast<unsigned long long>(d.UncountedChanges()),
+            "  encoder +%llu -%llu ?%llu step %g Hz", static_cast<unsigned long long>(d.stepsUp()),
+            static_cast<unsigned long long>(d.stepsDown()),
+            static_cast<unsigned long long>(d.uncountedChanges()),
             // The knob's step: 100 Hz unless the rate is locked; automatic rate:
             // the step the speed chose.
             std::round(
@@ -620,10 +620,10 @@ int RunListen(const Args& args) {
             text, sizeof text,
             "encoder: the knob made %lld of %lld transitions; decoded %llu up, %llu "
             "down, %llu changes without a direction; tuned to %.7f MHz",
-            static_cast<long long>(knob.Transitions()), static_cast<long long>(o.encoderCount),
-            static_cast<unsigned long long>(d.StepsUp()),
-            static_cast<unsigned long long>(d.StepsDown()),
-            static_cast<unsigned long long>(d.UncountedChanges()), session.vfo().TunedFreq());
+            static_cast<long long>(knob.transitions()), static_cast<long long>(o.encoderCount),
+            static_cast<unsigned long long>(d.stepsUp()),
+            static_cast<unsigned long long>(d.stepsDown()),
+            static_cast<unsigned long long>(d.uncountedChanges()), session.vfo().TunedFreq());
         encoderSummary = text;
     }
     // The DDS controller saves its keys as it is released; a save that fails is an error.

@@ -16,7 +16,7 @@ int StateOf(bool cts, bool dsr) {
 
 ShaftEncoder::ShaftEncoder(ad9951& vfo, TuningKnob& knob) : m_vfo(vfo), m_knob(knob) {}
 
-void ShaftEncoder::OnModemChange(const ModemChange& change) {
+void ShaftEncoder::modemChanged(const ModemChange& change) {
     if (!EnableShaftEncoder) {
         m_started = false; // enabled again: decoding starts from the next Start record
         return;
@@ -45,13 +45,13 @@ void ShaftEncoder::OnModemChange(const ModemChange& change) {
     case 7:
     case 8:
     case 14:
-        Step(-1, change.timeNs);
+        takeStep(-1, change.timeNs);
         break;
     case 2:
     case 4:
     case 11:
     case 13:
-        Step(1, change.timeNs);
+        takeStep(1, change.timeNs);
         break;
     default: // one change that left the state where it was cannot come from a real read
         m_uncounted += changes;
@@ -59,7 +59,7 @@ void ShaftEncoder::OnModemChange(const ModemChange& change) {
     }
 }
 
-void ShaftEncoder::Step(int direction, std::int64_t timeNs) {
+void ShaftEncoder::takeStep(int direction, std::int64_t timeNs) {
     ++(direction > 0 ? m_stepsUp : m_stepsDown);
     if (ShaftAutoRate) {
         EncoderDownCount = direction < 0 ? 1 : 0;

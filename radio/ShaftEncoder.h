@@ -4,7 +4,7 @@
 // Noticing changes: a ModemLineWatcher thread follows the port's CTS and DSR and queues every
 // change, time-stamped when it was noticed, with the kernel's count of the changes each line
 // made since the previous record. The user-interface thread hands the records, in order, to
-// OnModemChange (app/EncoderInput.h does the wiring); nothing here runs on the watcher thread.
+// modemChanged (app/EncoderInput.h does the wiring); nothing here runs on the watcher thread.
 //
 // Decoding: state s = (1 if CTS is off) + (2 if DSR is off). A record with exactly one change
 // is one transition, and the code 4 x previous + s gives its direction (1, 7, 8, 14 down;
@@ -58,7 +58,7 @@ public:
     /// The decoder: one record from the watcher, in the order they were queued. A Start
     /// record sets the state to decode from; a Lines record decodes; notes are not decoded.
     /// Does nothing while the encoder is disabled.
-    void OnModemChange(const ModemChange& change);
+    void modemChanged(const ModemChange& change);
     /// The 30 ms timer: tunes by the pending steps (count x TuneStep) and clears them.
     void tmrShaft_Timer();
 
@@ -71,17 +71,17 @@ public:
     const std::array<std::int64_t, 25>& IntervalHistory() const { return m_history; }
 
     /// True once the state to decode from is known (the watcher's first read arrived).
-    bool Decoding() const { return m_started; }
+    bool decoding() const { return m_started; }
     /// Forgets the state: decoding starts again from the next Start record (a new watcher).
-    void Restart() { m_started = false; }
+    void restart() { m_started = false; }
     /// Steps decoded up and down since creation (each one transition).
-    std::uint64_t StepsUp() const { return m_stepsUp; }
-    std::uint64_t StepsDown() const { return m_stepsDown; }
+    std::uint64_t stepsUp() const { return m_stepsUp; }
+    std::uint64_t stepsDown() const { return m_stepsDown; }
     /// Line changes seen without a direction (several between two reads), since creation.
-    std::uint64_t UncountedChanges() const { return m_uncounted; }
+    std::uint64_t uncountedChanges() const { return m_uncounted; }
 
 private:
-    void Step(int direction, std::int64_t timeNs);
+    void takeStep(int direction, std::int64_t timeNs);
     void ChooseRate(std::int64_t timeNs);
 
     ad9951& m_vfo;

@@ -62,17 +62,17 @@ void SimulatedEncoder::burst(int transitions) {
     m_lines.apply(CtsOn(m_state), DsrOn(m_state), ctsChanges, dsrChanges);
 }
 
-std::int64_t SimulatedEncoder::Transitions() const {
+std::int64_t SimulatedEncoder::transitions() const {
     std::lock_guard lock(m_mutex);
     return m_transitions;
 }
 
-std::int64_t SimulatedEncoder::Position() const {
+std::int64_t SimulatedEncoder::position() const {
     std::lock_guard lock(m_mutex);
     return m_position;
 }
 
-int SimulatedEncoder::State() const {
+int SimulatedEncoder::state() const {
     std::lock_guard lock(m_mutex);
     return m_state;
 }

@@ -50,7 +50,7 @@ public:
     SimulatedEncoder& operator=(const SimulatedEncoder&) = delete;
 
     /// CTS and DSR as the port's watcher sees them.
-    SoftModemLines& Lines() { return m_lines; }
+    SoftModemLines& lines() { return m_lines; }
 
     /// Starts turning as `turn` says, on a thread of its own; a turn in progress stops first.
     void turn(const Turn& turn);
@@ -68,10 +68,10 @@ public:
     void burst(int transitions);
 
     /// Transitions made since creation: all of them, and up minus down.
-    std::int64_t Transitions() const;
-    std::int64_t Position() const;
+    std::int64_t transitions() const;
+    std::int64_t position() const;
     /// The quadrature state now (0 to 3).
-    int State() const;
+    int state() const;
 
     /// Keeps the steady-clock time of every transition from now on (benchmarks).
     void setKeepTimes(bool keep);

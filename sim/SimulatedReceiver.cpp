@@ -19,7 +19,7 @@ public:
     bool setDTR(bool asserted) override { return change(LineId::DTR, asserted); }
     bool setRTS(bool asserted) override { return change(LineId::RTS, asserted); }
     bool setBreak(bool set) override { return change(LineId::Break, set); }
-    ModemLineSource* modemLines() override { return &m_encoder.Lines(); }
+    ModemLineSource* modemLines() override { return &m_encoder.lines(); }
     const std::string& device() const override { return m_device; }
     const std::string& lastError() const override { return m_error; }
 

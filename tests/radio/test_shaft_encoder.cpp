@@ -28,7 +28,7 @@ struct Bench {
         c.ctsChanges = cts;
         c.dsrChanges = dsr;
         c.timeNs = now;
-        encoder.OnModemChange(c);
+        encoder.modemChanged(c);
         state = s;
     }
     /// One transition to state s, `afterMicros` after the previous record.
@@ -66,8 +66,8 @@ TEST(ShaftEncoder, FourChangesOneWayMoveTheKnobFourPositionsAndTuneFourSteps) {
     EXPECT_EQ(b.knob.Position(), 0);
     EXPECT_NEAR(b.r.vfo->TunedFreq(), 7.096, 1e-9); // snapped to 1 kHz first
     EXPECT_EQ(b.encoder.LastCode(), 8);             // 2 -> 0
-    EXPECT_EQ(b.encoder.StepsUp(), 4u);
-    EXPECT_EQ(b.encoder.StepsDown(), 4u);
+    EXPECT_EQ(b.encoder.stepsUp(), 4u);
+    EXPECT_EQ(b.encoder.stepsDown(), 4u);
 }
 
 TEST(ShaftEncoder, EveryTransitionCodeHasItsDirection) {
@@ -95,16 +95,16 @@ TEST(ShaftEncoder, ChangesFasterThanTheReaderAreCountedNeverReversed) {
     Bench b;
     b.feed(ModemChange::Kind::Lines, 1, 1, 2);
     EXPECT_EQ(b.knob.Position(), 0);
-    EXPECT_EQ(b.encoder.UncountedChanges(), 3u);
-    EXPECT_EQ(b.encoder.StepsDown(), 0u);
+    EXPECT_EQ(b.encoder.uncountedChanges(), 3u);
+    EXPECT_EQ(b.encoder.stepsDown(), 0u);
     EXPECT_NEAR(b.r.vfo->TunedFreq(), 7.1, 1e-12);
     // Both lines between two reads (a jump of two states) is two changes, ignored.
     b.feed(ModemChange::Kind::Lines, 2, 1, 1);
     EXPECT_EQ(b.encoder.LastCode(), 6);
-    EXPECT_EQ(b.encoder.UncountedChanges(), 5u);
+    EXPECT_EQ(b.encoder.uncountedChanges(), 5u);
     // A line that went and came back: two changes, and no movement.
     b.feed(ModemChange::Kind::Lines, 2, 2, 0);
-    EXPECT_EQ(b.encoder.UncountedChanges(), 7u);
+    EXPECT_EQ(b.encoder.uncountedChanges(), 7u);
     b.turn(3); // decoding goes on from the state read: 2 -> 3 is up
     EXPECT_EQ(b.knob.Position(), 1);
     EXPECT_NEAR(b.r.vfo->TunedFreq(), 7.1001, 1e-9);
@@ -121,20 +121,20 @@ TEST(ShaftEncoder, NothingHappensWhenDisabledOrBeforeTheStart) {
     c.dsr = true;
     c.ctsChanges = 1;
     enc.EnableShaftEncoder = true;
-    enc.OnModemChange(c); // no Start yet: the state to decode from is unknown
+    enc.modemChanged(c); // no Start yet: the state to decode from is unknown
     EXPECT_EQ(knob.Position(), 0);
     ModemChange start;
     start.kind = ModemChange::Kind::Start;
     start.cts = start.dsr = true;
     enc.EnableShaftEncoder = false;
-    enc.OnModemChange(start);
-    enc.OnModemChange(c);
+    enc.modemChanged(start);
+    enc.modemChanged(c);
     EXPECT_EQ(knob.Position(), 0);
     enc.EnableShaftEncoder = true;
-    enc.OnModemChange(c); // enabled again: still waiting for a Start
+    enc.modemChanged(c); // enabled again: still waiting for a Start
     EXPECT_EQ(knob.Position(), 0);
-    enc.OnModemChange(start);
-    enc.OnModemChange(c);
+    enc.modemChanged(start);
+    enc.modemChanged(c);
     EXPECT_EQ(knob.Position(), -1);
 }
 

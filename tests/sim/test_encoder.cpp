@@ -37,7 +37,7 @@ struct Knob {
     bool enable(bool autoRate = false) {
         input->setAutoRate(autoRate);
         input->setEnabled(true);
-        return PumpUntil([&] { return decoder().Decoding(); });
+        return PumpUntil([&] { return decoder().decoding(); });
     }
     /// Turns and runs the event loop until every transition has been accounted for (decoded,
     /// or counted without a direction).
@@ -51,7 +51,7 @@ struct Knob {
                seen() == target;
     }
     std::uint64_t seen() {
-        return decoder().StepsUp() + decoder().StepsDown() + decoder().UncountedChanges();
+        return decoder().stepsUp() + decoder().stepsDown() + decoder().uncountedChanges();
     }
     double tuned() const { return box.vfo->TunedFreq(); }
 
@@ -84,11 +84,11 @@ void OnARunThatKeptUp(F attempt) {
 /// wrong way, and the frequency where the decoded steps put it.
 void ExpectNothingReversed(Knob& k, std::int64_t up, std::int64_t down) {
     const ShaftEncoder& d = k.decoder();
-    EXPECT_LE(d.StepsUp(), static_cast<std::uint64_t>(up));
-    EXPECT_LE(d.StepsDown(), static_cast<std::uint64_t>(down));
-    EXPECT_EQ(d.StepsUp() + d.StepsDown() + d.UncountedChanges(),
+    EXPECT_LE(d.stepsUp(), static_cast<std::uint64_t>(up));
+    EXPECT_LE(d.stepsDown(), static_cast<std::uint64_t>(down));
+    EXPECT_EQ(d.stepsUp() + d.stepsDown() + d.uncountedChanges(),
               static_cast<std::uint64_t>(up + down));
-    const auto net = static_cast<double>(d.StepsUp()) - static_cast<double>(d.StepsDown());
+    const auto net = static_cast<double>(d.stepsUp()) - static_cast<double>(d.stepsDown());
     EXPECT_NEAR(k.tuned(), 7.1 + net * kStep, 1e-9);
     ASSERT_TRUE(k.box.receiver.TunedHz().has_value());
     EXPECT_NEAR(*k.box.receiver.TunedHz(), k.tuned() * 1e6, 1.0); // the word left
@@ -116,9 +116,9 @@ TEST(SimulatedEncoder, EveryStepTunesAt50_300And1000TransitionsASecond) {
             EXPECT_TRUE(k.turn(t)) << k.seen() << " changes seen";
             ExpectNothingReversed(k, c.up1 + c.up2, c.down);
             EXPECT_EQ(k.input->watcher()->mode(), ModemLineWatcher::Mode::Waiting);
-            if (k.decoder().UncountedChanges() > 0) return false;
-            EXPECT_EQ(k.decoder().StepsUp(), static_cast<std::uint64_t>(c.up1 + c.up2));
-            EXPECT_EQ(k.decoder().StepsDown(), static_cast<std::uint64_t>(c.down));
+            if (k.decoder().uncountedChanges() > 0) return false;
+            EXPECT_EQ(k.decoder().stepsUp(), static_cast<std::uint64_t>(c.up1 + c.up2));
+            EXPECT_EQ(k.decoder().stepsDown(), static_cast<std::uint64_t>(c.down));
             EXPECT_NEAR(k.tuned(), 7.1 + static_cast<double>(c.up1 - c.down + c.up2) * kStep, 1e-9);
             EXPECT_EQ(k.input->knob().Position(), c.up1 - c.down + c.up2);
             return true;
@@ -131,7 +131,7 @@ TEST(SimulatedEncoder, EveryStepTunesAt50_300And1000TransitionsASecond) {
 TEST(SimulatedEncoder, ThePollingFallbackTunesTheSameAndSaysSoOnce) {
     OnARunThatKeptUp([&](int) {
         Knob k;
-        k.hand().Lines().setWaitSupported(false);
+        k.hand().lines().setWaitSupported(false);
         EXPECT_TRUE(k.enable());
         EXPECT_TRUE(k.turn(Segments(300, {-40, 15}, 0.3)));
         ExpectNothingReversed(k, 15, 40);
@@ -140,9 +140,9 @@ TEST(SimulatedEncoder, ThePollingFallbackTunesTheSameAndSaysSoOnce) {
         if (!k.messages.empty()) {
             EXPECT_NE(k.messages[0].find("every 1 ms"), std::string::npos) << k.messages[0];
         }
-        if (k.decoder().UncountedChanges() > 0) return false;
-        EXPECT_EQ(k.decoder().StepsDown(), 40u);
-        EXPECT_EQ(k.decoder().StepsUp(), 15u);
+        if (k.decoder().uncountedChanges() > 0) return false;
+        EXPECT_EQ(k.decoder().stepsDown(), 40u);
+        EXPECT_EQ(k.decoder().stepsUp(), 15u);
         EXPECT_NEAR(k.tuned(), 7.1 - 25 * kStep, 1e-9);
         return true;
     });
@@ -171,13 +171,13 @@ TEST(SimulatedEncoder, AutomaticRatePicksTheTableRowForEachSpeed) {
             // The step chosen after each decoded transition, from the sixth on.
             std::map<double, int> chosen;
             QObject::connect(k.input.get(), &app::EncoderInput::stepped, [&] {
-                if (k.decoder().StepsUp() > 5) ++chosen[k.box.vfo->TuneStep()];
+                if (k.decoder().stepsUp() > 5) ++chosen[k.box.vfo->TuneStep()];
             });
             EXPECT_TRUE(k.turn(Segments(row.rate, {30}, 0.03)));
-            EXPECT_EQ(k.decoder().StepsDown(), 0u);
+            EXPECT_EQ(k.decoder().stepsDown(), 0u);
             EXPECT_NEAR(k.tuned(), 7.1, 1e-12); // nothing tuned before tmrShaft
-            if (k.decoder().UncountedChanges() > 0) return false;
-            EXPECT_EQ(k.decoder().StepsUp(), 30u);
+            if (k.decoder().uncountedChanges() > 0) return false;
+            EXPECT_EQ(k.decoder().stepsUp(), 30u);
             int total = 0;
             for (const auto& [step, n] : chosen)
                 total += n;
@@ -198,20 +198,20 @@ TEST(SimulatedEncoder, ABurstFasterThanTheReaderIsCountedNotReversed) {
     Knob k;
     ASSERT_TRUE(k.enable());
     for (const int burst : {3, 5, 2}) {
-        const auto counted = k.decoder().UncountedChanges();
+        const auto counted = k.decoder().uncountedChanges();
         const auto before = k.seen();
-        const auto up = k.decoder().StepsUp();
+        const auto up = k.decoder().stepsUp();
         k.hand().burst(burst);
         ASSERT_TRUE(PumpUntil([&] { return k.seen() == before + static_cast<unsigned>(burst); }));
-        EXPECT_EQ(k.decoder().UncountedChanges() - counted, static_cast<unsigned>(burst));
-        EXPECT_EQ(k.decoder().StepsUp(), up);
-        EXPECT_EQ(k.decoder().StepsDown(), 0u);
+        EXPECT_EQ(k.decoder().uncountedChanges() - counted, static_cast<unsigned>(burst));
+        EXPECT_EQ(k.decoder().stepsUp(), up);
+        EXPECT_EQ(k.decoder().stepsDown(), 0u);
         // Decoding goes on from where the lines are: single transitions step again.
         k.hand().step(1);
         ASSERT_TRUE(PumpUntil([&] { return k.seen() == before + burst + 1u; }));
-        EXPECT_EQ(k.decoder().StepsUp(), up + 1);
+        EXPECT_EQ(k.decoder().stepsUp(), up + 1);
     }
-    EXPECT_EQ(k.decoder().StepsDown(), 0u);
+    EXPECT_EQ(k.decoder().stepsDown(), 0u);
     EXPECT_NEAR(k.tuned(), 7.1 + 3 * kStep, 1e-9);
 }
 
@@ -241,17 +241,17 @@ TEST(SimulatedEncoder, TheWatcherFollowsTheControllersPort) {
     encoder.setEnabled(true);
     ASSERT_NE(encoder.watcher(), nullptr);
     EXPECT_EQ(encoder.watcher()->device(), "simulated receiver's serial port");
-    ASSERT_TRUE(PumpUntil([&] { return encoder.decoder().Decoding(); }));
+    ASSERT_TRUE(PumpUntil([&] { return encoder.decoder().decoding(); }));
 
     ASSERT_TRUE(session.routeVFOLines(false)); // the real port (here recorded)
     ASSERT_NE(encoder.watcher(), nullptr);
     EXPECT_EQ(encoder.watcher()->device(), "recorded port");
     EXPECT_EQ(encoder.watchersStarted(), 2);
-    ASSERT_TRUE(PumpUntil([&] { return encoder.decoder().Decoding(); }));
+    ASSERT_TRUE(PumpUntil([&] { return encoder.decoder().decoding(); }));
     const double start = vfo.TunedFreq();
     hardware.modemLines().toggle(false); // DSR: one step from the state at the start
     ASSERT_TRUE(PumpUntil(
-        [&] { return encoder.decoder().StepsUp() + encoder.decoder().StepsDown() == 1; }));
+        [&] { return encoder.decoder().stepsUp() + encoder.decoder().stepsDown() == 1; }));
     EXPECT_NE(vfo.TunedFreq(), start);
 
     ASSERT_TRUE(session.routeVFOLines(true));

@@ -74,14 +74,14 @@ TEST(FrontPanelTuning, TheDialAndTheShaftEncoderShareOneKnob) {
     ASSERT_TRUE(core.tuning().tuneTo(7.1));
     core.tuning().setEnableShaftEncoder(true);
     const ShaftEncoder& decoder = core.session().encoder().decoder();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.Decoding(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.decoding(); }, 10000));
     QDial* dial = rig.window->frequency()->knob();
     const int span = dial->maximum() - dial->minimum() + 1;
     const int at = dial->value();
     sim::SimulatedEncoder& knob = rig.receiver().Encoder();
     for (unsigned n = 1; n <= 5; ++n) {
         knob.step(1);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.StepsUp() == n; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.stepsUp() == n; }, 10000));
     }
     EXPECT_NEAR(core.session().vfo().TunedFreq(), 7.1005, 1e-9); // 100 Hz a step, rate unlocked
     EXPECT_EQ(core.tuning().model().knobPosition(), 5);
@@ -90,7 +90,7 @@ TEST(FrontPanelTuning, TheDialAndTheShaftEncoderShareOneKnob) {
     EXPECT_NEAR(core.session().vfo().TunedFreq(), 7.1006, 1e-9);
     EXPECT_EQ(core.tuning().model().knobPosition(), 6);
     knob.step(-1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.StepsDown() == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.stepsDown() == 1; }, 10000));
     EXPECT_NEAR(core.session().vfo().TunedFreq(), 7.1005, 1e-9);
     EXPECT_EQ(dial->value(), (at + 5) % span);
 }
