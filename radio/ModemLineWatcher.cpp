@@ -49,6 +49,8 @@ ModemLineWatcher::ModemLineWatcher(ModemLineSource& source)
         sigemptyset(&only);
         sigaddset(&only, wake);
         pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        // Named for top -H, ps -L and /proc/PID/task/*/comm.
+        pthread_setname_np(pthread_self(), kThreadName);
         // The thread runs for microseconds at a change and sleeps otherwise; a real-time
         // priority lets it read each change before the next also on a busy machine. Where the
         // user may not have one (RLIMIT_RTPRIO 0), it runs at the normal priority.

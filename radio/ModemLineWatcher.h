@@ -80,6 +80,7 @@ public:
     static constexpr std::int64_t kRestCheckNs = 1'000'000'000; ///< bound while nothing moves
     static constexpr std::size_t kQueueLength = 1024;           ///< records held for the consumer
     static constexpr int kRealTimePriority = 10;                ///< SCHED_FIFO, where allowed
+    static constexpr const char* kThreadName = "shaft-encoder"; ///< as ps -L shows the thread
 
     /// Starts the thread on `source`, which must outlive the watcher.
     explicit ModemLineWatcher(ModemLineSource& source);
