@@ -253,6 +253,7 @@ TEST_F(ListenCommand, BadSimulatedEncoderOptionsGiveStatusTwo) {
         {"--sim-encoder 300:2.5", "whole number"},
         {"--encoder-auto-rate", "needs --sim-encoder"},
         {"--sim-encoder 300:10 --free-running --no-playback", "not with --free-running"},
+        {"--sim-encoder 300:10 --speed 2", "not with --speed"},
         {"--in x.wav --sim-encoder 300:10", "simulated receiver"},
     };
     for (const auto& [args, message] : cases) {
