@@ -1,5 +1,6 @@
 #include "RadioSession.h"
 
+#include "app/EncoderInput.h"
 #include "audio/AlsaDevices.h"
 #include "audio/ClockedDevices.h"
 #include "audio/CompositeDevices.h"
@@ -119,7 +120,9 @@ RadioSession::RadioSession() : m_clock(std::make_unique<audio::FrameClock>()) {
 RadioSession::~RadioSession() {
     stopStreaming();
     // The controller's release saves its keys and closes its port; the ports it holds belong
-    // to the simulated receiver, which must go after it.
+    // to the simulated receiver, which must go after it. The encoder's thread reads that port
+    // and ends first.
+    m_encoder.reset();
     m_vfo.reset();
     if (m_chain) m_chain->AttachSoundCard(nullptr);
     m_cardPort.reset();
@@ -208,9 +211,11 @@ void RadioSession::createSoundCard() {
 
 void RadioSession::createVFO(SettingsStore& store, std::int32_t captureDevice) {
     if (!m_hardware) m_hardware = &DefaultPorts();
+    m_encoder.reset();
     m_vfoPorts = std::make_unique<SwitchablePorts>();
     m_vfoPorts->setTarget(m_sim && captureDevice == m_simDevice ? &m_sim->Ports() : m_hardware);
     m_vfo = std::make_unique<ad9951>(store, *m_vfoPorts);
+    m_encoder = std::make_unique<EncoderInput>(*m_vfo);
     m_tuner = std::make_unique<Tuner>(*m_vfo);
     m_chain->AttachTuner(m_tuner.get());
 }

@@ -61,6 +61,8 @@ class SimulatedReceiver;
 
 namespace orvex::app {
 
+class EncoderInput;
+
 /// The capture device of an IF recording chosen while the program runs.
 inline constexpr const char* kIFFileDeviceName = "IF recording (WAV file)...";
 
@@ -139,6 +141,7 @@ public:
     void createSoundCard();
     /// The DDS controller "VFO1" over `store`, on the simulated receiver's lines when capture
     /// device `captureDevice` is the simulated receiver, else on the real ports. Not yet init.
+    /// Its shaft encoder (off until enabled) comes with it.
     void createVFO(SettingsStore& store, std::int32_t captureDevice);
 
     // ---- the objects ------------------------------------------------------------------------
@@ -147,6 +150,9 @@ public:
     bool hasVFO() const { return m_vfo != nullptr; }
     ad9951& vfo() { return *m_vfo; }
     const ad9951& vfo() const { return *m_vfo; }
+    /// The shaft encoder on the DDS controller's serial port, with the tuning knob it moves
+    /// (there with the controller). It follows whatever port the controller opens.
+    EncoderInput& encoder() { return *m_encoder; }
     /// The highest frequency the DDS controller can be tuned to now (its clock, IF and
     /// calibration decide), MHz; 0 without one.
     double maxTunableMHz() const;
@@ -338,6 +344,7 @@ private:
     std::unique_ptr<SwitchablePorts> m_vfoPorts;
     PortProvider* m_hardware = nullptr;
     std::unique_ptr<ad9951> m_vfo;
+    std::unique_ptr<EncoderInput> m_encoder; // reads m_vfo's port: goes before it
     std::unique_ptr<Tuner> m_tuner;
     std::unique_ptr<EventTarget> m_events;
     std::int32_t m_simDevice = 0, m_ifFileDevice = 0, m_audioFileDevice = 0, m_noPlaybackDevice = 0;

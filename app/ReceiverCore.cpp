@@ -2,6 +2,7 @@
 // shutdown. The settings of section "frmMain" are in CoreSettings.cpp.
 #include "ReceiverCore.h"
 
+#include "app/EncoderInput.h"
 #include "audio/OrvexDX8.h"
 #include "bandplan/BandPlanFolders.h"
 #include "core/MessageSink.h"
@@ -192,6 +193,9 @@ void ReceiverCore::Form_Load(const FrontPanelHooks& hooks) {
     v.init();
     v.setAutoUpDate(true);
     m_tuning.start();
+    // The shaft encoder's notes (lines polled, a port that stopped answering) go to the log.
+    connect(&m_session.encoder(), &EncoderInput::message, this,
+            [this](const QString& text) { log("Shaft encoder : " + text.toStdString()); });
     m_window.refreshVFOLabels();
 
     log("Form_Load : Initialising sldAGCAttack");

@@ -1,9 +1,8 @@
 #include "TuningController.h"
 
+#include "app/EncoderInput.h"
 #include "app/RadioSession.h"
 #include "app/ValuesController.h"
-#include "radio/ShaftEncoder.h"
-#include "radio/TuningKnob.h"
 #include "radio/ad9951.h"
 
 #include <random>
@@ -20,11 +19,13 @@ TuningController::~TuningController() = default;
 
 void TuningController::start() {
     ad9951& v = m_session.vfo();
-    m_knob = std::make_unique<TuningKnob>(v);
-    m_encoder = std::make_unique<ShaftEncoder>(v, *m_knob);
-    m_encoder->EnableShaftEncoder = m_enableShaftEncoder;
-    m_encoder->ShaftAutoRate = m_shaftAutoRate;
-    m_model = std::make_unique<TuningModel>(v, *m_knob);
+    // The knob the window's dial and the shaft encoder share comes with the session's encoder;
+    // its steps tune on this thread as they arrive.
+    EncoderInput& encoder = m_session.encoder();
+    encoder.setAutoRate(m_shaftAutoRate);
+    encoder.setEnabled(m_enableShaftEncoder);
+    connect(&encoder, &EncoderInput::stepped, this, [this] { showTunedFreq(); });
+    m_model = std::make_unique<TuningModel>(v, encoder.knob());
     m_model->AutoDDSRefresh = m_autoDDSRefresh;
     m_model->showTunedFreq();
 
@@ -123,7 +124,7 @@ void TuningController::knobChanged(std::int32_t position) {
 }
 
 std::int32_t TuningController::knobPosition() const {
-    return m_knob ? m_knob->Position() : 0;
+    return m_model ? m_model->knobPosition() : 0;
 }
 
 double TuningController::maxTunableMHz() const {
@@ -166,21 +167,19 @@ std::int32_t TuningController::tmrVFOUpdate_Timer() {
 
 void TuningController::tmrShaft_Timer() {
     if (!ready() || !m_enableShaftEncoder) return;
-    const double before = m_session.vfo().TunedFreq();
-    m_encoder->tmrShaft_Timer();
-    if (before != m_session.vfo().TunedFreq()) showTunedFreq();
+    if (m_session.encoder().tmrShaft_Timer()) showTunedFreq();
 }
 
 // ---- options -----------------------------------------------------------------------------------
 
 void TuningController::setEnableShaftEncoder(bool on) {
     m_enableShaftEncoder = on;
-    if (m_encoder) m_encoder->EnableShaftEncoder = on;
+    if (m_model) m_session.encoder().setEnabled(on);
 }
 
 void TuningController::setShaftAutoRate(bool on) {
     m_shaftAutoRate = on;
-    if (m_encoder) m_encoder->ShaftAutoRate = on;
+    if (m_model) m_session.encoder().setAutoRate(on);
 }
 
 bool TuningController::autoDDSRefresh() const {

@@ -18,11 +18,6 @@
 #include <memory>
 #include <string>
 
-namespace orvex {
-class ShaftEncoder;
-class TuningKnob;
-} // namespace orvex
-
 namespace orvex::app {
 
 class RadioSession;
@@ -99,8 +94,6 @@ private:
     RadioSession& m_session;
     ValuesController& m_values;
     const LifeCycle& m_life;
-    std::unique_ptr<TuningKnob> m_knob;
-    std::unique_ptr<ShaftEncoder> m_encoder;
     std::unique_ptr<TuningModel> m_model;
     bool m_enableShaftEncoder = false;
     bool m_shaftAutoRate = false;

@@ -218,6 +218,10 @@ void TuningModel::dialtuner_Change(std::int32_t position) {
     m_knob.setPosition(position);
 }
 
+std::int32_t TuningModel::knobPosition() const {
+    return m_knob.Position();
+}
+
 std::string TuningModel::spokenFrequency() const {
     const std::string s = m_vfo.FormattedTunedFreq();
     if (s.size() < 9) return s;

@@ -105,6 +105,8 @@ public:
     std::int32_t tmrVFOUpdate_Timer(const std::function<double()>& random01);
     /// The knob moved to `position`.
     void dialtuner_Change(std::int32_t position);
+    /// The knob's position, which the shaft encoder moves too (one position a step).
+    std::int32_t knobPosition() const;
 
     /// Caption of a step x (MHz) shown by digit index.
     static std::string rateCaption(std::int32_t digit, double x);

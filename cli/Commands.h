@@ -25,5 +25,6 @@ int RunSimIf(const Args& args);
 int RunBandplan(const Args& args);
 int RunDemod(const Args& args);
 int RunListen(const Args& args);
+int RunEncoder(const Args& args);
 
 } // namespace orvex::cli

@@ -3,6 +3,7 @@
 // timer) and the audio plays on a sound card or goes to a WAV file.
 #include "Commands.h"
 #include "ReceiveOptions.h"
+#include "app/EncoderInput.h"
 #include "app/ProgramAudio.h"
 #include "app/RadioSession.h"
 #include "app/RigctlServer.h"
@@ -46,6 +47,7 @@ constexpr const char* kUsage =
     "        [--record-audio FILE] [--record-if FILE]\n"
     "        [--to-programs] [--udp-audio HOST:PORT]\n"
     "        [--seconds N] [--free-running | --speed X] [--rigctl [PORT] [--rigctl-address ADDR]]\n"
+    "        [--sim-encoder RATE:COUNT [--encoder-auto-rate]]\n"
     "        [receive options]\n"
     "       orvexsdr-cli listen --list-devices\n"
     "\n"
@@ -94,6 +96,14 @@ constexpr const char* kUsage =
     "                       interface, so any machine that reaches this one can tune it)\n"
     "  --rigctl-timeout S   drop a client that sends no complete command for S seconds\n"
     "                       (default 30; 0: never)\n"
+    "  --sim-encoder RATE:COUNT  turn the simulated receiver's shaft encoder (on the serial\n"
+    "                       port's CTS and DSR) COUNT quadrature transitions at RATE\n"
+    "                       transitions per second, one second after the receiver starts; a\n"
+    "                       negative RATE turns it down. The encoder is enabled: each\n"
+    "                       transition moves the knob one step (100 Hz, or the saved TuneStep\n"
+    "                       with the rate locked); the status lines show the tuned frequency\n"
+    "  --encoder-auto-rate  with --sim-encoder: automatic rate, the turning speed chooses the\n"
+    "                       step (1 Hz to 1 kHz) and a 30 ms timer tunes by it\n"
     "  --list-devices       print the numbered capture and playback devices\n"
     "Receive options (as for demod; the start-up mode is AM):\n";
 
@@ -108,7 +118,24 @@ struct ListenOptions {
     std::string rigctlAddress;
     std::optional<double> rigctlTimeout;
     std::optional<double> seconds, clockErrorPpm, freqMHz;
+    std::optional<double> encoderRate; ///< transitions per second, signed
+    std::int64_t encoderCount = 0;
+    bool encoderAutoRate = false;
 };
+
+// "RATE:COUNT" of --sim-encoder.
+void ParseSimEncoder(const std::string& text, ListenOptions& o) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos)
+        BadOption(
+            "--sim-encoder: RATE:COUNT, e.g. 300:600 (300 transitions a second, 600 of them)");
+    const double rate = OptionNumber("--sim-encoder RATE", text.substr(0, colon), -100000, 100000);
+    const double count = OptionNumber("--sim-encoder COUNT", text.substr(colon + 1), 1, 1e9);
+    if (std::fabs(rate) < 0.01) BadOption("--sim-encoder: RATE cannot be 0");
+    if (count != std::floor(count)) BadOption("--sim-encoder: COUNT is a whole number");
+    o.encoderRate = rate;
+    o.encoderCount = static_cast<std::int64_t>(count);
+}
 
 ListenOptions Parse(const Args& args) {
     ListenOptions o;
@@ -167,6 +194,10 @@ ListenOptions Parse(const Args& args) {
             o.rigctlAddress = value();
         else if (a == "--rigctl-timeout")
             o.rigctlTimeout = OptionNumber(a, value(), 0, 86400);
+        else if (a == "--sim-encoder")
+            ParseSimEncoder(value(), o);
+        else if (a == "--encoder-auto-rate")
+            o.encoderAutoRate = true;
         else
             BadOption("unknown option '" + a + "' (see --help)");
     }
@@ -175,8 +206,15 @@ ListenOptions Parse(const Args& args) {
     if ((!o.captureDevice.empty()) + (!o.in.empty()) + o.sim > 1)
         BadOption("--capture-device, --in and --sim exclude each other");
     const bool usesSim = o.captureDevice.empty() && o.in.empty();
-    if (!usesSim && (!o.scene.empty() || o.clockErrorPpm || o.freqMHz || !o.settings.empty()))
-        BadOption("--scene, --clock-error, --freq and --settings belong to the simulated receiver");
+    if (!usesSim &&
+        (!o.scene.empty() || o.clockErrorPpm || o.freqMHz || !o.settings.empty() || o.encoderRate))
+        BadOption("--scene, --clock-error, --freq, --settings and --sim-encoder belong to the "
+                  "simulated receiver");
+    if (o.encoderAutoRate && !o.encoderRate) BadOption("--encoder-auto-rate needs --sim-encoder");
+    if (o.encoderRate && o.freeRunning)
+        BadOption("--sim-encoder turns the knob in real time: not with --free-running");
+    if (o.encoderRate && o.speed != 1.0)
+        BadOption("--sim-encoder turns the knob in real time: not with --speed");
     if ((!o.playbackDevice.empty()) + (!o.out.empty()) + o.noPlayback > 1)
         BadOption("--playback-device, --out and --no-playback exclude each other");
     if (!o.rigctlAddress.empty() && !o.rigctlPort) BadOption("--rigctl-address needs --rigctl");
@@ -249,6 +287,31 @@ std::int32_t DeviceNumber(app::RadioSession& session, bool capture, const std::s
     const std::int32_t number = session.alsaDeviceNumber(capture, name);
     if (number < 1) BadOption("no ALSA device '" + value + "'");
     return number;
+}
+
+// "  7.1004000 MHz" (the tuned frequency), and with the encoder on "  encoder +12 -3 ?0 step
+// 100 Hz" (steps decoded up and down, changes counted without a direction, the tuning step).
+std::string TuningStatus(app::RadioSession& session) {
+    if (!session.hasVFO()) return {};
+    char text[160];
+    const ad9951& vfo = session.vfo();
+    int n = std::snprintf(text, sizeof text, "  %.7f MHz", vfo.TunedFreq());
+    app::EncoderInput& encoder = session.encoder();
+    if (encoder.enabled()) {
+        const ShaftEncoder& d = encoder.decoder();
+        std::snprintf(
+            text + n, sizeof text - static_cast<std::size_t>(n),
+            "  encoder +%llu -%llu ?%llu step %g Hz", static_cast<unsigned long long>(d.stepsUp()),
+            static_cast<unsigned long long>(d.stepsDown()),
+            static_cast<unsigned long long>(d.uncountedChanges()),
+            // The knob's step: 100 Hz unless the rate is locked; automatic rate:
+            // the step the speed chose.
+            std::round(
+                (encoder.autoRate() || encoder.knob().TuneRateLocked ? vfo.TuneStep() : 0.0001) *
+                1e7) /
+                10.0);
+    }
+    return text;
 }
 
 double PowerDb(double power) {
@@ -342,6 +405,12 @@ int RunListen(const Args& args) {
         ad9951& vfo = session.vfo();
         vfo.init();
         if (o.freqMHz) vfo.setTunedFreq(*o.freqMHz);
+        if (o.encoderRate) {
+            // The encoder as the window's "Enable ?" and "Auto Rate ?" set it: the watcher
+            // follows the simulated port's CTS and DSR from now on.
+            session.encoder().setAutoRate(o.encoderAutoRate);
+            session.encoder().setEnabled(true);
+        }
         sim::SimulatedReceiver& receiver = *session.simulatedReceiver();
         std::printf("%s\n%s\n", sim::SimSummaryLine(receiver).c_str(),
                     sim::SimTuningLine(receiver).c_str());
@@ -446,6 +515,23 @@ int RunListen(const Args& args) {
         std::snprintf(pace, sizeof pace, "free-running");
     else if (o.speed != 1.0)
         std::snprintf(pace, sizeof pace, "%g times real time", o.speed);
+    // The shaft encoder: its log lines, tmrShaft for the automatic rate, and the simulated
+    // hand that turns the knob one second after the start.
+    QTimer tmrShaft;
+    if (o.encoderRate) {
+        app::EncoderInput& encoder = session.encoder();
+        QObject::connect(&encoder, &app::EncoderInput::message, [](const QString& text) {
+            std::fprintf(stderr, "orvexsdr-cli listen: encoder: %s\n", text.toStdString().c_str());
+        });
+        QObject::connect(&tmrShaft, &QTimer::timeout, [&encoder] { encoder.tmrShaft_Timer(); });
+        tmrShaft.start(30);
+        session.simulatedReceiver()->Encoder().turn(*o.encoderRate, o.encoderCount, 1'000'000'000);
+        std::fprintf(stderr,
+                     "orvexsdr-cli listen: the simulated knob turns %lld transitions %s at %g a "
+                     "second from 1 s%s\n",
+                     static_cast<long long>(o.encoderCount), *o.encoderRate < 0 ? "down" : "up",
+                     std::fabs(*o.encoderRate), o.encoderAutoRate ? ", automatic rate" : "");
+    }
     std::fprintf(stderr, "orvexsdr-cli listen: capture %s, playback %s, %s, %s back end\n",
                  captureName.c_str(), playbackName.c_str(), pace,
                  vec::UseSPL() ? "optimised" : "portable");
@@ -479,11 +565,12 @@ int RunListen(const Args& args) {
         const app::BlockFigures& f = session.second();
         const double n = f.blocks > 0 ? static_cast<double>(f.blocks) : 1.0;
         std::printf("%7.1f s  blocks %6lld  DSPLoad %5.2f%% (peak %5.2f%%)  dropped %lld  overruns "
-                    "%llu  underruns %llu  S-meter %6.1f dB\n",
+                    "%llu  underruns %llu  S-meter %6.1f dB%s\n",
                     streamSeconds, static_cast<long long>(blocks()), 100.0 * f.loadSum / n,
                     100.0 * f.loadPeak, static_cast<long long>(chain.DroppedBlocks()),
                     static_cast<unsigned long long>(st.overruns),
-                    static_cast<unsigned long long>(st.underruns), PowerDb(f.powerSum / n));
+                    static_cast<unsigned long long>(st.underruns), PowerDb(f.powerSum / n),
+                    TuningStatus(session).c_str());
         std::fflush(stdout);
         session.resetSecond();
     };
@@ -523,6 +610,24 @@ int RunListen(const Args& args) {
         std::fprintf(stderr, "orvexsdr-cli listen: UDP audio: %lld datagrams sent, %lld lost\n",
                      static_cast<long long>(programs.udp().datagramsSent()),
                      static_cast<long long>(programs.udp().datagramsLost()));
+    std::string encoderSummary;
+    if (o.encoderRate) {
+        // What the knob did and what the receiver made of it; then the hand lets go and the
+        // watcher ends with the port.
+        sim::SimulatedEncoder& knob = session.simulatedReceiver()->Encoder();
+        knob.stop();
+        const ShaftEncoder& d = session.encoder().decoder();
+        char text[256];
+        std::snprintf(
+            text, sizeof text,
+            "encoder: the knob made %lld of %lld transitions; decoded %llu up, %llu "
+            "down, %llu changes without a direction; tuned to %.7f MHz",
+            static_cast<long long>(knob.transitions()), static_cast<long long>(o.encoderCount),
+            static_cast<unsigned long long>(d.stepsUp()),
+            static_cast<unsigned long long>(d.stepsDown()),
+            static_cast<unsigned long long>(d.uncountedChanges()), session.vfo().TunedFreq());
+        encoderSummary = text;
+    }
     // The DDS controller saves its keys as it is released; a save that fails is an error.
     std::string saveError;
     if (session.hasVFO()) {
@@ -547,6 +652,8 @@ int RunListen(const Args& args) {
         100.0 * total.loadPeak, static_cast<long long>(chain.DroppedBlocks()),
         static_cast<unsigned long long>(st.overruns), static_cast<unsigned long long>(st.underruns),
         PowerDb(total.powerSum / n), chain.State().AGCGain);
+    if (!encoderSummary.empty())
+        std::fprintf(stderr, "orvexsdr-cli listen: %s\n", encoderSummary.c_str());
     // Where the recordings went. One that stopped early (its message came when it stopped)
     // leaves status 2: the run did not do all it was asked, though reception went on.
     int status = 0;

@@ -5,7 +5,7 @@
 // recorder sits between the controller and the port, and a chip decoder reads the recorded
 // line changes back, so "sent:" shows what the chip latched, not what we meant to send.
 #include "Commands.h"
-#include "core/IniSettingsStore.h"
+#include "PortChoice.h"
 #include "core/MessageSink.h"
 #include "core/Numeric.h"
 #include "core/SettingsStore.h"
@@ -15,7 +15,6 @@
 #include "radio/ad9951.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -149,34 +148,10 @@ int RunTune(const Args& args) {
     if (!(clkMHz > 1.0)) return BadInput("CLKIN must be greater than 1.0000 MHZ");
 
     // The interface and port: from the option, else as saved in section "VFO1".
-    int ifType = 1;
-    int comPort = 1;
-    std::string comDevice;
-    if (port.empty()) {
-        if (!settingsPath.empty() && !std::filesystem::exists(settingsPath))
-            return BadInput("--settings: no such file '" + settingsPath + "'");
-        IniSettingsStore saved(settingsPath.empty() ? IniSettingsStore::UserFile() : settingsPath);
-        std::string error;
-        if (!saved.load(&error)) return BadInput(error);
-        ifType = ParseInt32(saved.get("VFO1", "IFType", "1")).value_or(1);
-        comPort = ParseInt32(saved.get("VFO1", "ComPort", "1")).value_or(1);
-        if (comPort == 0) comPort = 1;
-        comDevice = saved.get("VFO1", "ComDevice", "");
-    } else if (port == "parallel") {
-        ifType = 2;
-    } else if (port.front() == '/') {
-        comDevice = port;
-    } else {
-        const auto n = ParseInt32(port);
-        if (!n || *n < 1 || std::to_string(*n) != port)
-            return BadInput("--port must be a port number, a device path or 'parallel', not '" +
-                            port + "'");
-        comPort = *n;
-    }
-    if (ifType != 1 && ifType != 2)
-        return BadInput("the saved interface IFType=" + std::to_string(ifType) +
-                        " is neither 1 (serial) nor 2 (parallel)");
-
+    PortChoice choice;
+    if (const std::string why = ChoosePort(port, settingsPath, choice); !why.empty())
+        return BadInput(why);
+    const int ifType = choice.ifType;
     const auto chip = static_cast<DdsChip>(ddsType);
     LineDecoder decoder(chip);
     RecordingPorts lines(dryRun ? nullptr : &DefaultPorts(), &decoder);
@@ -190,8 +165,8 @@ int RunTune(const Args& args) {
     vfo.setClkIn(clkMHz);
     vfo.setIFFreq(ifMHz);
     vfo.setIFType(ifType);
-    vfo.setComPort(comPort);
-    vfo.setComDevice(comDevice);
+    vfo.setComPort(choice.comPort);
+    vfo.setComDevice(choice.comDevice);
     vfo.setCaptionHandler([](const std::string& text) {
         std::fprintf(stderr, "orvexsdr-cli tune: %s\n", text.c_str());
     });

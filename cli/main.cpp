@@ -23,6 +23,8 @@ const std::vector<Command>& AllCommands() {
          &RunListen},
         {"demod", "run a recorded IF file (WAV) through the receive chain into an audio file",
          &RunDemod},
+        {"encoder", "follow a shaft encoder on the control port's CTS and DSR and show each turn",
+         &RunEncoder},
         {"sim-if", "tune the simulated receiver and write the IF it delivers to a WAV file",
          &RunSimIf},
     };

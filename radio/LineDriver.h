@@ -10,10 +10,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace orvex {
+
+class ModemLineSource;
 
 /// Which line a LineEvent changed.
 enum class LineId : std::uint8_t {
@@ -35,13 +36,6 @@ class LineEventSink {
 public:
     virtual ~LineEventSink() = default;
     virtual void lineChanged(const LineEvent& event) = 0;
-};
-
-/// The modem-status inputs of a serial port (true = the line is on / asserted).
-struct ModemStatus {
-    bool cts = false;
-    bool dsr = false;
-    bool operator==(const ModemStatus&) const = default;
 };
 
 /// Why a port did not open.
@@ -68,11 +62,9 @@ public:
     virtual bool setDTR(bool asserted) = 0;
     virtual bool setRTS(bool asserted) = 0;
     virtual bool setBreak(bool set) = 0;
-    /// Reads CTS and DSR; false when the status cannot be read.
-    virtual bool readModemStatus(ModemStatus& status) = 0;
-    /// A counter that moves whenever CTS or DSR changed (the kernel's interrupt counts), so a
-    /// poll can skip the status read when nothing happened; nullopt when the port has none.
-    virtual std::optional<std::uint64_t> modemChangeCount() { return std::nullopt; }
+    /// CTS and DSR as a thread follows them (the shaft encoder's inputs), valid while the port
+    /// is open; nullptr when the port has no such inputs to follow.
+    virtual ModemLineSource* modemLines() { return nullptr; }
     /// The device path, e.g. "/dev/ttyUSB0".
     virtual const std::string& device() const = 0;
     virtual const std::string& lastError() const = 0;

@@ -3,6 +3,8 @@
 #include "core/Error.h"
 
 #include <cerrno>
+#include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
@@ -53,23 +55,7 @@ public:
         if (::ioctl(m_fd, set ? TIOCSBRK : TIOCCBRK) == 0) return true;
         return fail(set ? "set the TXD break" : "clear the TXD break");
     }
-    bool readModemStatus(ModemStatus& status) override {
-        int bits = 0;
-        if (::ioctl(m_fd, TIOCMGET, &bits) != 0) return fail("read CTS and DSR");
-        status.cts = (bits & TIOCM_CTS) != 0;
-        status.dsr = (bits & TIOCM_DSR) != 0;
-        return true;
-    }
-    std::optional<std::uint64_t> modemChangeCount() override {
-        if (!m_haveCounts) return std::nullopt;
-        serial_icounter_struct counts{};
-        if (::ioctl(m_fd, TIOCGICOUNT, &counts) != 0) {
-            m_haveCounts = false; // the driver keeps no counts: callers read the status instead
-            return std::nullopt;
-        }
-        return static_cast<std::uint64_t>(static_cast<unsigned>(counts.cts)) +
-               static_cast<std::uint64_t>(static_cast<unsigned>(counts.dsr));
-    }
+    ModemLineSource* modemLines() override { return &m_modemLines; }
     const std::string& device() const override { return m_device; }
     const std::string& lastError() const override { return m_lastError; }
 
@@ -86,8 +72,49 @@ private:
     int m_fd;
     std::string m_device;
     std::string m_lastError;
-    bool m_haveCounts = true;
+    LinuxModemLines m_modemLines{m_fd, m_device};
 };
+
+// A POSIX timer of one thread that sends it ModemWakeSignal: it bounds that thread's
+// TIOCMIWAIT. Periodic while armed, so an expiry that lands just before the wait is entered
+// (and is lost) is followed by another.
+class WaitTimer {
+public:
+    WaitTimer() {
+        sigevent event{};
+        event.sigev_notify = SIGEV_THREAD_ID;
+        event.sigev_signo = ModemWakeSignal();
+        event._sigev_un._tid = ::gettid(); // sigev_notify_thread_id, unnamed in glibc
+        m_ok = ::timer_create(CLOCK_MONOTONIC, &event, &m_timer) == 0;
+        m_error = m_ok ? 0 : errno;
+    }
+    ~WaitTimer() {
+        if (m_ok) ::timer_delete(m_timer);
+    }
+    WaitTimer(const WaitTimer&) = delete;
+    WaitTimer& operator=(const WaitTimer&) = delete;
+    bool ok() const { return m_ok; }
+    int error() const { return m_error; }
+    void arm(std::int64_t ns) {
+        const timespec period{static_cast<time_t>(ns / 1'000'000'000),
+                              static_cast<long>(ns % 1'000'000'000)};
+        const itimerspec spec{period, period};
+        ::timer_settime(m_timer, 0, &spec, nullptr);
+    }
+    void disarm() {
+        const itimerspec spec{};
+        ::timer_settime(m_timer, 0, &spec, nullptr);
+    }
+
+private:
+    timer_t m_timer{};
+    bool m_ok = false;
+    int m_error = 0;
+};
+
+bool Refusal(int err) {
+    return err == ENOTTY || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
+}
 
 class LinuxParallelLines final : public ParallelLines {
 public:
@@ -112,6 +139,58 @@ private:
 };
 
 } // namespace
+
+ModemLineSource::Wait LinuxModemLines::waitForChange(std::int64_t timeoutNs) {
+    thread_local WaitTimer timer;
+    if (!timer.ok()) {
+        m_error = ErrnoText("no timer for the TIOCMIWAIT wait", timer.error());
+        return Wait::Refused;
+    }
+    timer.arm(timeoutNs > 0 ? timeoutNs : 1);
+    const int result = ::ioctl(m_fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR);
+    const int err = errno;
+    timer.disarm();
+    if (result == 0) return Wait::Changed;
+    if (err == EINTR) return Wait::TimedOut;
+    m_error =
+        ErrnoText(Refusal(err) ? "TIOCMIWAIT" : "cannot wait for CTS and DSR on " + m_device, err);
+    return Refusal(err) ? Wait::Refused : Wait::Failed;
+}
+
+bool LinuxModemLines::read(ModemSnapshot& snapshot) {
+    // Counts, levels, counts again: when a change slipped in between, the picture is taken
+    // again, so the levels and the counts always belong together.
+    for (int attempt = 0;; ++attempt) {
+        serial_icounter_struct before{}, after{};
+        if (m_counts && ::ioctl(m_fd, TIOCGICOUNT, &before) != 0) {
+            if (errno == EINTR) continue;
+            if (!Refusal(errno)) {
+                m_error = ErrnoText("cannot read the CTS and DSR counts of " + m_device, errno);
+                return false;
+            }
+            m_counts = false;
+        }
+        int bits = 0;
+        if (::ioctl(m_fd, TIOCMGET, &bits) != 0) {
+            if (errno == EINTR) continue;
+            m_error = ErrnoText("cannot read CTS and DSR on " + m_device, errno);
+            return false;
+        }
+        if (m_counts && ::ioctl(m_fd, TIOCGICOUNT, &after) != 0) {
+            if (errno == EINTR) continue;
+            m_error = ErrnoText("cannot read the CTS and DSR counts of " + m_device, errno);
+            return false;
+        }
+        if (m_counts && (after.cts != before.cts || after.dsr != before.dsr) && attempt < 3)
+            continue;
+        snapshot.cts = (bits & TIOCM_CTS) != 0;
+        snapshot.dsr = (bits & TIOCM_DSR) != 0;
+        snapshot.counted = m_counts;
+        snapshot.ctsChanges = m_counts ? static_cast<std::uint32_t>(after.cts) : 0;
+        snapshot.dsrChanges = m_counts ? static_cast<std::uint32_t>(after.dsr) : 0;
+        return true;
+    }
+}
 
 PortError DescribePortError(const std::string& device, int errnoValue, bool parallel) {
     PortError e;

@@ -12,8 +12,32 @@
 #pragma once
 
 #include "LineDriver.h"
+#include "ModemLines.h"
 
 namespace orvex {
+
+/// CTS and DSR of an open tty, read from a watcher thread while the user-interface thread
+/// drives the other lines of the same port. Does not own `fd`, which must stay open while a
+/// watcher reads it.
+///
+/// A wait is TIOCMIWAIT on CTS | DSR, bounded by a POSIX timer of the calling thread that
+/// sends ModemWakeSignal (so the thread must leave that signal unblocked, as the watcher
+/// does). Drivers without TIOCMIWAIT (ENOTTY, EINVAL: pseudo-terminals, some USB adapters)
+/// refuse the wait; drivers without TIOCGICOUNT give reads without counts.
+class LinuxModemLines final : public ModemLineSource {
+public:
+    LinuxModemLines(int fd, std::string device) : m_fd(fd), m_device(std::move(device)) {}
+    Wait waitForChange(std::int64_t timeoutNs) override;
+    bool read(ModemSnapshot& snapshot) override;
+    const std::string& device() const override { return m_device; }
+    std::string error() const override { return m_error; }
+
+private:
+    int m_fd;
+    std::string m_device;
+    std::string m_error;
+    bool m_counts = true;
+};
 
 class LinuxPorts final : public PortProvider {
 public:

@@ -16,18 +16,8 @@ public:
     bool setDTR(bool asserted) override { return change(LineId::DTR, asserted); }
     bool setRTS(bool asserted) override { return change(LineId::RTS, asserted); }
     bool setBreak(bool set) override { return change(LineId::Break, set); }
-    bool readModemStatus(ModemStatus& status) override {
-        if (m_real) {
-            if (!m_real->readModemStatus(status)) return fail(m_real->lastError());
-            return true;
-        }
-        if (m_owner.m_modemReadFails) return fail("cannot read CTS and DSR on " + m_device);
-        status = m_owner.m_status;
-        return true;
-    }
-    std::optional<std::uint64_t> modemChangeCount() override {
-        if (m_real) return m_real->modemChangeCount();
-        return m_owner.m_statusChanges;
+    ModemLineSource* modemLines() override {
+        return m_real ? m_real->modemLines() : &m_owner.m_modemLines;
     }
     const std::string& device() const override { return m_device; }
     const std::string& lastError() const override { return m_lastError; }
@@ -116,12 +106,6 @@ std::unique_ptr<ParallelLines> RecordingPorts::openParallel(const std::string& d
         if (!real) return nullptr;
     }
     return std::make_unique<RecordedParallelLines>(*this, device, std::move(real));
-}
-
-void RecordingPorts::setModemStatus(ModemStatus status) {
-    if (status.cts != m_status.cts) ++m_statusChanges;
-    if (status.dsr != m_status.dsr) ++m_statusChanges;
-    m_status = status;
 }
 
 void RecordingPorts::record(LineId line, std::uint8_t value) {

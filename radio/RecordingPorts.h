@@ -8,6 +8,7 @@
 #pragma once
 
 #include "LineDriver.h"
+#include "ModemLines.h"
 
 #include <vector>
 
@@ -31,11 +32,9 @@ public:
     void setKeepEvents(bool keep) { m_keepEvents = keep; }
     void setSink(LineEventSink* sink) { m_sink = sink; }
 
-    /// The CTS and DSR levels a recorded serial port reports (the shaft encoder's inputs).
-    /// Each change moves the port's modem change count, as the kernel's counters do.
-    void setModemStatus(ModemStatus status);
-    /// Makes modem-status reads fail (a port whose status cannot be read).
-    void setModemReadFails(bool fails) { m_modemReadFails = fails; }
+    /// CTS and DSR of the recorded serial ports (the shaft encoder's inputs), which a test
+    /// sets and a watcher follows; a forwarding provider's ports give the real port's instead.
+    SoftModemLines& modemLines() { return m_modemLines; }
 
     /// The next openSerial/openParallel fails with this error (one shot).
     void failNextOpen(PortError error) { m_nextError = std::move(error); }
@@ -56,9 +55,7 @@ private:
     PortProvider* m_forward;
     LineEventSink* m_sink;
     std::vector<LineEvent> m_events;
-    ModemStatus m_status;
-    std::uint64_t m_statusChanges = 0;
-    bool m_modemReadFails = false;
+    SoftModemLines m_modemLines{"recorded port"};
     bool m_linesFail = false;
     bool m_keepEvents = true;
     /// Records the device asked for and hands out the one-shot failure, if one is set.

@@ -10,16 +10,25 @@ namespace orvex {
 
 RsOutputs::RsOutputs(PortProvider& ports) : m_ports(ports) {}
 
-RsOutputs::~RsOutputs() = default;
+RsOutputs::~RsOutputs() {
+    closeSerial();
+}
 
 bool RsOutputs::ComOpen(const std::string& device) {
-    m_serial.reset();
+    closeSerial();
     m_faultReported = false;
     m_serial = m_ports.openSerial(device, m_openError);
+    if (m_serial && m_serialHook) m_serialHook(m_serial.get());
     return m_serial != nullptr;
 }
 
 void RsOutputs::ComClose() {
+    closeSerial();
+}
+
+void RsOutputs::closeSerial() {
+    if (!m_serial) return;
+    if (m_serialHook) m_serialHook(nullptr);
     m_serial.reset();
 }
 

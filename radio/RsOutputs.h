@@ -21,6 +21,7 @@
 #include "LineDriver.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,11 @@ public:
     bool HasSerialPort() const { return m_serial != nullptr; }
     /// The open serial port, or nullptr.
     SerialLines* SerialPort() { return m_serial.get(); }
+    /// Told of the serial port: with the port just after one opened, with nullptr just before
+    /// it closes (while it is still open), so that a thread reading the port can end first.
+    void setSerialPortHook(std::function<void(SerialLines*)> hook) {
+        m_serialHook = std::move(hook);
+    }
 
     /// Level 1 asserts, any other value releases. Without a port the call does nothing and
     /// returns false.
@@ -94,10 +100,12 @@ public:
 
 private:
     bool serialLine(LineId line, int level);
+    void closeSerial();
     void lineFault(const std::string& text);
 
     PortProvider& m_ports;
     std::unique_ptr<SerialLines> m_serial;
+    std::function<void(SerialLines*)> m_serialHook;
     std::unique_ptr<ParallelLines> m_parallel;
     PortError m_openError;
     bool m_faultReported = false;

@@ -1,96 +1,79 @@
 #include "ShaftEncoder.h"
 
+#include "ModemLineWatcher.h"
 #include "TuningKnob.h"
 #include "ad9951.h"
 #include "core/Numeric.h"
-#include "core/Profiler.h"
 
 namespace orvex {
 namespace {
 
-int StateOf(const ModemStatus& s) {
-    return (s.cts ? 0 : 1) + (s.dsr ? 0 : 2);
+int StateOf(bool cts, bool dsr) {
+    return (cts ? 0 : 1) + (dsr ? 0 : 2);
 }
 
 } // namespace
 
-ShaftEncoder::ShaftEncoder(ad9951& vfo, TuningKnob& knob)
-    : m_vfo(vfo), m_knob(knob), m_now(&Profiler::Now), m_lastTransitionNs(m_now()) {}
+ShaftEncoder::ShaftEncoder(ad9951& vfo, TuningKnob& knob) : m_vfo(vfo), m_knob(knob) {}
 
-void ShaftEncoder::setClock(std::function<std::int64_t()> nowNs) {
-    m_now = std::move(nowNs);
-    m_lastTransitionNs = m_now();
-}
-
-void ShaftEncoder::Poll() {
-    SerialLines* port = m_vfo.Lines().SerialPort();
-    if (!EnableShaftEncoder || port == nullptr) {
-        m_primed = false;
+void ShaftEncoder::modemChanged(const ModemChange& change) {
+    if (!EnableShaftEncoder) {
+        m_started = false; // enabled again: decoding starts from the next Start record
         return;
     }
-    if (port != m_polledPort || !m_primed) {
-        // A new port, or the encoder just enabled: take the lines' state as the starting
-        // point, so the first poll is not mistaken for a turn.
-        ModemStatus status;
-        if (!port->readModemStatus(status)) return;
-        m_polledPort = port;
-        m_previous = StateOf(status);
-        const auto count = port->modemChangeCount();
-        m_haveCount = count.has_value();
-        m_lastCount = count.value_or(0);
-        m_primed = true;
+    const int s = StateOf(change.cts, change.dsr);
+    if (change.kind == ModemChange::Kind::Start) {
+        m_previous = s;
+        m_lastTransitionNs = change.timeNs;
+        m_started = true;
         return;
     }
-    if (m_haveCount) {
-        const auto count = port->modemChangeCount();
-        if (count && *count == m_lastCount) return; // nothing moved since the last poll
-        m_lastCount = count.value_or(m_lastCount);
-        m_haveCount = count.has_value();
-    }
-    OnModemStatusChange();
-}
-
-void ShaftEncoder::OnModemStatusChange() {
-    if (!EnableShaftEncoder) return;
-    SerialLines* port = m_vfo.Lines().SerialPort();
-    if (port == nullptr) return;
-    ModemStatus status;
-    if (!port->readModemStatus(status)) return;
-    const int s = StateOf(status);
-    if (s == m_previous) return;
+    if (change.kind != ModemChange::Kind::Lines || !m_started) return;
+    const std::uint64_t changes = static_cast<std::uint64_t>(change.ctsChanges) + change.dsrChanges;
+    if (changes == 0) return;
     m_code = 4 * m_previous + s;
     m_previous = s;
-
-    int direction = 0;
+    if (changes > 1) {
+        // Several changes between two reads: their order, and so their direction, is
+        // unknown. Counted, never guessed.
+        m_uncounted += changes;
+        m_lastTransitionNs = change.timeNs;
+        return;
+    }
     switch (m_code) {
     case 1:
     case 7:
     case 8:
     case 14:
-        direction = -1;
+        takeStep(-1, change.timeNs);
         break;
     case 2:
     case 4:
     case 11:
     case 13:
-        direction = 1;
+        takeStep(1, change.timeNs);
         break;
-    default:
-        return; // a skipped state: direction unknown
+    default: // one change that left the state where it was cannot come from a real read
+        m_uncounted += changes;
+        break;
     }
+}
+
+void ShaftEncoder::takeStep(int direction, std::int64_t timeNs) {
+    ++(direction > 0 ? m_stepsUp : m_stepsDown);
     if (ShaftAutoRate) {
         EncoderDownCount = direction < 0 ? 1 : 0;
         EncoderUpCount = direction > 0 ? 1 : 0;
-        ChooseRate();
+        ChooseRate(timeNs);
     } else {
+        m_lastTransitionNs = timeNs;
         m_knob.setPosition(m_knob.Position() + direction);
     }
 }
 
-void ShaftEncoder::ChooseRate() {
-    const std::int64_t now = m_now();
-    const double micros = static_cast<double>(now - m_lastTransitionNs) / 1000.0;
-    m_lastTransitionNs = now;
+void ShaftEncoder::ChooseRate(std::int64_t timeNs) {
+    const double micros = static_cast<double>(timeNs - m_lastTransitionNs) / 1000.0;
+    m_lastTransitionNs = timeNs;
 
     for (std::size_t i = m_history.size() - 1; i > 0; --i)
         m_history[i] = m_history[i - 1];
@@ -131,7 +114,6 @@ void ShaftEncoder::ChooseRate() {
 }
 
 void ShaftEncoder::tmrShaft_Timer() {
-    Poll();
     if (EncoderUpCount > 0) {
         m_vfo.Inc_Freq(EncoderUpCount * m_vfo.TuneStep());
         EncoderUpCount = 0;

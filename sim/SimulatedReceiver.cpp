@@ -11,19 +11,15 @@ namespace {
 constexpr double kTwoTo32 = 4294967296.0;
 
 // The serial port of the simulated box: DTR, RTS and the TXD break go to the chip model; CTS
-// and DSR read as off (no shaft encoder connected).
+// and DSR come from the box's shaft encoder.
 class SimSerialLines final : public SerialLines {
 public:
-    SimSerialLines(LineEventSink& sink, std::string device)
-        : m_sink(sink), m_device(std::move(device)) {}
+    SimSerialLines(LineEventSink& sink, SimulatedEncoder& encoder, std::string device)
+        : m_sink(sink), m_encoder(encoder), m_device(std::move(device)) {}
     bool setDTR(bool asserted) override { return change(LineId::DTR, asserted); }
     bool setRTS(bool asserted) override { return change(LineId::RTS, asserted); }
     bool setBreak(bool set) override { return change(LineId::Break, set); }
-    bool readModemStatus(ModemStatus& status) override {
-        status = {};
-        return true;
-    }
-    std::optional<std::uint64_t> modemChangeCount() override { return 0; }
+    ModemLineSource* modemLines() override { return &m_encoder.lines(); }
     const std::string& device() const override { return m_device; }
     const std::string& lastError() const override { return m_error; }
 
@@ -33,6 +29,7 @@ private:
         return true;
     }
     LineEventSink& m_sink;
+    SimulatedEncoder& m_encoder;
     std::string m_device;
     std::string m_error;
 };
@@ -63,7 +60,7 @@ public:
     explicit Lines(SimulatedReceiver& owner) : m_owner(owner) {}
     std::unique_ptr<SerialLines> openSerial(const std::string& device, PortError& error) override {
         error = {};
-        return std::make_unique<SimSerialLines>(*this, device);
+        return std::make_unique<SimSerialLines>(*this, m_owner.Encoder(), device);
     }
     std::unique_ptr<ParallelLines> openParallel(const std::string& device,
                                                 PortError& error) override {

@@ -26,12 +26,17 @@
 // AD9835 is held in reset or sleep, or while an AD9850 is powered down or in a factory test
 // mode.
 //
+// The box's tuning knob: Encoder() is a simulated shaft encoder on the serial port's CTS and
+// DSR (SimulatedEncoder.h), which a watcher thread follows as it follows a real port's.
+//
 // Single-threaded, like the rest of the receiver: line changes, tuning and rendering all run
-// on the thread that owns the object.
+// on the thread that owns the object (the encoder's lines alone are read from a watcher
+// thread, through their own lock).
 #pragma once
 
 #include "IFSynthesiser.h"
 #include "Scene.h"
+#include "SimulatedEncoder.h"
 #include "radio/LineDecoder.h"
 #include "radio/LineDriver.h"
 
@@ -79,6 +84,8 @@ public:
     const LineDecoder& Decoder() const { return m_decoder; }
     /// Feeds line changes as if they came over the cable (tests, recorded sessions).
     void lineChanged(const LineEvent& event);
+    /// The shaft encoder on the serial port's CTS and DSR.
+    SimulatedEncoder& Encoder() { return m_encoder; }
 
     // ---- the oscillator ----------------------------------------------------------------
     /// The frequency tuning word the chip runs on, if one was loaded.
@@ -117,6 +124,7 @@ private:
     void updateOscillator();
 
     SimReceiverConfig m_config;
+    SimulatedEncoder m_encoder{"simulated receiver's serial port"};
     LineDecoder m_decoder;
     IFSynthesiser m_synth;
     std::unique_ptr<Lines> m_lines;

@@ -340,17 +340,7 @@ void FrequencyPanel::refresh() {
     SetToolTip(m_rate, t.lblTuningRateToolTip);
     SetText(m_dialRate, t.lblTuneDialRate.empty() ? t.lblTuningRate : t.lblTuneDialRate);
     if (static_cast<int>(t.lbl7SegHigh.size()) != m_highDigits) placeScale();
-    // The shaft encoder moves the same knob: the dial on screen turns with it.
-    if (const int position = m_tuning.knobPosition(); position != m_knobPosition) {
-        const int span = m_knob->maximum() - m_knob->minimum() + 1;
-        const int shown =
-            m_knob->minimum() +
-            ((m_knobLast - m_knob->minimum() + position - m_knobPosition) % span + span) % span;
-        const QSignalBlocker quiet(m_knob);
-        m_knob->setValue(shown);
-        m_knobLast = shown;
-        m_knobPosition = position;
-    }
+    followKnob();
     m_display->refresh();
 }
 
@@ -376,9 +366,23 @@ void FrequencyPanel::knobMoved(int value) {
     if (d < -span / 2) d += span;
     m_knobLast = value;
     if (d == 0) return;
-    // One step from where the knob is, which the shaft encoder may have moved since.
-    m_knobPosition = m_tuning.knobPosition() + (d > 0 ? 1 : -1);
-    m_tuning.knobChanged(m_knobPosition);
+    // One position on from where the knob is: the shaft encoder moves the same knob.
+    m_knobShown = m_tuning.model().knobPosition() + (d > 0 ? 1 : -1);
+    m_tuning.knobChanged(m_knobShown);
+}
+
+// The dial turns with the knob's encoder steps, one notch of the dial a step.
+void FrequencyPanel::followKnob() {
+    const int position = m_tuning.model().knobPosition();
+    if (position == m_knobShown) return;
+    const int span = m_knob->maximum() - m_knob->minimum() + 1;
+    const int moved = (position - m_knobShown) % span;
+    const int value =
+        m_knob->minimum() + ((m_knob->value() - m_knob->minimum() + moved) % span + span) % span;
+    m_knobShown = position;
+    m_knobLast = value;
+    const QSignalBlocker quiet(m_knob);
+    m_knob->setValue(value);
 }
 
 void FrequencyPanel::openEntry(const QString& text) {

@@ -76,6 +76,7 @@ private:
     void submitEntry();
     void knobMoved(int value);
     void placeScale();
+    void followKnob();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     app::TuningController& m_tuning;
@@ -89,8 +90,8 @@ private:
     QLineEdit* m_entry = nullptr;
     QMenu* m_menu = nullptr;
     int m_menuDigit = 0;
-    int m_knobLast = 0;     // the dial's value after the last move
-    int m_knobPosition = 0; // the knob's position the dial shows
+    int m_knobLast = 0;  // the dial's value after the last move
+    int m_knobShown = 0; // the knob position the dial shows
     // A press on the knob: a click (released where it was pressed) steps the knob's rate
     // presets; a drag turns it.
     QPoint m_knobPressAt;

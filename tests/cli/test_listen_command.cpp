@@ -181,6 +181,92 @@ TEST_F(ListenCommand, BadSceneOrSimulatorOptionsGiveStatusTwo) {
     EXPECT_NE(r.err.find("simulated receiver"), std::string::npos) << r.err;
 }
 
+// ---- the simulated shaft encoder --------------------------------------------------------------
+
+// The knob turns one second after the start; each transition is a 100 Hz step (rate unlocked),
+// up for a positive rate and down for a negative one, and the status lines show where it went.
+TEST_F(ListenCommand, TheSimulatedKnobTunesAndTheStatusLinesShowIt) {
+    auto r = run("--sim --freq 7.1 --no-playback --seconds 3 --sim-encoder 400:300");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("the simulated knob turns 300 transitions up at 400 a second"),
+              std::string::npos)
+        << r.err;
+    const auto lastLine = r.out.substr(r.out.rfind("3.0 s  blocks"));
+    // Every transition one step, or (on a machine too busy to follow) counted, never reversed.
+    if (lastLine.find("encoder +300 -0 ?0") != std::string::npos) {
+        EXPECT_NE(lastLine.find("7.1300000 MHz"), std::string::npos) << lastLine;
+    } else {
+        EXPECT_NE(lastLine.find(" -0 ?"), std::string::npos) << lastLine;
+    }
+    EXPECT_NE(r.out.find("1.0 s  blocks"), std::string::npos);
+    EXPECT_NE(r.err.find("the knob made 300 of 300 transitions"), std::string::npos) << r.err;
+
+    r = run("--sim --freq 7.1 --no-playback --seconds 3 --sim-encoder -300:150 "
+            "--encoder-auto-rate");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto autoLine = r.out.substr(r.out.rfind("3.0 s  blocks"));
+    // 3.3 ms apart: 500 Hz steps, one a 30 ms tick while transitions come, and half a second
+    // of turning is 16 or 17 ticks.
+    EXPECT_NE(autoLine.find("step 500 Hz"), std::string::npos) << autoLine;
+    EXPECT_NE(autoLine.find("encoder +0 -"), std::string::npos) << autoLine;
+    const double mhz = std::stod(autoLine.substr(autoLine.find(" MHz") - 10, 10));
+    EXPECT_GE(mhz, 7.1 - 20 * 0.0005 - 1e-9) << autoLine;
+    EXPECT_LE(mhz, 7.1 - 10 * 0.0005 + 1e-9) << autoLine;
+}
+
+// Hamlib's own rigctl client reads the frequency the knob tuned from the rigctl server.
+TEST_F(ListenCommand, RigctlReadsTheFrequencyTheKnobTuned) {
+    const auto p = spawnCli({"listen", "--sim", "--freq", "7.1", "--no-playback", "--seconds", "20",
+                             "--sim-encoder", "500:250", "--rigctl", "0"},
+                            false, true);
+    ASSERT_GT(p.pid, 0);
+    std::string seen;
+    ASSERT_TRUE(waitForText(p.err, "the simulated knob turns", 10, &seen)) << seen;
+    const auto at = seen.find("rigctl listening on 127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << seen;
+    const int port = std::atoi(seen.c_str() + at + std::strlen("rigctl listening on 127.0.0.1:"));
+    std::string more;
+    ASSERT_TRUE(waitForText(p.err, "3.0 s  blocks", 15, &more)) << more;
+    const auto line = more.substr(more.rfind("3.0 s  blocks"));
+    const auto plus = line.find("encoder +");
+    const long up = std::atol(line.c_str() + plus + 9);
+    EXPECT_GT(up, 200) << line; // the knob turned between 1 s and 1.5 s
+    std::string answer;
+    if (FILE* f =
+            ::popen(("rigctl -m 2 -r 127.0.0.1:" + std::to_string(port) + " f").c_str(), "r")) {
+        char buf[128];
+        while (std::fgets(buf, sizeof buf, f))
+            answer += buf;
+        ::pclose(f);
+    }
+    ::kill(p.pid, SIGINT);
+    const int status = waitExit(p);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // The frequency the status line showed, in hertz.
+    const auto mhzAt = line.find(" MHz");
+    const double mhz = std::stod(line.substr(mhzAt - 10, 10));
+    EXPECT_EQ(std::atol(answer.c_str()), std::lround(mhz * 1e6)) << answer << line;
+    EXPECT_EQ(std::lround((mhz - 7.1) * 1e4), up) << line; // 100 Hz a decoded step
+}
+
+TEST_F(ListenCommand, BadSimulatedEncoderOptionsGiveStatusTwo) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"--sim-encoder 300", "RATE:COUNT"},
+        {"--sim-encoder 0:10", "RATE cannot be 0"},
+        {"--sim-encoder 300:0", "out of range"},
+        {"--sim-encoder 300:2.5", "whole number"},
+        {"--encoder-auto-rate", "needs --sim-encoder"},
+        {"--sim-encoder 300:10 --free-running --no-playback", "not with --free-running"},
+        {"--sim-encoder 300:10 --speed 2", "not with --speed"},
+        {"--in x.wav --sim-encoder 300:10", "simulated receiver"},
+    };
+    for (const auto& [args, message] : cases) {
+        const auto r = run(args + " --seconds 1 --no-playback");
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
+    }
+}
+
 // ---- recording while listening --------------------------------------------------------------
 
 // The default scene's 1 kHz AM test station at 6.015 MHz: the audio recording holds the tone,

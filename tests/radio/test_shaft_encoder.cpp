@@ -1,5 +1,7 @@
-// The shaft encoder on CTS and DSR: direction, skipped states, the automatic rate, tmrShaft.
+// The shaft encoder's decoder on records as the watcher queues them: direction, changes
+// without a direction, the automatic rate from the records' time stamps, tmrShaft.
 #include "RadioTestSupport.h"
+#include "radio/ModemLineWatcher.h"
 #include "radio/ShaftEncoder.h"
 #include "radio/TuningKnob.h"
 
@@ -15,22 +17,32 @@ struct Bench {
         r.start();
         r.vfo->setTunedFreq(7.1);
         encoder.EnableShaftEncoder = true;
-        encoder.setClock([this] { return now; });
-        setState(0);
-        encoder.Poll(); // the first poll takes the lines' state
+        feed(ModemChange::Kind::Start, 0, 1, 0);
     }
     // Encoder state s: bit 0 set = CTS off, bit 1 set = DSR off.
-    void setState(int s) { r.ports.setModemStatus({(s & 1) == 0, (s & 2) == 0}); }
+    void feed(ModemChange::Kind kind, int s, std::uint32_t cts, std::uint32_t dsr) {
+        ModemChange c;
+        c.kind = kind;
+        c.cts = (s & 1) == 0;
+        c.dsr = (s & 2) == 0;
+        c.ctsChanges = cts;
+        c.dsrChanges = dsr;
+        c.timeNs = now;
+        encoder.modemChanged(c);
+        state = s;
+    }
+    /// One transition to state s, `afterMicros` after the previous record.
     void turn(int s, std::int64_t afterMicros = 0) {
         now += afterMicros * 1000;
-        setState(s);
-        encoder.Poll();
+        const int moved = s ^ state;
+        feed(ModemChange::Kind::Lines, s, (moved & 1) ? 1 : 0, (moved & 2) ? 1 : 0);
     }
 
     test::RecordedVfo r;
     TuningKnob knob;
     ShaftEncoder encoder;
-    std::int64_t now = 0;
+    std::int64_t now = 1'000'000'000;
+    int state = 0;
 };
 
 constexpr int kUp[] = {2, 3, 1, 0};   // 0 -> 2 -> 3 -> 1 -> 0
@@ -54,6 +66,8 @@ TEST(ShaftEncoder, FourChangesOneWayMoveTheKnobFourPositionsAndTuneFourSteps) {
     EXPECT_EQ(b.knob.Position(), 0);
     EXPECT_NEAR(b.r.vfo->TunedFreq(), 7.096, 1e-9); // snapped to 1 kHz first
     EXPECT_EQ(b.encoder.LastCode(), 8);             // 2 -> 0
+    EXPECT_EQ(b.encoder.stepsUp(), 4u);
+    EXPECT_EQ(b.encoder.stepsDown(), 4u);
 }
 
 TEST(ShaftEncoder, EveryTransitionCodeHasItsDirection) {
@@ -64,7 +78,7 @@ TEST(ShaftEncoder, EveryTransitionCodeHasItsDirection) {
     std::vector<int> codes;
     for (int from = 0; from < 4; ++from) {
         for (const bool up : {true, false}) {
-            b.turn(from);
+            b.feed(ModemChange::Kind::Start, from, 0, 0);
             const int pos = b.knob.Position();
             b.turn(up ? upNext[from] : downNext[from]);
             EXPECT_EQ(b.knob.Position() - pos, up ? 1 : -1) << "from state " << from;
@@ -75,53 +89,56 @@ TEST(ShaftEncoder, EveryTransitionCodeHasItsDirection) {
     EXPECT_EQ(codes, (std::vector<int>{1, 2, 4, 7, 8, 11, 13, 14}));
 }
 
-TEST(ShaftEncoder, AJumpOfTwoStatesIsIgnored) {
+// Three transitions up between two reads (0 -> 2 -> 3 -> 1) look like one step down
+// (0 -> 1, code 1) to a decoder that sees the levels only. The counts say three changes.
+TEST(ShaftEncoder, ChangesFasterThanTheReaderAreCountedNeverReversed) {
     Bench b;
-    b.turn(3); // CTS and DSR both changed between two reads
+    b.feed(ModemChange::Kind::Lines, 1, 1, 2);
     EXPECT_EQ(b.knob.Position(), 0);
-    EXPECT_EQ(b.encoder.LastCode(), 3);
-    b.turn(0);
-    EXPECT_EQ(b.knob.Position(), 0);
+    EXPECT_EQ(b.encoder.uncountedChanges(), 3u);
+    EXPECT_EQ(b.encoder.stepsDown(), 0u);
     EXPECT_NEAR(b.r.vfo->TunedFreq(), 7.1, 1e-12);
-    b.turn(2);
-    EXPECT_EQ(b.knob.Position(), 1); // and decoding goes on from the new state
-}
-
-TEST(ShaftEncoder, NothingHappensWhenDisabledUnreadableOrAtRest) {
-    Bench b;
-    b.turn(0);
-    b.encoder.Poll();
-    EXPECT_EQ(b.knob.Position(), 0);
-    b.r.ports.setModemReadFails(true);
-    b.turn(2);
-    EXPECT_EQ(b.knob.Position(), 0);
-    b.r.ports.setModemReadFails(false);
-    b.encoder.EnableShaftEncoder = false;
-    b.turn(3);
-    b.encoder.OnModemStatusChange();
-    EXPECT_EQ(b.knob.Position(), 0);
-    // Enabled again: the lines' state is taken afresh, not read as a turn.
-    b.encoder.EnableShaftEncoder = true;
-    b.encoder.Poll();
-    EXPECT_EQ(b.knob.Position(), 0);
-    b.turn(1); // 3 -> 1 is up
+    // Both lines between two reads (a jump of two states) is two changes, ignored.
+    b.feed(ModemChange::Kind::Lines, 2, 1, 1);
+    EXPECT_EQ(b.encoder.LastCode(), 6);
+    EXPECT_EQ(b.encoder.uncountedChanges(), 5u);
+    // A line that went and came back: two changes, and no movement.
+    b.feed(ModemChange::Kind::Lines, 2, 2, 0);
+    EXPECT_EQ(b.encoder.uncountedChanges(), 7u);
+    b.turn(3); // decoding goes on from the state read: 2 -> 3 is up
     EXPECT_EQ(b.knob.Position(), 1);
+    EXPECT_NEAR(b.r.vfo->TunedFreq(), 7.1001, 1e-9);
 }
 
-TEST(ShaftEncoder, TheFirstPollIsNotATurn) {
+TEST(ShaftEncoder, NothingHappensWhenDisabledOrBeforeTheStart) {
     test::RecordedVfo r;
     r.start();
     TuningKnob knob(*r.vfo);
     ShaftEncoder enc(*r.vfo, knob);
+    ModemChange c;
+    c.kind = ModemChange::Kind::Lines;
+    c.cts = false; // 0 -> 1
+    c.dsr = true;
+    c.ctsChanges = 1;
     enc.EnableShaftEncoder = true;
-    r.ports.setModemStatus({false, true}); // CTS off at rest: state 1
-    enc.Poll();
-    enc.Poll();
+    enc.modemChanged(c); // no Start yet: the state to decode from is unknown
     EXPECT_EQ(knob.Position(), 0);
-    EXPECT_EQ(enc.PreviousState(), 1);
+    ModemChange start;
+    start.kind = ModemChange::Kind::Start;
+    start.cts = start.dsr = true;
+    enc.EnableShaftEncoder = false;
+    enc.modemChanged(start);
+    enc.modemChanged(c);
+    EXPECT_EQ(knob.Position(), 0);
+    enc.EnableShaftEncoder = true;
+    enc.modemChanged(c); // enabled again: still waiting for a Start
+    EXPECT_EQ(knob.Position(), 0);
+    enc.modemChanged(start);
+    enc.modemChanged(c);
+    EXPECT_EQ(knob.Position(), -1);
 }
 
-TEST(ShaftEncoder, RateTable) {
+TEST(ShaftEncoder, RateTableFromTheRecordsTimeStamps) {
     struct Row {
         std::int64_t micros;
         double step, grid;
@@ -156,7 +173,7 @@ TEST(ShaftEncoder, RateTable) {
     }
 }
 
-TEST(ShaftEncoder, TheMeanIsOverTheNewestFiveIntervals) {
+TEST(ShaftEncoder, TheMeanIsOverTheNewestFiveIntervalsAndABurstRestartsTheInterval) {
     Bench b;
     b.encoder.ShaftAutoRate = true;
     for (int n = 0; n < 10; ++n)
@@ -166,6 +183,12 @@ TEST(ShaftEncoder, TheMeanIsOverTheNewestFiveIntervals) {
         b.turn(kUp[(n + 2) % 4], 500);
     // (20000 + 4 x 500) / 5 = 4400 us: 500 Hz
     EXPECT_DOUBLE_EQ(b.r.vfo->TuneStep(), 0.0005);
+    // Three changes in one read 30 ms on, then one 600 us later: the interval runs from the
+    // burst, not from the step before it.
+    b.now += 30'000'000;
+    b.feed(ModemChange::Kind::Lines, 2, 1, 2); // 3 -> 1 -> 0 -> 2 read as one record
+    b.turn(3, 600);
+    EXPECT_EQ(b.encoder.IntervalHistory()[0], 600 * 10000);
 }
 
 TEST(ShaftEncoder, TmrShaftGivesOneStepPerTickWhateverTheTransitions) {

@@ -1,6 +1,8 @@
 // The front panel on the simulated receiver, driven with synthetic mouse, key and wheel events
 // on the real widgets (offscreen).
 #include "PanelRig.h"
+#include "app/EncoderInput.h"
+#include "sim/SimulatedReceiver.h"
 #include "ui/DisplaySizePanel.h"
 #include "ui/FilterPanel.h"
 #include "ui/FrequencyPanel.h"
@@ -61,6 +63,36 @@ TEST(FrontPanelTuning, DigitsChooseTheStepAndTheKeysTuneOneStepPerPress) {
     QTest::mouseClick(rig.window->frequency()->scale(2), Qt::LeftButton);
     EXPECT_NEAR(vfo.TunedFreq(), 14.2340008, 1e-9);
     EXPECT_NEAR(*rig.receiver().TunedHz(), 14234000.8, 0.5);
+}
+
+// The shaft encoder and the on-screen dial move one knob: encoder steps turn the dial, and the
+// dial turned after them tunes the way it is turned.
+TEST(FrontPanelTuning, TheDialAndTheShaftEncoderShareOneKnob) {
+    PanelRig rig;
+    ASSERT_TRUE(rig.ok);
+    app::ReceiverCore& core = *rig.core;
+    ASSERT_TRUE(core.tuning().tuneTo(7.1));
+    core.tuning().setEnableShaftEncoder(true);
+    const ShaftEncoder& decoder = core.session().encoder().decoder();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.decoding(); }, 10000));
+    QDial* dial = rig.window->frequency()->knob();
+    const int span = dial->maximum() - dial->minimum() + 1;
+    const int at = dial->value();
+    sim::SimulatedEncoder& knob = rig.receiver().Encoder();
+    for (unsigned n = 1; n <= 5; ++n) {
+        knob.step(1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.stepsUp() == n; }, 10000));
+    }
+    EXPECT_NEAR(core.session().vfo().TunedFreq(), 7.1005, 1e-9); // 100 Hz a step, rate unlocked
+    EXPECT_EQ(core.tuning().model().knobPosition(), 5);
+    EXPECT_EQ(dial->value(), (at + 5) % span);
+    QTest::keyClick(dial, Qt::Key_Up); // the dial one notch on: up, not back to where it was
+    EXPECT_NEAR(core.session().vfo().TunedFreq(), 7.1006, 1e-9);
+    EXPECT_EQ(core.tuning().model().knobPosition(), 6);
+    knob.step(-1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder.stepsDown() == 1; }, 10000));
+    EXPECT_NEAR(core.session().vfo().TunedFreq(), 7.1005, 1e-9);
+    EXPECT_EQ(dial->value(), (at + 5) % span);
 }
 
 TEST(FrontPanelTuning, TheWheelOverADigitTunesByItsStepThroughTheGear) {

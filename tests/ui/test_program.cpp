@@ -309,6 +309,30 @@ TEST_P(RefusedSettings, AreToldOnceAtStartAndNeverHoldUpTheEnd) {
 INSTANTIATE_TEST_SUITE_P(Kinds, RefusedSettings,
                          ::testing::Values("binary", "band plan", "folder", "FIFO", "too large"));
 
+// With the shaft encoder enabled, a thread follows the simulated receiver's control port from
+// the start; SIGTERM ends it with the program, which shuts down as Close does.
+TEST(ProgramEnd, ASignalEndsTheShaftEncodersThreadWithTheProgram) {
+    QTemporaryDir dir;
+    const QString settings = dir.filePath("settings.ini");
+    ASSERT_TRUE(WriteFile(settings, "[frmMain]\nEnableShaftEncoder=True\n"));
+    Window w(dir, "state", settings, CopyBandPlans(dir));
+    ASSERT_TRUE(w.startedUp()) << w.err().toStdString();
+    auto threads = [&] {
+        QStringList names;
+        const QString tasks = QString("/proc/%1/task").arg(w.pid());
+        for (const QString& t : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            names << QString::fromUtf8(Slurp(tasks + "/" + t + "/comm")).trimmed();
+        return names;
+    };
+    const QDeadlineTimer deadline(30000);
+    while (!threads().contains("shaft-encoder") && !deadline.hasExpired())
+        QThread::msleep(20);
+    ASSERT_TRUE(threads().contains("shaft-encoder")) << threads().join(' ').toStdString();
+    w.signal(SIGTERM);
+    EXPECT_EQ(w.exitWithin(10000), 0) << w.err().toStdString();
+    EXPECT_TRUE(Slurp(settings).contains("EnableShaftEncoder=True"));
+}
+
 // A save that fails at Close (here the settings folder replaced by a file while the window
 // runs; a full disk takes the same path) is reported on stderr and in the trace log, never in
 // a box that waits for OK while the session logs out.
