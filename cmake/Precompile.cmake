@@ -41,7 +41,8 @@ function(orvex_precompile level)
             if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU"
                AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12
                AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-                target_compile_options(${target} PRIVATE -Wno-array-bounds -Wno-stringop-overflow)
+                target_compile_options(${target} PRIVATE -Wno-array-bounds -Wno-stringop-overflow
+                                    -Wno-stringop-overread)
             endif()
         endif()
     endforeach()

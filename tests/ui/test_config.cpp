@@ -209,35 +209,6 @@ TEST(ConfigDialog, ApplyChecksEveryFieldFirstAndTheLOFollowsAtOnce) {
 
 // The shaft encoder on the port's CTS and DSR lines and the knob on screen turn one knob: the
 // dial follows the encoder, and its next turn goes on from there the way it is turned.
-TEST(ConfigDialog, TheKnobOnScreenAndTheEncoderShareOnePosition) {
-    ConfigRig rig;
-    rig.store.save("frmMain", "CurrentCaptureDevice", "2"); // the IF recording: real ports
-    ASSERT_TRUE(rig.startWindow());
-    ad9951& vfo = rig.core->session().vfo();
-    ASSERT_TRUE(rig.core->tuning().tuneTo(7.1));
-    rig.core->tuning().setEnableShaftEncoder(true);
-    const auto lines = [&](int s) { // bit 0 set: CTS off, bit 1 set: DSR off
-        rig.hardware.setModemStatus({(s & 1) == 0, (s & 2) == 0});
-        rig.core->tuning().tmrShaft_Timer();
-    };
-    lines(0); // the first poll takes the lines as they are
-    QDial* dial = rig.window->frequency()->knob();
-    const int span = dial->maximum() - dial->minimum() + 1;
-    const int before = dial->value();
-    for (const int s : {2, 3, 1, 0}) // four steps up, 100 Hz each
-        lines(s);
-    EXPECT_NEAR(vfo.TunedFreq(), 7.1004, 1e-9);
-    EXPECT_EQ((dial->value() - before + span) % span, 4);
-    dial->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_NEAR(vfo.TunedFreq(), 7.1005, 1e-9);
-    for (const int s : {1, 3}) // two down
-        lines(s);
-    dial->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    EXPECT_NEAR(vfo.TunedFreq(), 7.1002, 1e-9);
-    dial->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_NEAR(vfo.TunedFreq(), 7.1003, 1e-9);
-}
-
 TEST(ConfigDialog, PortsChipsAndTheWordsSentOnTheNewLines) {
     ConfigRig rig;
     rig.store.save("frmMain", "CurrentCaptureDevice", "2"); // the IF recording: real ports
