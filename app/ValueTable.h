@@ -75,7 +75,7 @@ struct ValueEntry {
 class ValueTable {
 public:
     ValueTable();
-    // Entries point at their own labels: a copy would point into the original.
+    // Entries point at their own labels: a copy would point into the table it was made from.
     ValueTable(const ValueTable&) = delete;
     ValueTable& operator=(const ValueTable&) = delete;
 

@@ -98,12 +98,12 @@ public:
     void arm(std::int64_t ns) {
         const timespec period{static_cast<time_t>(ns / 1'000'000'000),
                               static_cast<long>(ns % 1'000'000'000)};
-        const itimerspec spec{period, period};
-        ::timer_settime(m_timer, 0, &spec, nullptr);
+        const itimerspec timing{period, period};
+        ::timer_settime(m_timer, 0, &timing, nullptr);
     }
     void disarm() {
-        const itimerspec spec{};
-        ::timer_settime(m_timer, 0, &spec, nullptr);
+        const itimerspec timing{};
+        ::timer_settime(m_timer, 0, &timing, nullptr);
     }
 
 private:

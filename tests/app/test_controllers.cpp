@@ -19,7 +19,7 @@ namespace {
 
 using app::WheelEntry;
 
-// Entries point at their own labels: a copied table would point into the original.
+// Entries point at their own labels: a copied table would point into the one it came from.
 static_assert(!std::is_copy_constructible_v<app::ValueTable>);
 static_assert(!std::is_copy_assignable_v<app::ValueTable>);
 
