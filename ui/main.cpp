@@ -209,7 +209,9 @@ int main(int argc, char** argv) {
     for (const auto& note : startNotes)
         orvex::ui::MessageBoxSink::ShowWithoutWaiting(note, &window);
     if (powerOn) core.power().optPwr_Click(0);
-    const int status = app.exec();
+    // A signal taken while On was starting (a box may have been open) asked a loop to end that
+    // had not begun yet: end now rather than run one.
+    const int status = g_signal != 0 ? 0 : app.exec();
     if (!core.unloaded()) {
         // The loop was ended by a signal: shut down as Close does, with no one to answer.
         sink.setNonBlocking(true);

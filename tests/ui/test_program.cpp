@@ -122,7 +122,7 @@ class Window {
 public:
     Window(const QTemporaryDir& dir, const QString& name, const QString& settings,
            const QString& bandPlans, const QStringList& environment = {},
-           rlim_t fileSizeLimit = RLIM_INFINITY)
+           rlim_t fileSizeLimit = RLIM_INFINITY, const QStringList& extra = {})
         : m_log(dir.filePath(name + "/OrvexSDR/OrvexSDR_Brisko.log")) {
         if (fileSizeLimit != RLIM_INFINITY)
             m_process.setChildProcessModifier([fileSizeLimit] {
@@ -137,7 +137,9 @@ public:
         for (const QString& e : environment)
             env.insert(e.section('=', 0, 0), e.section('=', 1));
         m_process.setProcessEnvironment(env);
-        m_process.start(ORVEXSDR_PATH, {"trace", "--settings", settings, "--bandplans", bandPlans});
+        m_process.start(ORVEXSDR_PATH,
+                        QStringList{"trace", "--settings", settings, "--bandplans", bandPlans} +
+                            extra);
     }
     ~Window() {
         if (m_process.state() != QProcess::NotRunning) {
@@ -482,6 +484,18 @@ TEST(ProgramEnd, ASecondWindowIsToldAndUndoesNothingAndASignalEndsItWithABoxOpen
     const QByteArray saved = Slurp(settings);
     EXPECT_TRUE(saved.startsWith("; mine\n")) << saved.toStdString();
     EXPECT_TRUE(saved.contains("TunedFreq"));
+}
+
+TEST(ProgramEnd, ASignalWhileOnWaitsOnABoxAtStartEndsCleanly) {
+    QTemporaryDir dir;
+    const QString settings = dir.filePath("settings.ini");
+    ASSERT_TRUE(WriteFile(settings, "[frmMain]\nCurrentPlaybackDevice=99\n"));
+    Window window(dir, "on", settings, CopyBandPlans(dir), {}, RLIM_INFINITY, {"--on"});
+    // On is pressed before the window's loop runs; the sound card's refusal waits in a box.
+    ASSERT_TRUE(window.says("Unable to start the sound card")) << window.err().toStdString();
+    window.signal(SIGTERM);
+    EXPECT_EQ(window.exitWithin(10000), 0) << window.err().toStdString();
+    EXPECT_TRUE(Slurp(settings).contains("TunedFreq"));
 }
 
 } // namespace
