@@ -17,7 +17,7 @@ namespace orvex {
 /// Message shown when the devices cannot be opened.
 inline constexpr const char* kSoundCardOpenMessage =
     "Unable to start the sound card. Check that the ALSA capture and playback devices exist "
-    "and are not in use";
+    "and are not in use.";
 /// Message shown for a channel count other than 1 or 2 (LastErr 1001).
 inline constexpr const char* kChannelCountMessage =
     "Unknown Number of channels, only Mono or Stereo allowed";
