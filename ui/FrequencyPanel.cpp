@@ -413,10 +413,13 @@ void FrequencyPanel::submitEntry() {
 bool FrequencyPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_scaleRow && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         placeScale();
-    if (watched == m_knob && !m_knobDragging) {
+    const auto type = event->type();
+    const bool mouseEvent = type == QEvent::MouseButtonPress ||
+                            type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove ||
+                            type == QEvent::MouseButtonRelease;
+    if (watched == m_knob && !m_knobDragging && mouseEvent) {
         // A click on the tuning dial steps the dial-rate presets (1 kHz down to 1 Hz); only a
         // drag turns it.
-        const auto type = event->type();
         auto* mouse = static_cast<QMouseEvent*>(event);
         if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
             mouse->button() == Qt::LeftButton) {
