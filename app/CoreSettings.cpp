@@ -160,6 +160,7 @@ void ReceiverCore::RestoreSettings() {
                              static_cast<std::int32_t>(ramp.Max)))
             m.CurrentRamp = *v;
     }
+    if (auto v = readBool("RecordIF", m_record.view().RecordIF)) m_record.setRecordIF(*v);
     log("RestoreSettings : End");
 }
 
@@ -218,6 +219,7 @@ void ReceiverCore::SaveSettings() {
         put(AGCKey(n, "CurrentDelay"), IntText(s.AGCModes[n].CurrentDelay));
         put(AGCKey(n, "CurrentRamp"), IntText(s.AGCModes[n].CurrentRamp));
     }
+    put("RecordIF", BoolText(m_record.view().RecordIF));
 }
 
 } // namespace orvex::app

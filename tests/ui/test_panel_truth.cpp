@@ -279,6 +279,7 @@ TEST(PanelTruth, WhatTheListenerSetComesBackAfterARestart) {
     Click(w, "optAGC1"); // Fast, with a delay of its own ...
     setValue("lblAGCAttack", 40);
     Click(w, "optAGC3"); // ... then Slow
+    Click(w, "chkRecordIF");
     rig.window->close(); // the close box
     ASSERT_TRUE(rig.core->unloaded());
 
@@ -287,6 +288,7 @@ TEST(PanelTruth, WhatTheListenerSetComesBackAfterARestart) {
     w = rig.window.get();
     const ReceiveState& s = rig.core->session().state();
     EXPECT_TRUE(Child<QAbstractButton>(w, "chkScopeMode1")->isChecked());
+    EXPECT_TRUE(Child<QAbstractButton>(w, "chkRecordIF")->isChecked());
     EXPECT_EQ(rig.window->analyserEngine()->Mode(), 1);
     EXPECT_FALSE(Child<QAbstractButton>(w, "chkWaterfall")->isChecked());
     EXPECT_FALSE(rig.window->waterfallEngine()->Enabled());
