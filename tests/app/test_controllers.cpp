@@ -59,7 +59,8 @@ TEST(TuningArea, TheKnobTunesOneStepPerDetentAndTheBoxFollows) {
     app::TuningController& tuning = rig.core->tuning();
     ASSERT_TRUE(tuning.tuneTo(7.0));
     int shown = 0;
-    QObject::connect(&tuning, &app::TuningController::changed, [&] { ++shown; });
+    QObject counting; // ends the connections before the counters go
+    QObject::connect(&tuning, &app::TuningController::changed, &counting, [&] { ++shown; });
     // Unlocked, the knob tunes 100 Hz a detent, in the direction turned.
     tuning.digitHover(5);
     tuning.knobChanged(1);
@@ -88,8 +89,10 @@ TEST(Verbs, AChangeFromAnyCallerReachesEveryAreaThatShowsIt) {
     ASSERT_TRUE(rig.start());
     app::ReceiverCore& core = *rig.core;
     int controls = 0, tuning = 0;
-    QObject::connect(&core.controls(), &app::ControlsController::changed, [&] { ++controls; });
-    QObject::connect(&core.tuning(), &app::TuningController::changed, [&] { ++tuning; });
+    QObject counting; // ends the connections before the counters go
+    QObject::connect(&core.controls(), &app::ControlsController::changed, &counting,
+                     [&] { ++controls; });
+    QObject::connect(&core.tuning(), &app::TuningController::changed, &counting, [&] { ++tuning; });
     // A remote client: the readout shows its frequency, the mode buttons its mode.
     app::RigControl& rig2 = core.remote().rig();
     ASSERT_TRUE(rig2.setFrequencyHz(9575000));
@@ -156,7 +159,8 @@ TEST(Shutdown, CloseDuringATuningWordWaitsForItAndThenSavesIt) {
     core.session().vfo().Lines().setBitPeriodNs(200000); // a word takes a while
     ScopedYieldHook yield([] { QCoreApplication::processEvents(); });
     bool closed = false;
-    QObject::connect(&core, &app::ReceiverCore::closeRequested, [&] { closed = true; });
+    QObject counting; // ends the connections before the counters go
+    QObject::connect(&core, &app::ReceiverCore::closeRequested, &counting, [&] { closed = true; });
     bool closeSent = false, sendingThen = false;
     QTimer::singleShot(0, &core, [&] {
         closeSent = true;
@@ -186,8 +190,10 @@ TEST(Shutdown, NothingIsShownAfterCloseEvenWhenABlockIsStillDue) {
     core.power().optPwr_Click(2);
     ASSERT_TRUE(core.unloaded());
     int meter = 0, stats = 0;
-    QObject::connect(&core.stats(), &app::StatsController::meterChanged, [&] { ++meter; });
-    QObject::connect(&core.stats(), &app::StatsController::changed, [&] { ++stats; });
+    QObject counting; // ends the connections before the counters go
+    QObject::connect(&core.stats(), &app::StatsController::meterChanged, &counting,
+                     [&] { ++meter; });
+    QObject::connect(&core.stats(), &app::StatsController::changed, &counting, [&] { ++stats; });
     Q_EMIT core.session().statisticsUpdated(); // a statistics run that was already queued
     core.spectrum().tmrSpectrumDisplay_Timer();
     EXPECT_EQ(meter, 0);

@@ -217,7 +217,9 @@ TEST(CorePower, CloseWhileOnStopsSavesSettingsAndWritesTheBandPlans) {
     CoreRig rig;
     ASSERT_TRUE(rig.start());
     bool closed = false;
-    QObject::connect(rig.core.get(), &app::ReceiverCore::closeRequested, [&] { closed = true; });
+    QObject counting; // ends the connection before the flag goes
+    QObject::connect(rig.core.get(), &app::ReceiverCore::closeRequested, &counting,
+                     [&] { closed = true; });
     auto& band = rig.core->bands().model().MainBands.at(0);
     band.Description = "Changed before close";
     rig.core->power().optPwr_Click(0);

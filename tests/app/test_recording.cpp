@@ -56,7 +56,9 @@ TEST(CoreRecording, RecordsTheToneAndTheIFUnderTheirNamesAndOffFinishesTheFiles)
     EXPECT_TRUE(core.power().view().PowerOn);
     core.record().setFolder(rig.path("music"));
     int recordChanges = 0;
-    QObject::connect(&core.record(), &app::RecordController::changed, [&] { ++recordChanges; });
+    QObject counting; // ends the connections before the counters go
+    QObject::connect(&core.record(), &app::RecordController::changed, &counting,
+                     [&] { ++recordChanges; });
     core.record().setRecordIF(true);
     ASSERT_TRUE(core.record().setRecording(true));
     auto v = core.record().view();

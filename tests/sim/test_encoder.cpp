@@ -170,7 +170,8 @@ TEST(SimulatedEncoder, AutomaticRatePicksTheTableRowForEachSpeed) {
             EXPECT_TRUE(k.enable(true));
             // The step chosen after each decoded transition, from the sixth on.
             std::map<double, int> chosen;
-            QObject::connect(k.input.get(), &app::EncoderInput::stepped, [&] {
+            QObject counting; // ends the connection before the map goes
+            QObject::connect(k.input.get(), &app::EncoderInput::stepped, &counting, [&] {
                 if (k.decoder().stepsUp() > 5) ++chosen[k.box.vfo->TuneStep()];
             });
             EXPECT_TRUE(k.turn(Segments(row.rate, {30}, 0.03)));
